@@ -1,0 +1,32 @@
+#include <cstring>
+
+#include "fuzz/fuzz_target.h"
+
+namespace {
+struct FuzzRegistry {
+    FuzzTarget targets[64];
+    int count = 0;
+};
+FuzzRegistry& registry() {
+    static FuzzRegistry r;
+    return r;
+}
+}  // namespace
+
+int fuzzRegister(const char* name, FuzzFunction run) {
+    FuzzRegistry& r = registry();
+    if (r.count < 64) r.targets[r.count++] = FuzzTarget{name, run};
+    return r.count;
+}
+
+int fuzzTargetCount() { return registry().count; }
+
+const FuzzTarget* fuzzTargetAt(int i) {
+    return (i >= 0 && i < registry().count) ? &registry().targets[i] : nullptr;
+}
+
+const FuzzTarget* fuzzTargetFind(const char* name) {
+    for (int i = 0; i < registry().count; i++)
+        if (std::strcmp(registry().targets[i].name, name) == 0) return &registry().targets[i];
+    return nullptr;
+}

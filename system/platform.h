@@ -1,0 +1,45 @@
+// The platform services under the system layer. Only system/platform_posix.cpp implements them;
+// nothing outside system/ includes this header.
+#pragma once
+#include <cstdint>
+
+// Full path of the running program into out (cap bytes). 0, or -1 when unknown or too long.
+int32_t platformProgramPath(char* out, int32_t cap);
+// Value of an environment variable, or null.
+const char* platformEnv(const char* name);
+// High-resolution counter: ticks per second (false when there is none) and the current count.
+bool platformCounterFrequency(uint64_t* ticksPerSecond);
+uint64_t platformCounter();
+// Milliseconds since an arbitrary start, wrapping at 2^32.
+uint32_t platformMilliseconds();
+void platformSleep(int32_t milliseconds);
+// Broken-down local time of now: year, month 1-12, day, hour, minute, second.
+void platformLocalTime(int32_t out[6]);
+// Seconds since the epoch for a local date and time (second, minute, hour, day, month 1-12, year).
+int64_t platformCalendarTime(int32_t second, int32_t minute, int32_t hour, int32_t day, int32_t month,
+                             int32_t year);
+int64_t platformNowSeconds();
+
+// File system.
+bool platformPathExists(const char* path);
+// Size of a regular file or directory entry, -1 when missing.
+int64_t platformFileSize(const char* path);
+int32_t platformMakeDirectory(const char* path);
+int32_t platformRemoveDirectory(const char* path);
+int32_t platformRemoveFile(const char* path);
+// Directory listing: open (null when it cannot be read), next entry (false at the end), close.
+void* platformDirOpen(const char* dir);
+bool platformDirNext(void* handle, char* name, int32_t cap, bool* isDirectory);
+void platformDirClose(void* handle);
+// Fills up to max drive roots (each ending in '/') with their types; returns the count.
+int32_t platformDrives(char (*roots)[2048], uint8_t* types, int32_t max);
+// The user's home directory with a trailing '/', or "/" when unknown.
+void platformHomeDirectory(char* out, int32_t cap);
+
+// Console: whether standard input is a terminal that can be polled, and one byte without blocking
+// (-1 when none is waiting).
+bool platformConsoleOpen();
+int32_t platformConsoleReadByte();
+
+// Size of a heap block from malloc.
+int64_t platformBlockSize(const void* p);

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "strings/string_table.h"
+#include "strings/text.h"
+#include "support/test_support.h"
+
+namespace {
+class StringTables : public ::testing::Test {
+protected:
+    void SetUp() override { stringsInit(); }
+    void TearDown() override { stringsShutdown(); }
+
+    int32_t parse(const std::string& text) {
+        int32_t h = stringTableCreate(-1);
+        std::vector<char> exact(text.begin(), text.end());  // no terminator after the bytes
+        stringTableParse(exact.data(), (int32_t)exact.size(), h);
+        return h;
+    }
+    std::vector<std::string> texts(int32_t h) {
+        std::vector<std::string> out;
+        for (int32_t i = 0; i < stringTableCount(h); i++) out.push_back(stringTableText(h, i));
+        return out;
+    }
+};
+}  // namespace
+
+TEST_F(StringTables, EntriesAreNumberedInFileOrderAndCommentsSkipped) {
+    int32_t h = parse("// interface texts\r\n5=Open\r\n7=Quit\r\n");
+    EXPECT_EQ(texts(h), (std::vector<std::string>{"Open", "Quit"}));
+    uint8_t v[4] = {0, 0, 0, 0};
+    stringTableValue(h, 1, v);
+    EXPECT_EQ(v[0], 255);
+    EXPECT_EQ(v[3], 255);
+    // The text runs to the end of the line, "=" and "/" included; a number may span lines to its "=".
+    h = parse("1=a=b/c\r\n2\r\n=next\r\nx3=after letter\r\n");
+    EXPECT_EQ(texts(h), (std::vector<std::string>{"a=b/c", "next", "after letter"}));
+}
+
+TEST_F(StringTables, LineEndRules) {
+    EXPECT_EQ(texts(parse("1=first\r\n2=last without end")),
+              (std::vector<std::string>{"first", "last without end"}));
+    EXPECT_EQ(texts(parse("1=only line")), (std::vector<std::string>{"only line"}));
+    EXPECT_EQ(texts(parse("1=a\n2=b\n3=c\n")), (std::vector<std::string>{"a\n2=b\n3=c\n"}));
+    EXPECT_EQ(texts(parse("1=\r\n2=x\r\n")), (std::vector<std::string>{"", "x"}));
+    EXPECT_EQ(texts(parse("1=lone\rCR\r\n")), (std::vector<std::string>{"lone\rCR"}));
+    EXPECT_EQ(texts(parse("4")), (std::vector<std::string>{}));
+    EXPECT_EQ(texts(parse("4=")), (std::vector<std::string>{}));
+    EXPECT_EQ(texts(parse("/ only a comment")), (std::vector<std::string>{}));
+    EXPECT_EQ(texts(parse("")), (std::vector<std::string>{}));
+}
+
+TEST_F(StringTables, LoadFromFile) {
+    TempDir dir;
+    writeText(dir.file("vorfre.txt"), "// viewer\r\n0=File\r\n1=Info\r\n");
+    int32_t h = stringTableLoad("vorfre.txt", dir.path().c_str());
+    ASSERT_GE(h, 0);
+    EXPECT_EQ(texts(h), (std::vector<std::string>{"File", "Info"}));
+    EXPECT_EQ(stringTableLoad("missing.txt", dir.path().c_str()), -1);
+    writeText(dir.file("empty.txt"), "");
+    EXPECT_EQ(stringTableLoad("empty.txt", dir.path().c_str()), -1);
+}
+
+TEST_F(StringTables, SortingIsCaseInsensitiveAndMovesValues) {
+    int32_t h = stringTableCreate(-1);
+    const uint8_t vb[4] = {1, 0, 0, 0}, va[4] = {2, 0, 0, 0}, vc[4] = {3, 0, 0, 0};
+    stringTableAdd(h, "b", vb);
+    stringTableAdd(h, "A", va);
+    stringTableAdd(h, "c", vc);
+    int32_t s = stringTableSorted(h);
+    EXPECT_EQ(texts(s), (std::vector<std::string>{"A", "b", "c"}));
+    uint8_t v[4];
+    stringTableValue(s, 0, v);
+    EXPECT_EQ(v[0], 2);
+    stringTableValue(s, 2, v);
+    EXPECT_EQ(v[0], 3);
+    EXPECT_EQ(stringTableCount(h), 0);  // the source is destroyed
+}
+
+TEST_F(StringTables, DuplicatesStayReadableInTheirOrderOfEntry) {
+    int32_t h = stringTableCreate(-1);
+    const uint8_t v1[4] = {1, 0, 0, 0}, v2[4] = {2, 0, 0, 0}, v3[4] = {3, 0, 0, 0}, v4[4] = {4, 0, 0, 0};
+    stringTableAdd(h, "Model", v1);
+    stringTableAdd(h, "b", v2);
+    stringTableAdd(h, "model", v3);
+    stringTableAdd(h, "MODEL", v4);
+    int32_t s = stringTableSorted(h);
+    EXPECT_EQ(texts(s), (std::vector<std::string>{"b", "Model", "model", "MODEL"}));
+    uint8_t v[4];
+    stringTableValue(s, 3, v);
+    EXPECT_EQ(v[0], 4);
+}
+
+TEST_F(StringTables, CreateOnAnExistingHandleGivesAFreshTableAndDestroyIsSafe) {
+    const uint8_t v[4] = {0, 0, 0, 0};
+    int32_t h = stringTableCreate(-1);
+    stringTableAdd(h, "one", v);
+    int32_t fresh = stringTableCreate(h);
+    EXPECT_EQ(stringTableCount(fresh), 0);
+    stringTableAdd(fresh, "two", v);
+    EXPECT_STREQ(stringTableText(fresh, 0), "two");
+    EXPECT_STREQ(stringTableText(fresh, 5), "");
+    EXPECT_STREQ(stringTableText(-1, 0), "");
+    EXPECT_EQ(stringTableDestroy(fresh), -1);
+    EXPECT_EQ(stringTableDestroy(fresh), -1);
+    EXPECT_EQ(stringTableDestroy(-1), -1);
+    EXPECT_EQ(stringTableDestroy(12345), -1);
+    // Repeated listings reuse registry slots instead of growing the registry.
+    for (int i = 0; i < 100; i++) stringTableDestroy(stringTableCreate(-1));
+    EXPECT_LE(stringRegistry.capacity, 6);
+}
+
+TEST_F(StringTables, ClearKeepsTheTableUsable) {
+    const uint8_t v[4] = {9, 9, 9, 9};
+    int32_t h = stringTableCreate(-1);
+    stringTableAdd(h, "long text here", v);
+    stringTableClear(h);
+    EXPECT_EQ(stringTableCount(h), 0);
+    stringTableAdd(h, "short", v);
+    EXPECT_STREQ(stringTableText(h, 0), "short");
+}
+
+TEST_F(StringTables, ShowListsEveryEntry) {
+    int32_t h = parse("1=Open\r\n2=Quit\r\n");
+    testing::internal::CaptureStderr();
+    stringTableShow(h);
+    std::string shown = testing::internal::GetCapturedStderr();
+    EXPECT_NE(shown.find("String " + std::to_string(h) + " = \n\r0=Open\r\n1=Quit\r\n"), std::string::npos);
+}
+
+TEST_F(StringTables, FormatScratchTruncatesAtItsCapacity) {
+    std::string big(10000, 'z');
+    int32_t n = formatScratch("%s", big.c_str());
+    EXPECT_EQ(n, SCRATCH_CAPACITY - 1);
+    EXPECT_EQ(textLength(scratchText), SCRATCH_CAPACITY - 1);
+    EXPECT_EQ(formatScratch("Open %s.", "a.dae"), 11);
+    EXPECT_STREQ(scratchText, "Open a.dae.");
+}
