@@ -47,7 +47,9 @@ TEST(SlotTable, ExplicitIndexGrowsToTwiceIndexPlusTwoLeavingGapsUnused) {
     EXPECT_EQ(slotAdd(&tab.t, 1, 10), 10);
     EXPECT_EQ(tab.t.capacity, 22);
     for (int i = 2; i < 22; i++) {
-        if (i != 10) EXPECT_EQ(slotUnits(&tab.t, i), 0) << i;
+        if (i != 10) {
+            EXPECT_EQ(slotUnits(&tab.t, i), 0) << i;
+        }
     }
     // The first-free search still finds the lowest gap.
     EXPECT_EQ(slotAdd(&tab.t, 1, -1), 1);
