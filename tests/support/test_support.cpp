@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,3 +43,74 @@ std::string sharedDirectory() {
     if (std::filesystem::is_directory(p, ec)) return p.string() + "/";
     return "";
 }
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+extern char** environ;
+
+ChildProcess startProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    ChildProcess child;
+    pid_t pid = fork();
+    if (pid == 0) {
+        for (const std::string& e : env) putenv(strdup(e.c_str()));
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    child.pid = pid;
+    return child;
+}
+
+int waitProcess(ChildProcess& child, int timeoutMs) {
+    if (child.pid <= 0) return -1;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int status = 0;
+        pid_t r = waitpid(child.pid, &status, WNOHANG);
+        if (r == child.pid) {
+            child.pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child.pid, SIGKILL);
+            waitpid(child.pid, &status, 0);
+            child.pid = -1;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+bool processRunning(const ChildProcess& child) {
+    if (child.pid <= 0) return false;
+    siginfo_t info;
+    std::memset(&info, 0, sizeof info);
+    // WNOWAIT leaves an exited child to waitProcess, which reads its exit code.
+    if (waitid(P_PID, (id_t)child.pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0) return false;
+    return info.si_pid == 0;
+}
+
+std::string runCommand(const std::string& command, int* exitCode) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) {
+        if (exitCode) *exitCode = -1;
+        return out;
+    }
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int status = pclose(p);
+    if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
+std::string builtProgram(const std::string& relative) { return std::string(VCV_BINARY_DIR) + "/" + relative; }

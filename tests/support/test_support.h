@@ -26,3 +26,18 @@ std::vector<uint8_t> readBytes(const std::string& path);
 std::string sharedDirectory();
 // The source tree (for fuzz corpora and assets).
 std::string sourceDirectory();
+
+// A child process started with extra environment variables ("NAME=value"); its output goes to the
+// test's own output.
+struct ChildProcess {
+    int pid = -1;
+};
+ChildProcess startProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+// Waits up to timeoutMs; returns the exit code, or -1 on a signal or timeout (the child is killed).
+int waitProcess(ChildProcess& child, int timeoutMs);
+// True while the child runs.
+bool processRunning(const ChildProcess& child);
+// Runs a shell command and returns its standard output (trailing newline removed) and exit code.
+std::string runCommand(const std::string& command, int* exitCode = nullptr);
+// Path of a built program, relative to the build directory ("viewer/vcv").
+std::string builtProgram(const std::string& relative);

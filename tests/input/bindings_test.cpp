@@ -1,0 +1,299 @@
+#include <vector>
+
+#include "input_fixture.h"
+
+using Actions = InputTest;
+using Capture = InputTest;
+using Settings = InputTest;
+
+namespace {
+PlayerBindings& player(int32_t p) { return inputSettings().players[p]; }
+
+int32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    return (int32_t)((uint32_t)b[at] | (uint32_t)b[at + 1] << 8 | (uint32_t)b[at + 2] << 16 |
+                     (uint32_t)b[at + 3] << 24);
+}
+
+void expectAllUnbound() {
+    for (int32_t p = 0; p < INPUT_PLAYERS; p++) {
+        for (int32_t a = 0; a < INPUT_ACTIONS; a++) {
+            EXPECT_EQ(player(p).primaryCode[a], -1);
+            EXPECT_EQ(player(p).secondaryCode[a][0], -1);
+            EXPECT_EQ(player(p).secondaryCode[a][1], -1);
+        }
+    }
+    EXPECT_EQ(inputSettings().inputMode, INPUT_MODE_NORMAL);
+    EXPECT_EQ(inputSettings().captureState, CAPTURE_IDLE);
+}
+}  // namespace
+
+TEST_F(Actions, EvaluatedInActionModeForKeysMouseAndJoystickButtons) {
+    fake.present[2] = 1;
+    fake.buttonCount[2] = 8;
+    detectJoysticks();
+    player(0).primaryCode[0] = 'W';
+    player(0).primaryKind[1] = BIND_MOUSE_BUTTON;
+    player(0).primaryCode[1] = MOUSE_RIGHT;
+    player(3).primaryKind[2] = BIND_JOYSTICK_BUTTON;
+    player(3).primaryJoystick[2] = 2;
+    player(3).primaryCode[2] = 5;
+    player(1).primaryKind[3] = BIND_JOYSTICK_BUTTON;  // a file can hold nonsense
+    player(1).primaryJoystick[3] = 99;
+    player(1).primaryCode[3] = 5;
+    player(1).primaryKind[4] = 9;
+    player(1).primaryCode[4] = 1;
+
+    inputKeyEvent('W', 1);
+    inputMouseButtonEvent(MOUSE_RIGHT, 1);
+    fake.buttons[2][5] = 1;
+    frame();
+    EXPECT_EQ(player(0).actionState[0], 0);  // mode 0: not evaluated
+    enterActionMode();
+    frame();
+    EXPECT_EQ(player(0).actionState[0], 1);
+    EXPECT_EQ(player(0).actionState[1], 1);
+    EXPECT_EQ(player(3).actionState[2], 1);
+    EXPECT_EQ(player(1).actionState[3], 0);
+    EXPECT_EQ(player(1).actionState[4], 0);
+    inputKeyEvent('W', 0);
+    fake.buttons[2][5] = 0;
+    frame();
+    EXPECT_EQ(player(0).actionState[0], 0);
+    EXPECT_EQ(player(3).actionState[2], 0);
+    EXPECT_EQ(player(0).actionState[1], 1);
+}
+
+TEST_F(Actions, LeavingWaitsUntilEverythingIsReleased) {
+    fake.present[0] = 1;
+    fake.buttonCount[0] = 2;
+    detectJoysticks();
+    inputCursorEvent(123, 45);
+    enterActionMode();
+    int32_t x = 0, y = 0;
+    readMouse(&x, &y, nullptr);
+    EXPECT_EQ(x, 400);
+    inputKeyEvent(KEY_LCTRL, 1);
+    fake.buttons[0][1] = 1;
+    leaveActionMode();
+    frame();
+    EXPECT_EQ(inputSettings().inputMode, INPUT_MODE_LEAVING);
+    inputKeyEvent(KEY_LCTRL, 0);
+    frame();
+    EXPECT_EQ(inputSettings().inputMode, INPUT_MODE_LEAVING);  // the joystick button is still down
+    fake.buttons[0][1] = 0;
+    frame();
+    EXPECT_EQ(inputSettings().inputMode, INPUT_MODE_NORMAL);
+    readMouse(&x, &y, nullptr);
+    EXPECT_EQ(x, 123);
+    EXPECT_EQ(y, 45);
+}
+
+TEST_F(Actions, TypingSuspendsTheActionModeUntilTheFieldIsLeft) {
+    player(0).primaryCode[0] = 'A';
+    enterActionMode();
+    inputKeyEvent('A', 1);
+    frame();
+    EXPECT_EQ(player(0).actionState[0], 1);
+    char text[8] = "";
+    int32_t cursor = 0;
+    uint8_t changed = 0;
+    editText(TEXT_ANY, text, sizeof text, &cursor, &changed);
+    EXPECT_EQ(inputSettings().inputMode, INPUT_MODE_LEAVING);
+    EXPECT_EQ(inputSettings().resumeFlag, 1);
+    inputKeyEvent('A', 0);
+    frame();
+    EXPECT_EQ(inputSettings().inputMode, INPUT_MODE_NORMAL);
+    EXPECT_EQ(player(0).actionState[0], 0);
+    inputCharEvent('k');  // mode 0 again: typing reaches the field
+    editText(TEXT_ANY, text, sizeof text, &cursor, &changed);
+    EXPECT_STREQ(text, "k");
+    frame();
+    EXPECT_EQ(inputSettings().inputMode, INPUT_MODE_NORMAL);  // the field took keys last frame
+    frame();
+    EXPECT_EQ(inputSettings().inputMode, INPUT_MODE_ACTION);
+}
+
+TEST_F(Capture, PrimaryWaitsForReleaseThenBindsAndRemovesDuplicates) {
+    player(1).primaryCode[5] = 'K';
+    player(2).secondaryCode[0][1] = 'K';
+    player(0).primaryCode[6] = 'K';  // the capturing player's other action
+    player(3).primaryCode[0] = 'L';
+    enterActionMode();
+    inputKeyEvent('Q', 1);
+    ASSERT_EQ(startBindingCapture(0, CAPTURE_PRIMARY, 2), 0);
+    EXPECT_EQ(startBindingCapture(1, CAPTURE_PRIMARY, 0), -1);  // one at a time
+    frame();
+    EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_RELEASE);
+    inputKeyEvent('Q', 0);
+    frame();
+    EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);
+    inputKeyEvent('K', 1);
+    frame();
+    EXPECT_EQ(inputSettings().captureState, CAPTURE_DONE);
+    EXPECT_EQ(player(0).primaryKind[2], BIND_KEY);
+    EXPECT_EQ(player(0).primaryCode[2], 'K');
+    EXPECT_EQ(player(0).primaryJoystick[2], -1);
+    EXPECT_EQ(player(1).primaryCode[5], -1);
+    EXPECT_EQ(player(2).secondaryCode[0][1], -1);
+    EXPECT_EQ(player(0).primaryCode[6], -1);
+    EXPECT_EQ(player(3).primaryCode[0], 'L');
+    EXPECT_EQ(capturePlayer(), 0);
+
+    endBindingCapture();
+    inputKeyEvent('K', 0);
+    EXPECT_EQ(startBindingCapture(4, CAPTURE_PRIMARY, 0), -1);
+    EXPECT_EQ(startBindingCapture(0, 3, 0), -1);
+    EXPECT_EQ(startBindingCapture(0, CAPTURE_PRIMARY, 8), -1);
+}
+
+TEST_F(Capture, PrimaryTakesMouseAndJoystickButtonsAndEscCancels) {
+    fake.present[4] = 1;
+    fake.buttonCount[4] = 16;
+    detectJoysticks();
+    player(2).primaryKind[1] = BIND_JOYSTICK_BUTTON;
+    player(2).primaryJoystick[1] = 4;
+    player(2).primaryCode[1] = 9;
+    player(2).primaryKind[2] = BIND_JOYSTICK_BUTTON;  // same button, other joystick: kept
+    player(2).primaryJoystick[2] = 3;
+    player(2).primaryCode[2] = 9;
+    enterActionMode();
+    startBindingCapture(1, CAPTURE_PRIMARY, 7);
+    frame();
+    inputMouseButtonEvent(MOUSE_MIDDLE, 1);
+    frame();
+    EXPECT_EQ(player(1).primaryKind[7], BIND_MOUSE_BUTTON);
+    EXPECT_EQ(player(1).primaryCode[7], MOUSE_MIDDLE);
+    inputMouseButtonEvent(MOUSE_MIDDLE, 0);
+
+    endBindingCapture();
+    startBindingCapture(1, CAPTURE_PRIMARY, 6);
+    frame();
+    fake.buttons[4][9] = 1;
+    frame();
+    EXPECT_EQ(player(1).primaryKind[6], BIND_JOYSTICK_BUTTON);
+    EXPECT_EQ(player(1).primaryJoystick[6], 4);
+    EXPECT_EQ(player(1).primaryCode[6], 9);
+    EXPECT_EQ(player(2).primaryCode[1], -1);
+    EXPECT_EQ(player(2).primaryCode[2], 9);
+    fake.buttons[4][9] = 0;
+
+    endBindingCapture();
+    startBindingCapture(1, CAPTURE_PRIMARY, 6);
+    frame();
+    inputKeyEvent(KEY_ESC, 1);
+    frame();
+    EXPECT_EQ(inputSettings().captureState, CAPTURE_IDLE);
+    EXPECT_EQ(player(1).primaryCode[6], 9);
+}
+
+TEST_F(Capture, SecondaryKeysAndAxisDirectionChanges) {
+    fake.present[1] = 1;
+    fake.axisCount[1] = 4;
+    detectJoysticks();
+    player(3).secondaryKind[0] = BIND_JOYSTICK_AXIS;
+    player(3).secondaryJoystick[0] = 1;
+    player(3).secondaryCode[0][0] = 2;
+    enterActionMode();
+
+    // Two keys: the second slot keeps the first.
+    startBindingCapture(0, CAPTURE_SECONDARY_FIRST, 4);
+    frame();
+    inputKeyEvent('A', 1);
+    frame();
+    inputKeyEvent('A', 0);
+    endBindingCapture();
+    startBindingCapture(0, CAPTURE_SECONDARY_SECOND, 4);
+    frame();
+    inputKeyEvent('D', 1);
+    frame();
+    inputKeyEvent('D', 0);
+    EXPECT_EQ(player(0).secondaryKind[4], BIND_KEYS);
+    EXPECT_EQ(player(0).secondaryCode[4][0], 'A');
+    EXPECT_EQ(player(0).secondaryCode[4][1], 'D');
+
+    // A joystick axis pushed one way only is not enough; pushed and let go binds.
+    endBindingCapture();
+    fake.axes[1][2] = 0.5f;  // resting off-centre but inside the dead zone
+    startBindingCapture(0, CAPTURE_SECONDARY_SECOND, 4);
+    frame();
+    fake.axes[1][2] = -0.95f;
+    frame();
+    EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);
+    fake.axes[1][2] = 0.1f;
+    frame();
+    EXPECT_EQ(inputSettings().captureState, CAPTURE_DONE);
+    EXPECT_EQ(player(0).secondaryKind[4], BIND_JOYSTICK_AXIS);
+    EXPECT_EQ(player(0).secondaryJoystick[4], 1);
+    EXPECT_EQ(player(0).secondaryCode[4][1], 2);
+    EXPECT_EQ(player(0).secondaryCode[4][0], -1);  // 'A' meant nothing next to an axis
+    EXPECT_EQ(player(3).secondaryCode[0][0], -1);
+    EXPECT_EQ(player(3).secondaryJoystick[0], -1);
+
+    // The mouse as a stick: up and back on the y axis.
+    endBindingCapture();
+    startBindingCapture(2, CAPTURE_SECONDARY_FIRST, 0);
+    frame();
+    inputCursorEvent(400, 100);
+    frame();
+    EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);
+    inputCursorEvent(400, 300);
+    frame();
+    EXPECT_EQ(player(2).secondaryKind[0], BIND_MOUSE_STICK);
+    EXPECT_EQ(player(2).secondaryCode[0][0], 1);
+    EXPECT_EQ(player(2).secondaryJoystick[0], -1);
+}
+
+TEST_F(Settings, SaveWritesTheRecordAtItsOffsets) {
+    player(1).primaryKind[3] = BIND_JOYSTICK_BUTTON;
+    player(1).primaryJoystick[3] = 7;
+    player(1).primaryCode[3] = 0x01020304;
+    player(2).secondaryKind[5] = BIND_KEYS;
+    player(2).secondaryCode[5][0] = KEY_LEFT;
+    player(2).secondaryCode[5][1] = KEY_RIGHT;
+    player(0).reserved[31] = 0xAB;
+    inputSettings().inputMode = INPUT_MODE_LEAVING;
+    ASSERT_EQ(saveInputSettings(), 0);
+    std::vector<uint8_t> b = readBytes(dir.file("vorinput.stf"));
+    ASSERT_EQ(b.size(), (size_t)INPUT_SETTINGS_SIZE);
+    const size_t p1 = 4 + 216, p2 = 4 + 2 * 216;
+    EXPECT_EQ(b[p1 + 3], BIND_JOYSTICK_BUTTON);
+    EXPECT_EQ(le32(b, p1 + 8 + 12), 7);
+    EXPECT_EQ(b[p1 + 40 + 12], 0x04);  // little-endian
+    EXPECT_EQ(le32(b, p1 + 40 + 12), 0x01020304);
+    EXPECT_EQ(le32(b, p2 + 120 + 40), KEY_LEFT);
+    EXPECT_EQ(le32(b, p2 + 124 + 40), KEY_RIGHT);
+    EXPECT_EQ(le32(b, 4 + 40), -1);  // unbound
+    EXPECT_EQ(b[4 + 215], 0xAB);
+    EXPECT_EQ(b[868], INPUT_MODE_LEAVING);
+
+    inputInit();  // loads the file back
+    EXPECT_EQ(player(1).primaryJoystick[3], 7);
+    EXPECT_EQ(player(1).primaryCode[3], 0x01020304);
+    EXPECT_EQ(player(2).secondaryCode[5][1], KEY_RIGHT);
+    EXPECT_EQ(player(0).reserved[31], 0xAB);
+    EXPECT_EQ(inputSettings().inputMode, INPUT_MODE_NORMAL);
+}
+
+TEST_F(Settings, FilesOfAnyOtherSizeLeaveEverythingUnbound) {
+    EXPECT_EQ(loadInputSettings(), -1);  // missing
+    expectAllUnbound();
+    for (size_t size : {0, 871, 873, 100000}) {
+        SCOPED_TRACE(size);
+        writeBytes(dir.file("vorinput.stf"), std::vector<uint8_t>(size, 0x05));
+        EXPECT_EQ(loadInputSettings(), -1);
+        expectAllUnbound();
+    }
+    // The right size with nonsense in it loads, and evaluating it stays in bounds: huge codes and
+    // joystick numbers with a joystick-button, key, mouse-button and unknown kind per player.
+    std::vector<uint8_t> junk(INPUT_SETTINGS_SIZE, 0x7F);
+    const uint8_t kinds[4] = {BIND_JOYSTICK_BUTTON, BIND_KEY, BIND_MOUSE_BUTTON, 0x7F};
+    for (size_t p = 0; p < 4; p++)
+        for (size_t a = 0; a < 8; a++) junk[4 + 216 * p + a] = kinds[p];
+    writeBytes(dir.file("vorinput.stf"), junk);
+    EXPECT_EQ(loadInputSettings(), 0);
+    EXPECT_EQ(inputSettings().inputMode, INPUT_MODE_NORMAL);
+    EXPECT_EQ(inputSettings().captureState, CAPTURE_IDLE);
+    enterActionMode();
+    frame();
+    for (int32_t p = 0; p < INPUT_PLAYERS; p++) EXPECT_EQ(player(p).actionState[0], 0);
+}

@@ -1,0 +1,142 @@
+#include <string>
+#include <vector>
+
+#include "input_fixture.h"
+
+namespace {
+// A heap buffer of exactly size bytes, so that AddressSanitizer sees any write past it.
+struct Buffer {
+    explicit Buffer(int32_t size, const char* text = "") : bytes(new char[size]), size(size) {
+        std::memset(bytes, 0x7F, (size_t)size);
+        textCopy(bytes, text, size);
+    }
+    ~Buffer() { delete[] bytes; }
+    char* bytes;
+    int32_t size;
+};
+
+class EditText : public InputTest {
+protected:
+    // editText until the queue is empty (as many frames as that takes).
+    int32_t editAll(int32_t kind, Buffer& b) {
+        int32_t calls = 0;
+        while (keyQueue().count > keyQueue().readPosition && calls < 1000) {
+            editText(kind, b.bytes, b.size, &cursor, &changed);
+            calls++;
+        }
+        return calls;
+    }
+    int32_t cursor = 0;
+    uint8_t changed = 0;
+};
+}  // namespace
+
+TEST_F(EditText, TwoLettersInOneFrameTakeTwoCalls) {
+    Buffer b(16);
+    type("hi");
+    EXPECT_EQ(editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed), 0);
+    EXPECT_STREQ(b.bytes, "h");
+    EXPECT_EQ(cursor, 1);
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(textCursor().cursorPos, 1);
+    editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed);
+    EXPECT_STREQ(b.bytes, "hi");
+    editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed);
+    EXPECT_EQ(changed, 0);  // nothing left
+}
+
+TEST_F(EditText, KindsFilterCharacters) {
+    Buffer number(16);
+    type("a1.b2");
+    editAll(TEXT_NUMBER, number);
+    EXPECT_STREQ(number.bytes, "1.2");
+
+    Buffer name(16);
+    cursor = 0;
+    type("a_Z9- !.");
+    inputCharEvent(0xE9);
+    editAll(TEXT_NAME, name);
+    EXPECT_STREQ(name.bytes, "a_Z9\xE9");
+}
+
+TEST_F(EditText, EditingKeysMoveAndDelete) {
+    Buffer b(16, "abc");
+    cursor = 0;
+    inputKeyEvent(KEY_BACKSPACE, 1);
+    EXPECT_EQ(editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed), 0);
+    EXPECT_STREQ(b.bytes, "abc");  // nothing before the cursor
+    EXPECT_EQ(cursor, 0);
+    EXPECT_EQ(changed, 1);
+
+    inputKeyEvent(KEY_DEL, 1);    // "bc"
+    inputKeyEvent(KEY_RIGHT, 1);  // b|c
+    inputKeyEvent(KEY_RIGHT, 1);  // bc|
+    inputKeyEvent(KEY_RIGHT, 1);  // stays at the end
+    inputKeyEvent(KEY_DEL, 1);    // nothing at the end
+    inputKeyEvent(KEY_BACKSPACE, 1);
+    editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed);
+    EXPECT_STREQ(b.bytes, "b");
+    EXPECT_EQ(cursor, 1);
+    inputKeyEvent(KEY_LEFT, 1);
+    inputKeyEvent(KEY_LEFT, 1);
+    inputCharEvent('x');
+    editAll(TEXT_ANY, b);
+    EXPECT_STREQ(b.bytes, "xb");
+
+    // Tab and Esc are no characters: (char)293 would otherwise land in the text.
+    inputKeyEvent(KEY_TAB, 1);
+    inputKeyEvent(KEY_ESC, 1);
+    editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed);
+    EXPECT_STREQ(b.bytes, "xb");
+    EXPECT_EQ(changed, 0);
+    EXPECT_EQ(keyQueue().count, 0);
+}
+
+TEST_F(EditText, EnterLeavesLaterCodesQueued) {
+    Buffer b(16);
+    type("x");
+    inputKeyEvent(KEY_ENTER, 1);
+    type("y");
+    EXPECT_EQ(editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed), 0);
+    textCursor().blinkTimer = 700.0f;
+    EXPECT_EQ(editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed), 1);
+    EXPECT_EQ(textCursor().blinkTimer, 0.0f);
+    EXPECT_STREQ(b.bytes, "x");
+    EXPECT_EQ(editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed), 0);
+    EXPECT_STREQ(b.bytes, "xy");
+}
+
+TEST_F(EditText, FullBufferKeepsItsTerminator) {
+    Buffer b(6, "abcde");  // five characters fill six bytes
+    cursor = 2;
+    type("XY");
+    editAll(TEXT_ANY, b);
+    EXPECT_STREQ(b.bytes, "abcde");
+    EXPECT_EQ(cursor, 2);
+
+    inputKeyEvent(KEY_DEL, 1);  // room for one again
+    type("XY");
+    editAll(TEXT_ANY, b);
+    EXPECT_STREQ(b.bytes, "abXde");
+
+    cursor = 5;
+    inputKeyEvent(KEY_BACKSPACE, 1);
+    inputKeyEvent(KEY_BACKSPACE, 1);
+    type("123");
+    editAll(TEXT_ANY, b);
+    EXPECT_STREQ(b.bytes, "abX12");
+
+    // A text without a terminator inside the buffer is cut rather than read past.
+    Buffer raw(4);
+    std::memset(raw.bytes, 'q', 4);
+    cursor = 9;  // beyond the text: clamped
+    type("r");
+    editAll(TEXT_ANY, raw);
+    EXPECT_STREQ(raw.bytes, "qqq");
+
+    Buffer one(1);
+    type("s");
+    editAll(TEXT_ANY, one);
+    EXPECT_STREQ(one.bytes, "");
+    EXPECT_EQ(editText(TEXT_ANY, nullptr, 8, &cursor, &changed), 0);
+}

@@ -1,0 +1,94 @@
+#include <algorithm>
+#include <vector>
+
+#include "input_fixture.h"
+
+namespace {
+std::vector<int32_t> drain() {
+    std::vector<int32_t> out;
+    int32_t code = 0;
+    while (nextQueued(&code)) out.push_back(code);
+    return out;
+}
+}  // namespace
+
+using Keys = InputTest;
+using Queue = InputTest;
+
+TEST(KeyTable, HoldsTheStoredNumberingWithCaretForApostrophe) {
+    // These numbers are stored in vorinput.stf: a shift would silently rebind every saved key.
+    EXPECT_EQ(KEY_ESC, 257);
+    EXPECT_EQ(KEY_F25, 282);
+    EXPECT_EQ(KEY_UP, 283);
+    EXPECT_EQ(KEY_RALT, 292);
+    EXPECT_EQ(KEY_DEL, 297);
+    EXPECT_EQ(KEY_KP_9, 311);
+    EXPECT_EQ(KEY_KP_ENTER, 318);
+    EXPECT_EQ(keyTable[0], 32);
+    EXPECT_EQ(keyTable[1], KEY_ESC);
+    EXPECT_EQ(keyTable[62], KEY_KP_ENTER);
+    EXPECT_EQ(keyTable[63], '!');
+    EXPECT_EQ(keyTable[KEY_TABLE_SIZE - 1], '~');
+    EXPECT_EQ(std::count(keyTable, keyTable + KEY_TABLE_SIZE, '^'), 2);
+    EXPECT_EQ(keyIndex('\''), -1);
+    EXPECT_EQ(keyIndex('^'), 69);  // the first of the two
+    EXPECT_EQ(keyIndex('A'), 63 + 'A' - 33);
+    EXPECT_EQ(keyIndex(0), -1);
+    EXPECT_EQ(keyIndex(KEY_LAST + 1), -1);
+}
+
+TEST_F(Keys, StatesFollowEventsAndFocus) {
+    inputKeyEvent('A', 1);
+    inputKeyEvent(KEY_SPACE, 1);
+    EXPECT_TRUE(keyDown('A'));
+    EXPECT_EQ(firstKeyDown(), KEY_SPACE);  // table order, not press order
+    inputKeyEvent(KEY_SPACE, 0);
+    EXPECT_EQ(firstKeyDown(), 'A');
+    inputKeyEvent(-7, 1);  // codes the layer keeps no state for
+    inputKeyEvent(100000, 1);
+    EXPECT_FALSE(keyDown(-7));
+    EXPECT_FALSE(keyDown(100000));
+    EXPECT_FALSE(keyDown(KEY_LAST + 1));
+    inputFocusEvent(0);
+    EXPECT_FALSE(keyDown('A'));
+    EXPECT_EQ(firstKeyDown(), -1);
+    inputKeyEvent('\'', 1);  // not in the table, so not found
+    EXPECT_EQ(firstKeyDown(), -1);
+}
+
+TEST_F(Queue, TakesEditingKeysAndCharactersOnPressOnly) {
+    inputKeyEvent('A', 1);  // a letter arrives as a character, not as a key
+    inputKeyEvent(KEY_F1, 1);
+    inputKeyEvent(KEY_BACKSPACE, 1);
+    inputKeyEvent(KEY_BACKSPACE, 1);  // repeat
+    inputKeyEvent(KEY_BACKSPACE, 0);
+    inputKeyEvent(KEY_TAB, 1);
+    inputKeyEvent(KEY_ESC, 1);
+    inputCharEvent('a');
+    inputCharEvent(0xE9);
+    inputCharEvent(0x20AC);  // beyond one byte: dropped
+    inputCharEvent(0);
+    EXPECT_EQ(drain(), (std::vector<int32_t>{KEY_BACKSPACE, KEY_BACKSPACE, KEY_TAB, KEY_ESC, 'a', 0xE9}));
+
+    inputSettings().inputMode = INPUT_MODE_ACTION;
+    inputCharEvent('b');
+    inputKeyEvent(KEY_ENTER, 1);
+    EXPECT_EQ(keyQueue().count, 0);
+}
+
+TEST_F(Queue, WhenFullDropsWithoutOverflowAndWorksAgainOnceDrained) {
+    for (int32_t i = 0; i < KEY_QUEUE_CAPACITY + 40; i++) inputCharEvent(1 + i % 200);
+    inputKeyEvent(KEY_ENTER, 1);
+    EXPECT_EQ(keyQueue().count, KEY_QUEUE_CAPACITY);
+    int32_t code = 0;
+    ASSERT_TRUE(nextQueued(&code));
+    inputCharEvent('z');  // still full until drained
+    std::vector<int32_t> rest = drain();
+    ASSERT_EQ(rest.size(), (size_t)KEY_QUEUE_CAPACITY - 1);
+    EXPECT_EQ(rest.back(), 1 + (KEY_QUEUE_CAPACITY - 1) % 200);
+    inputCharEvent('z');
+    EXPECT_EQ(drain(), std::vector<int32_t>{'z'});
+    inputCharEvent('q');
+    clearQueue();
+    EXPECT_FALSE(nextQueued(&code));
+}

@@ -1,0 +1,126 @@
+// The spine in one process: start-up, frames, resize, activity, quit.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "input/input.h"
+#include "input/keys.h"
+#include "render/render_state.h"
+#include "support/test_support.h"
+#include "system/clock.h"
+#include "system/files.h"
+#include "viewer/app.h"
+#include "viewer/window.h"
+
+namespace {
+class Spine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        createDataDirectories(home.path().c_str());
+        AppOptions options;
+        optionsDefault(&options);
+        appInit(&options);
+        ASSERT_TRUE(windowIsOpen());
+    }
+    void TearDown() override {
+        if (appState != appStopped) {
+            requestQuit();
+            appFrame();
+        }
+    }
+    // Polls until the window system has delivered what `done` waits for.
+    template <typename F>
+    bool pollUntil(F done) {
+        for (int i = 0; i < 200 && !done(); i++) {
+            pollWindow();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return done();
+    }
+    TempDir home;
+};
+
+void viewport(GLint out[4]) { glGetIntegerv(GL_VIEWPORT, out); }
+}  // namespace
+
+TEST_F(Spine, StartUpHandsTheRealSizeToTheFirstFrame) {
+    EXPECT_EQ(appState, appRunning);
+    EXPECT_EQ(windowRequest.windowResized, 1);
+    EXPECT_EQ(windowRequest.width, 800);
+    EXPECT_EQ(windowRequest.height, 600);
+    EXPECT_EQ(frameDeltaMs, 0.0f);
+    EXPECT_TRUE(std::filesystem::is_directory(std::string(dataDirectory) + "texture_import"));
+    appFrame();
+    EXPECT_EQ(windowRequest.windowResized, 0);
+    GLint v[4];
+    viewport(v);
+    EXPECT_EQ(v[2], 800);
+    EXPECT_EQ(v[3], 600);
+}
+
+TEST_F(Spine, AResizeResetsViewportAndScissorInTheNextFrame) {
+    appFrame();
+    windowRequestSize(1024, 700);
+    ASSERT_TRUE(pollUntil([] { return windowRequest.width == 1024 && windowRequest.height == 700; }));
+    EXPECT_EQ(windowRequest.windowResized, 1);
+    appFrame();
+    EXPECT_EQ(windowRequest.windowResized, 0);
+    GLint v[4];
+    viewport(v);
+    EXPECT_EQ(v[2], 1024);
+    EXPECT_EQ(v[3], 700);
+    glGetIntegerv(GL_SCISSOR_BOX, v);
+    EXPECT_EQ(v[2], 1024);
+    EXPECT_EQ(v[3], 700);
+}
+
+TEST_F(Spine, AnInactiveWindowDrawsNothingAndTheNextFrameSeesTheWholePause) {
+    appFrame();
+    int32_t frames = appFrameCount;
+    windowRequest.windowActive = 0;
+    auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(250))
+        EXPECT_EQ(mainLoopDispatch(), 0);
+    EXPECT_EQ(appFrameCount, frames);
+    windowRequest.windowActive = 1;
+    EXPECT_EQ(mainLoopDispatch(), 1);
+    EXPECT_EQ(appFrameCount, frames + 1);
+    EXPECT_GE(frameDeltaMs, 250.0f);
+}
+
+TEST_F(Spine, QuitRequestsOnlyLeaveTheRunningState) {
+    EXPECT_EQ(requestQuit(), appRunning);
+    EXPECT_EQ(appState, appQuitRequested);
+    EXPECT_EQ(requestQuit(), appQuitRequested);
+    EXPECT_EQ(appState, appQuitRequested);
+    appState = appStarting;
+    requestQuit();
+    EXPECT_EQ(appState, appStarting);
+    appState = appRunning;
+}
+
+TEST_F(Spine, LeftControlQQuitsAtTheEndOfTheFrameRightControlDoesNot) {
+    inputKeyEvent(KEY_RCTRL, 1);
+    inputKeyEvent('Q', 1);
+    appFrame();
+    EXPECT_EQ(appState, appRunning);
+    inputKeyEvent(KEY_RCTRL, 0);
+    inputKeyEvent(KEY_LCTRL, 1);
+    appFrame();
+    EXPECT_EQ(appState, appStopped);
+    EXPECT_FALSE(windowIsOpen());
+    EXPECT_EQ(std::filesystem::file_size(std::string(saveDirectory) + "vcv.cfg"), 2048u);
+}
+
+TEST_F(Spine, ACloseRequestIsRefusedRunsOneMoreFrameAndStops) {
+    int32_t frames = appFrameCount;
+    onWindowClose();
+    EXPECT_TRUE(windowIsOpen());
+    EXPECT_EQ(windowRequest.windowCloseRequested, 1);
+    EXPECT_EQ(mainLoopDispatch(), 1);
+    EXPECT_EQ(appFrameCount, frames + 1);
+    EXPECT_EQ(appState, appStopped);
+    EXPECT_EQ(std::filesystem::file_size(std::string(saveDirectory) + "vcv.cfg"), 2048u);
+}

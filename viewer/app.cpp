@@ -1,0 +1,137 @@
+#include "viewer/app.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "input/input.h"
+#include "render/render_state.h"
+#include "strings/string_table.h"
+#include "system/clock.h"
+#include "system/files.h"
+#include "system/messages.h"
+#include "system/system.h"
+#include "viewer/config.h"
+#include "viewer/screenshot.h"
+#include "viewer/window.h"
+
+int8_t appState = appStopped;
+char imageImportDirectory[2048];
+int32_t viewerStrings = -1;
+int32_t appFrameCount = 0;
+
+namespace {
+struct AppRun {
+    AppOptions options;
+    bool screenshotTaken = false;
+};
+AppRun run;
+
+void takeScreenshot(bool fromFront) {
+    if (run.options.screenshot[0] == '\0' || run.screenshotTaken || !windowIsOpen()) return;
+    run.screenshotTaken = true;
+    if (saveScreenshot(run.options.screenshot, windowRequest.width, windowRequest.height, fromFront) != 0)
+        std::fprintf(stderr, "vcv: cannot write the screenshot %s\n", run.options.screenshot);
+}
+}  // namespace
+
+int8_t requestQuit() {
+    int8_t previous = appState;
+    if (appState == appRunning) appState = appQuitRequested;
+    return previous;
+}
+
+void engineStart() {
+    appState = appStarting;
+    systemStart();
+    stringsInit();
+    if (windowLibraryStart() != 0) std::fprintf(stderr, "vcv: the window system cannot be started\n");
+    windowOpen();
+    if (!windowIsOpen()) std::fprintf(stderr, "vcv: the OpenGL window cannot be opened\n");
+    inputInit();
+    if (windowIsOpen()) render_init();
+    appState = appRunning;
+}
+
+void engineStop() {
+    if (windowIsOpen()) render_shutdown();
+    inputShutdown();
+    windowClose();
+    windowLibraryStop();
+    stringsShutdown();
+    systemStop();
+    appState = appStopped;
+}
+
+void appInit(const AppOptions* options) {
+    run.options = *options;
+    run.screenshotTaken = false;
+    appFrameCount = 0;
+    joinPath(imageImportDirectory, dataDirectory, "texture_import" PATH_SEP_TEXT);
+    makeDirectories(imageImportDirectory);
+
+    std::memset(&windowRequest, 0, sizeof windowRequest);
+    std::snprintf(windowRequest.title, sizeof windowRequest.title, "%s", "VORTEN COLLADA VIEWER v0.2");
+    windowRequest.fullscreen = 0;
+    windowRequest.width = options->width;
+    windowRequest.height = options->height;
+    windowRequest.colourBits = 32;
+    windowRequest.depthBits = 32;
+    windowRequest.stencilBits = 8;
+    windowRequest.refreshRate = 0;
+
+    engineStart();
+    loadViewerConfig();
+    viewerStrings = stringTableLoad("vorfre.txt", languageDirectory);
+    clockReset();
+}
+
+void appFrame() {
+    clockTick();
+    if (windowRequest.windowResized) {
+        render_resize(windowRequest.width, windowRequest.height);
+        windowRequest.windowResized = 0;
+    }
+    inputFrame();
+    bool drawing = windowIsOpen();
+    if (drawing) {
+        render_set_clear(96, 136, 176, 1, 1, 0);
+        render_clear();
+    }
+    appFrameCount++;
+    bool lastCounted = run.options.frames > 0 && appFrameCount >= run.options.frames;
+    if (drawing && (lastCounted || appState == appQuitRequested)) takeScreenshot(false);
+    swapWindow();
+    if (keyDown('Q') && keyDown(KEY_LCTRL)) requestQuit();
+    if (lastCounted) requestQuit();
+    if (appState == appQuitRequested) {
+        if (drawing) takeScreenshot(true);  // a quit that arrived after the swap: the frame is in front
+        appQuit();
+    }
+}
+
+void appQuit() {
+    if (viewerStrings != -1) viewerStrings = stringTableDestroy(viewerStrings);
+    saveViewerConfig();
+    engineStop();
+}
+
+int32_t mainLoopDispatch() {
+    if (windowRequest.windowCloseRequested) {
+        requestQuit();
+        appFrame();
+        return 1;
+    }
+    if (windowRequest.windowActive) {
+        appFrame();
+        return 1;
+    }
+    sleepMs(1);
+    return 0;
+}
+
+void runMainLoop() {
+    while (appState != appStopped) {
+        pollWindow();
+        mainLoopDispatch();
+    }
+}

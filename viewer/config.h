@@ -1,0 +1,14 @@
+// The viewer's one persisted setting: the directory in which the file browser opens ("vcv.cfg",
+// exactly 2048 bytes, the buffer verbatim).
+#pragma once
+#include <cstdint>
+
+enum { CONFIG_SIZE = 2048 };
+extern char browseDirectory[CONFIG_SIZE];
+
+// Sets the default (the home directory, else "/"), then copies the first 2048 bytes of
+// saveDirectory + "vcv.cfg" over it when the file holds at least that many. The text is kept
+// terminated within the buffer whatever the file holds.
+void loadViewerConfig();
+// Writes the 2048 bytes as saveDirectory + "vcv.cfg". 0 or -1.
+int32_t saveViewerConfig();

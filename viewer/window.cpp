@@ -1,0 +1,211 @@
+// GLFW 3 in the place of GLFW 2: the same effects through the newer interface.
+#include "viewer/window.h"
+
+#include <GLFW/glfw3.h>
+
+#include <cstring>
+
+#include "input/input.h"
+#include "render/render_state.h"
+
+WindowRequest windowRequest;
+VideoMode videoModeTable[VIDEO_MODE_COUNT] = {
+    {0, 640, 480}, {0, 800, 600}, {0, 1024, 768}, {0, 1280, 960}, {0, 1600, 1200}};
+
+namespace {
+struct WindowState {
+    bool libraryStarted = false;
+    GLFWwindow* window = nullptr;
+};
+WindowState glue;
+
+// GLFW 3 key numbers to the engine's key codes (the older numbering, which vorinput.stf stores).
+int32_t engineKey(int key) {
+    if (key >= 32 && key <= 126) return key;  // printable keys keep their character codes
+    if (key >= GLFW_KEY_F1 && key <= GLFW_KEY_F25) return KEY_F1 + (key - GLFW_KEY_F1);
+    if (key >= GLFW_KEY_KP_0 && key <= GLFW_KEY_KP_9) return KEY_KP_0 + (key - GLFW_KEY_KP_0);
+    switch (key) {
+        case GLFW_KEY_ESCAPE: return KEY_ESC;
+        case GLFW_KEY_UP: return KEY_UP;
+        case GLFW_KEY_DOWN: return KEY_DOWN;
+        case GLFW_KEY_LEFT: return KEY_LEFT;
+        case GLFW_KEY_RIGHT: return KEY_RIGHT;
+        case GLFW_KEY_LEFT_SHIFT: return KEY_LSHIFT;
+        case GLFW_KEY_RIGHT_SHIFT: return KEY_RSHIFT;
+        case GLFW_KEY_LEFT_CONTROL: return KEY_LCTRL;
+        case GLFW_KEY_RIGHT_CONTROL: return KEY_RCTRL;
+        case GLFW_KEY_LEFT_ALT: return KEY_LALT;
+        case GLFW_KEY_RIGHT_ALT: return KEY_RALT;
+        case GLFW_KEY_TAB: return KEY_TAB;
+        case GLFW_KEY_ENTER: return KEY_ENTER;
+        case GLFW_KEY_BACKSPACE: return KEY_BACKSPACE;
+        case GLFW_KEY_INSERT: return KEY_INSERT;
+        case GLFW_KEY_DELETE: return KEY_DEL;
+        case GLFW_KEY_PAGE_UP: return KEY_PAGEUP;
+        case GLFW_KEY_PAGE_DOWN: return KEY_PAGEDOWN;
+        case GLFW_KEY_HOME: return KEY_HOME;
+        case GLFW_KEY_END: return KEY_END;
+        case GLFW_KEY_KP_DIVIDE: return KEY_KP_DIVIDE;
+        case GLFW_KEY_KP_MULTIPLY: return KEY_KP_MULTIPLY;
+        case GLFW_KEY_KP_SUBTRACT: return KEY_KP_SUBTRACT;
+        case GLFW_KEY_KP_ADD: return KEY_KP_ADD;
+        case GLFW_KEY_KP_DECIMAL: return KEY_KP_DECIMAL;
+        case GLFW_KEY_KP_EQUAL: return KEY_KP_EQUAL;
+        case GLFW_KEY_KP_ENTER: return KEY_KP_ENTER;
+        default: return -1;
+    }
+}
+
+void keyCallback(GLFWwindow*, int key, int, int action, int) {
+    int32_t code = engineKey(key);
+    if (code < 0) return;
+    inputKeyEvent(code, action != GLFW_RELEASE ? 1 : 0);
+}
+
+void charCallback(GLFWwindow*, unsigned int codepoint) { inputCharEvent(codepoint); }
+
+void buttonCallback(GLFWwindow*, int button, int action, int) {
+    if (button >= 0 && button <= 2) inputMouseButtonEvent(button, action == GLFW_PRESS ? 1 : 0);
+}
+
+void cursorCallback(GLFWwindow*, double x, double y) { inputCursorEvent(x, y); }
+
+void scrollCallback(GLFWwindow*, double, double y) { inputWheelEvent(y); }
+
+void focusCallback(GLFWwindow*, int focused) { inputFocusEvent(focused ? 1 : 0); }
+
+void sizeCallback(GLFWwindow*, int width, int height) { onWindowSize(width, height); }
+
+void closeCallback(GLFWwindow*) { onWindowClose(); }
+
+bool extensionSupported(const char* name) { return glfwExtensionSupported(name) == GLFW_TRUE; }
+
+void* procAddress(const char* name) { return (void*)glfwGetProcAddress(name); }
+
+void windowSize(int32_t* width, int32_t* height) {
+    *width = windowRequest.width;
+    *height = windowRequest.height;
+}
+
+int32_t joystickPresent(int32_t joystick) { return glfwJoystickPresent(joystick) == GLFW_TRUE ? 1 : 0; }
+
+const float* joystickAxes(int32_t joystick, int32_t* count) {
+    int n = 0;
+    const float* axes = glfwGetJoystickAxes(joystick, &n);
+    *count = axes ? n : 0;
+    return axes;
+}
+
+const uint8_t* joystickButtons(int32_t joystick, int32_t* count) {
+    int n = 0;
+    const unsigned char* buttons = glfwGetJoystickButtons(joystick, &n);
+    *count = buttons ? n : 0;
+    return buttons;
+}
+}  // namespace
+
+void fillVideoModes(const int32_t* sizes, int32_t count) {
+    for (VideoMode& m : videoModeTable) m.available = 0;
+    for (int32_t i = 0; i < count; i++)
+        for (VideoMode& m : videoModeTable)
+            if (sizes[2 * i] == m.width && sizes[2 * i + 1] == m.height) m.available = 1;
+}
+
+int32_t windowLibraryStart() {
+    glue.libraryStarted = glfwInit() == GLFW_TRUE;
+    if (!glue.libraryStarted) {
+        fillVideoModes(nullptr, 0);
+        return -1;
+    }
+    int count = 0;
+    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+    const GLFWvidmode* modes = monitor ? glfwGetVideoModes(monitor, &count) : nullptr;
+    if (!modes) count = 0;
+    if (count > 256) count = 256;
+    int32_t sizes[512];
+    for (int i = 0; i < count; i++) {
+        sizes[2 * i] = modes[i].width;
+        sizes[2 * i + 1] = modes[i].height;
+    }
+    fillVideoModes(sizes, count);
+    return 0;
+}
+
+void windowInstallAnswers() {
+    static const RenderPlatform renderPlatform = {extensionSupported, procAddress};
+    static const InputHooks inputHooks = {windowSize, joystickPresent, joystickAxes, joystickButtons};
+    render_set_platform(&renderPlatform);
+    inputInstallHooks(inputHooks);
+}
+
+void windowOpen() {
+    windowInstallAnswers();
+    if (!glue.libraryStarted) return;
+    glfwDefaultWindowHints();
+    glfwWindowHint(GLFW_DEPTH_BITS, windowRequest.depthBits);
+    glfwWindowHint(GLFW_STENCIL_BITS, windowRequest.stencilBits);
+    if (windowRequest.refreshRate != 0) glfwWindowHint(GLFW_REFRESH_RATE, windowRequest.refreshRate);
+    GLFWmonitor* monitor = windowRequest.fullscreen ? glfwGetPrimaryMonitor() : nullptr;
+    glue.window = glfwCreateWindow(windowRequest.width, windowRequest.height, windowRequest.title, monitor, nullptr);
+    if (!glue.window) return;
+    glfwMakeContextCurrent(glue.window);
+    glfwSetWindowTitle(glue.window, windowRequest.title);
+    windowRequest.windowResized = 0;
+    glfwSetWindowSizeCallback(glue.window, sizeCallback);
+    glfwSetWindowCloseCallback(glue.window, closeCallback);
+    glfwSetKeyCallback(glue.window, keyCallback);
+    glfwSetCharCallback(glue.window, charCallback);
+    glfwSetMouseButtonCallback(glue.window, buttonCallback);
+    glfwSetCursorPosCallback(glue.window, cursorCallback);
+    glfwSetScrollCallback(glue.window, scrollCallback);
+    glfwSetWindowFocusCallback(glue.window, focusCallback);
+    // GLFW 3 does not report the size when the callback is installed; the first frame needs it.
+    int width = 0, height = 0;
+    glfwGetWindowSize(glue.window, &width, &height);
+    onWindowSize(width, height);
+}
+
+void pollWindow() {
+    if (glue.libraryStarted) glfwPollEvents();
+    if (!glue.window) {
+        windowRequest.windowActive = 0;
+        windowRequest.windowCloseRequested = 1;
+        return;
+    }
+    windowRequest.windowActive = (glfwGetWindowAttrib(glue.window, GLFW_FOCUSED) == GLFW_TRUE &&
+                                  glfwGetWindowAttrib(glue.window, GLFW_ICONIFIED) == GLFW_FALSE)
+                                     ? 1
+                                     : 0;
+}
+
+void swapWindow() {
+    if (!glue.window) return;
+    glfwSwapBuffers(glue.window);
+}
+
+bool windowIsOpen() { return glue.window != nullptr; }
+
+void windowClose() {
+    if (glue.window) glfwDestroyWindow(glue.window);
+    glue.window = nullptr;
+}
+
+void windowLibraryStop() {
+    if (glue.libraryStarted) glfwTerminate();
+    glue.libraryStarted = false;
+}
+
+void onWindowSize(int32_t width, int32_t height) {
+    windowRequest.windowResized = 1;
+    windowRequest.width = width;
+    windowRequest.height = height;
+}
+
+void onWindowClose() {
+    windowRequest.windowCloseRequested = 1;
+    if (glue.window) glfwSetWindowShouldClose(glue.window, GLFW_FALSE);
+}
+
+void windowRequestSize(int32_t width, int32_t height) {
+    if (glue.window) glfwSetWindowSize(glue.window, width, height);
+}
