@@ -36,6 +36,7 @@ int32_t stringTableCreate(int32_t handle) {
     if (handle != -1) stringTableDestroy(handle);
     int32_t h = slotAdd(&stringRegistry, 1, -1);
     StringTable* t = stringTableGet(h);
+    if (!t) return -1;  // the strings module has not been started
     t->count = 0;
     slotInit(&t->texts, 4, 1);
     slotInit(&t->values, 4, 4);
@@ -103,7 +104,7 @@ void stringTableValue(int32_t handle, int32_t i, uint8_t out[4]) {
 int32_t stringTableSorted(int32_t handle) {
     int32_t sorted = stringTableCreate(-1);
     StringTable* source = stringTableGet(handle);
-    if (!source) return sorted;
+    if (!source || sorted < 0) return sorted;
     int32_t n = source->count;
     // Each entry's place is the number of entries it compares greater than; equal texts keep their
     // order of entry. A stable sort yields exactly these places.
