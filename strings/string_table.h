@@ -20,7 +20,7 @@ void stringsShutdown();
 
 // Destroys the given table (unless -1), then makes a fresh empty one; returns its handle.
 int32_t stringTableCreate(int32_t handle);
-// Frees the table's entries; the registry slot stays taken. Always returns -1.
+// Frees the table and gives its registry slot back. Always returns -1.
 int32_t stringTableDestroy(int32_t handle);
 // count = 0; buffers are kept for later additions.
 void stringTableClear(int32_t handle);
