@@ -5,6 +5,7 @@
 
 #include "render/render_state.h"
 #include "render/view.h"
+#include "support/gl_window.h"
 #include "viewer/window.h"
 
 namespace {
@@ -12,21 +13,8 @@ namespace {
 // unless a test installs its own.
 class RenderState : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        std::memset(&windowRequest, 0, sizeof windowRequest);
-        std::strcpy(windowRequest.title, "render test");
-        windowRequest.width = 800;
-        windowRequest.height = 600;
-        windowRequest.depthBits = 24;
-        windowRequest.stencilBits = 8;
-        ASSERT_EQ(windowLibraryStart(), 0);
-        windowOpen();
-        ASSERT_TRUE(windowIsOpen());
-    }
-    static void TearDownTestSuite() {
-        windowClose();
-        windowLibraryStop();
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(openTestWindow("render test", 800, 600)); }
+    static void TearDownTestSuite() { closeTestWindow(); }
 };
 
 const char* gVboMissing = "glGetBufferPointervARB";
@@ -46,7 +34,7 @@ TEST_F(RenderState, ProbesTheContextAndSetsTheInitialState) {
     EXPECT_GE(renderCaps.maxTextureSize, 64);
     EXPECT_EQ(renderCaps.stencilBits, 8);
     std::string renderer = renderCaps.renderer ? renderCaps.renderer : "";
-    if (renderer.find("llvmpipe") != std::string::npos) EXPECT_EQ(renderCaps.accelerated, 0);
+    EXPECT_EQ(renderCaps.accelerated, renderer.find("llvmpipe") == std::string::npos ? 1 : 0);
     // Mesa offers every extension the renderer uses, with all its entry points.
     EXPECT_EQ(extensions.flag[EXT_MULTITEXTURE], 1);
     EXPECT_EQ(extensions.flag[EXT_VERTEX_BUFFER_OBJECT], 1);

@@ -1,0 +1,11 @@
+// A real window with an OpenGL context for the tests that draw or upload, opened through the
+// viewer's own window glue (needs an X display: these tests carry the "gl" label).
+#pragma once
+#include <cstdint>
+
+// Opens the window library and a window of that size and title, with a 24-bit depth and 8-bit
+// stencil buffer; true when the context is current. Every library loaded by then is kept loaded,
+// so that driver allocations that are never freed stay nameable for the leak suppressions.
+bool openTestWindow(const char* title, int32_t width, int32_t height);
+// Closes the window and the window library.
+void closeTestWindow();

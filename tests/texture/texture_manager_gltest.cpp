@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "render/gl.h"
+#include "render/render_state.h"
+#include "strings/string_table.h"
+#include "support/test_support.h"
+#include "system/files.h"
+#include "texture/test_images.h"
+#include "texture/texture_cache.h"
+#include "texture/texture_gl.h"
+#include "texture/texture_manager.h"
+#include "support/gl_window.h"
+
+namespace {
+// A real window and context; the renderer probes it, the texture manager starts after it.
+class TextureManager : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(openTestWindow("texture test", 320, 240));
+        render_init();
+    }
+    static void TearDownTestSuite() {
+        render_shutdown();
+        closeTestWindow();
+    }
+    void SetUp() override {
+        stringsInit();
+        TEXTURE_SIZE_LIMIT = 2048;
+        TEXTURE_FILTER_MODE = 3;
+        texture_init();
+        importDir = dir.path() + "texture_import/";
+        makeDirectories(importDir.c_str());
+    }
+    void TearDown() override {
+        texture_shutdown();
+        stringsShutdown();
+    }
+    // A JPEG registered in the cache of the import directory.
+    int32_t add(const char* name, int w, int h, TestRgb colour, int32_t target, uint8_t alphaMap, uint8_t compression) {
+        EXPECT_TRUE(makeJpeg(importDir + name, w, h, [colour](int x, int y) {
+            return TestRgb{(uint8_t)(colour.r ^ ((x + y) & 1)), colour.g, colour.b};
+        }));
+        return texture_cache_add(name, importDir.c_str(), target, alphaMap, compression);
+    }
+    int32_t loadPack(int32_t old = -1) {
+        EXPECT_EQ(texture_pack_build(importDir.c_str()), 0);
+        return texture_set_load(old, "texture_import.stf", importDir.c_str(), 0);
+    }
+    static GLint levelParam(int32_t level, GLenum name) {
+        GLint v = -1;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &v);
+        return v;
+    }
+    static GLint param(GLenum name) {
+        GLint v = -1;
+        glGetTexParameteriv(GL_TEXTURE_2D, name, &v);
+        return v;
+    }
+    TempDir dir;
+    std::string importDir;
+};
+}  // namespace
+
+TEST_F(TextureManager, SetsAreSharedByNameAndFreedByTheLastRelease) {
+    add("wood.jpg", 64, 32, {200, 100, 50}, -1, 0, 1);
+    int32_t set = loadPack();
+    ASSERT_NE(set, -1);
+    EXPECT_EQ(texture_set_load(-1, "texture_import.stf", importDir.c_str(), 0), set);
+    EXPECT_EQ(texture_set_get(set)->references, 2);
+    EXPECT_EQ(texture_set_texture_count(set), 1);
+    GLuint name = texture_record_get(set, 0)->glName;
+    ASSERT_NE(name, 0u);
+    EXPECT_TRUE(glIsTexture(name));
+    EXPECT_EQ(texture_set_release(set), -1);
+    EXPECT_TRUE(glIsTexture(name));
+    EXPECT_EQ(texture_set_release(set), -1);
+    EXPECT_EQ(texture_set_get(set), nullptr);
+    EXPECT_FALSE(glIsTexture(name));
+    EXPECT_EQ(texture_set_texture_count(set), 0);
+    EXPECT_EQ(texture_set_release(set), -1);  // released already: nothing happens
+    EXPECT_EQ(texture_set_release(-1), -1);
+
+    // Loading another pack in place of a set releases it; a missing pack releases it as well.
+    // (the freed slot is the first free one again, so the new set may take the same index).
+    set = loadPack();
+    name = texture_record_get(set, 0)->glName;
+    writeBytes(dir.file("other.stf"), readBytes(importDir + "texture_import.stf"));
+    int32_t other = texture_set_load(set, "other.stf", dir.path().c_str(), 0);
+    ASSERT_NE(other, -1);
+    EXPECT_EQ(texture_set_find("texture_import.stf"), -1);
+    EXPECT_EQ(texture_set_find("other.stf"), other);
+    EXPECT_EQ(texture_set_get(other)->references, 1);
+    EXPECT_FALSE(glIsTexture(name));
+    // Asking again for the set one already holds adds a reference.
+    EXPECT_EQ(texture_set_load(other, "other.stf", dir.path().c_str(), 0), other);
+    EXPECT_EQ(texture_set_get(other)->references, 2);
+    texture_set_release(other);
+    EXPECT_EQ(texture_set_load(other, "missing.stf", dir.path().c_str(), 0), -1);
+    EXPECT_EQ(texture_set_get(other), nullptr);
+}
+
+TEST_F(TextureManager, MipmappedCompressedLevelsFromTheSizeRules) {
+    add("wide.jpg", 700, 300, {10, 200, 30}, -1, 0, 1);     // DXT5
+    add("strip.jpg", 1024, 64, {90, 90, 90}, -1, 0, 2);     // DXT1
+    add("plain.jpg", 40, 40, {90, 90, 90}, -1, 0, 0);       // never compressed
+    int32_t set = loadPack();
+    ASSERT_NE(set, -1);
+    texture_bind(set, 0);
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_WIDTH), 512);
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_HEIGHT), 256);
+    EXPECT_EQ(levelParam(9, GL_TEXTURE_WIDTH), 1);
+    EXPECT_EQ(levelParam(8, GL_TEXTURE_WIDTH), 2);
+    EXPECT_EQ(levelParam(8, GL_TEXTURE_HEIGHT), 1);
+    EXPECT_EQ(levelParam(10, GL_TEXTURE_WIDTH), 0);  // ten levels, no more
+    ASSERT_EQ(extensions.flag[EXT_TEXTURE_COMPRESSION], 1) << "Mesa offers S3TC under Xvfb";
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_COMPRESSED), 1);
+    EXPECT_EQ(levelParam(9, GL_TEXTURE_COMPRESSED), 1);
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_INTERNAL_FORMAT), GL_COMPRESSED_RGBA_S3TC_DXT5_EXT);
+    EXPECT_EQ(param(GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(param(GL_TEXTURE_WRAP_T), GL_REPEAT);
+    EXPECT_EQ(param(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+    EXPECT_EQ(param(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    GLint env = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env);
+    EXPECT_EQ(env, GL_MODULATE);
+    if (extensions.flag[EXT_TEXTURE_FILTER_ANISOTROPIC]) {
+        GLfloat aniso = 0;
+        glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &aniso);
+        EXPECT_EQ(aniso, 2.0f);
+    }
+    texture_bind(set, 1);
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_WIDTH), 512);
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_HEIGHT), 64);
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_INTERNAL_FORMAT), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT);
+    texture_bind(set, 2);
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_WIDTH), 32);
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_COMPRESSED), 0);
+    // The record keeps its full-size pixels.
+    EXPECT_EQ(texture_record_get(set, 0)->width, 700);
+    EXPECT_NE(texture_record_get(set, 0)->pixels, nullptr);
+    texture_set_release(set);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST_F(TextureManager, LinearModesUploadLevelZeroOnlyAndNoDriverMeansNoCompression) {
+    add("wide.jpg", 700, 300, {10, 200, 30}, -1, 0, 1);
+    TEXTURE_FILTER_MODE = 0;
+    uint8_t compression = extensions.flag[EXT_TEXTURE_COMPRESSION];
+    extensions.flag[EXT_TEXTURE_COMPRESSION] = 0;
+    int32_t set = loadPack();
+    extensions.flag[EXT_TEXTURE_COMPRESSION] = compression;
+    texture_bind(set, 0);
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_WIDTH), 512);
+    EXPECT_EQ(levelParam(1, GL_TEXTURE_WIDTH), 0);
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_COMPRESSED), 0);
+    EXPECT_EQ(param(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+    EXPECT_EQ(param(GL_TEXTURE_MAG_FILTER), GL_NEAREST);
+    texture_set_release(set);
+
+    for (int mode = 0; mode <= 4; mode++) {
+        texture_apply_filter(mode);
+        EXPECT_EQ(param(GL_TEXTURE_MIN_FILTER),
+                  mode == 0 ? GL_NEAREST : (mode == 2 || mode == 3) ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR) << mode;
+    }
+}
+
+TEST_F(TextureManager, TheDriverLimitClampsLargeImages) {
+    texture_shutdown();
+    int32_t driver = renderCaps.maxTextureSize;
+    renderCaps.maxTextureSize = 1024;
+    TEXTURE_SIZE_LIMIT = 2048;
+    texture_init();
+    EXPECT_EQ(TEXTURE_SIZE_LIMIT, 1024);
+    ASSERT_TRUE(makeGreyJpeg(importDir + "huge.jpg", 4096, 4096, 128));
+    texture_cache_add("huge.jpg", importDir.c_str(), -1, 0, 0);
+    TEXTURE_FILTER_MODE = 1;
+    int32_t set = loadPack();
+    texture_bind(set, 0);
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_WIDTH), 1024);
+    EXPECT_EQ(levelParam(0, GL_TEXTURE_HEIGHT), 1024);
+    texture_set_release(set);
+    renderCaps.maxTextureSize = driver;
+    texture_shutdown();
+    TEXTURE_SIZE_LIMIT = 2048;
+    texture_init();
+    EXPECT_EQ(TEXTURE_SIZE_LIMIT, driver < 2048 ? driver : 2048);
+}
+
+TEST_F(TextureManager, AlphaMapsMaskTheirColourTextureOfTheSameSize) {
+    int32_t colour = add("leaf.jpg", 8, 8, {40, 160, 40}, -1, 0, 0);
+    ASSERT_TRUE(makeFlatJpeg(importDir + "white.jpg", 8, 8, {255, 255, 255}));
+    texture_cache_add("white.jpg", importDir.c_str(), colour, 1, 0);
+    int32_t other = add("bark.jpg", 8, 8, {90, 60, 30}, -1, 0, 0);
+    ASSERT_TRUE(makeFlatJpeg(importDir + "big.jpg", 16, 8, {255, 255, 255}));
+    texture_cache_add("big.jpg", importDir.c_str(), other, 1, 0);
+    TEXTURE_FILTER_MODE = 1;
+    int32_t set = loadPack();
+    EXPECT_EQ(texture_record_get(set, colour)->alphaMask, 1);
+    EXPECT_EQ(texture_record_get(set, other)->alphaMask, 0);
+    uint8_t texels[8 * 8 * 4];
+    texture_bind(set, colour);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    EXPECT_EQ(texels[3], 254);
+    EXPECT_EQ(texels[8 * 8 * 4 - 1], 254);
+    texture_bind(set, other);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    EXPECT_EQ(texels[3], 255);
+    texture_set_release(set);
+}
+
+TEST_F(TextureManager, RecordsWithoutPixelsGetNoTextureAndBindingMinusOneDoesNothing) {
+    add("good.jpg", 8, 8, {1, 2, 3}, -1, 0, 0);
+    writeText(importDir + "vorten_texture_1_-1_0_0_empty.jpg", "");
+    writeText(importDir + "vorten_texture_2_-1_0_0_junk.jpg", "not a jpeg");
+    int32_t set = loadPack();
+    ASSERT_EQ(texture_set_texture_count(set), 3);
+    EXPECT_EQ(texture_record_get(set, 1)->dataSize, 0);
+    EXPECT_EQ(texture_record_get(set, 1)->glName, 0u);
+    EXPECT_EQ(texture_record_get(set, 2)->glName, 0u);
+    EXPECT_EQ(texture_record_get(set, 3), nullptr);
+    GLuint good = texture_record_get(set, 0)->glName;
+    texture_bind(set, 0);
+    GLint bound = 0;
+    texture_bind(-1, 0);
+    texture_bind(set, -1);
+    texture_bind(set, 99);
+    texture_bind(set + 5, 0);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ((GLuint)bound, good);
+    texture_bind(set, 2);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(bound, 0);
+    texture_set_release(set);
+}

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "pack/jpeg_decoder.h"
+#include "strings/string_table.h"
+#include "support/test_support.h"
+#include "system/files.h"
+#include "system/memory.h"
+#include "texture/test_images.h"
+#include "texture/texture_cache.h"
+#include "texture/texture_pack.h"
+
+namespace {
+using Bytes = std::vector<uint8_t>;
+
+void put32(Bytes& b, int32_t v) {
+    for (int i = 0; i < 4; i++) b.push_back((uint8_t)((uint32_t)v >> (8 * i)));
+}
+int32_t get32(const Bytes& b, size_t at) {
+    return (int32_t)((uint32_t)b[at] | (uint32_t)b[at + 1] << 8 | (uint32_t)b[at + 2] << 16 | (uint32_t)b[at + 3] << 24);
+}
+
+// One pack record laid out by hand, independent of the writer.
+void putRecord(Bytes& b, int32_t target, uint8_t alphaMap, uint8_t compression, const std::string& name,
+               int32_t width, int32_t height, int32_t decoded, const Bytes& data, int32_t claimedSize = -2) {
+    put32(b, target);
+    b.push_back(alphaMap);
+    b.push_back(compression);
+    Bytes field(2050, 0);
+    std::memcpy(field.data(), name.data(), std::min(name.size(), field.size()));
+    b.insert(b.end(), field.begin(), field.end());
+    put32(b, width);
+    put32(b, height);
+    put32(b, decoded);
+    put32(b, claimedSize == -2 ? (int32_t)data.size() : claimedSize);
+    b.push_back(7);  // alpha-mask flag: recomputed on upload, so any value is read back as stored
+    b.push_back(0xAA);
+    b.push_back(0xBB);
+    b.push_back(0xCC);  // filler of any content
+    b.insert(b.end(), data.begin(), data.end());
+}
+
+struct Records {
+    Records() { slotInit(&table, 4, (int32_t)sizeof(TextureRecord)); }
+    ~Records() { texture_records_free(&table); }
+    TextureRecord* at(int32_t i) { return slotGet<TextureRecord>(&table, i); }
+    SlotTable table;
+};
+
+// Parses from a heap copy of exactly n bytes, so that AddressSanitizer sees any read past the end.
+int32_t parsePrefix(Records* r, const Bytes& pack, size_t n, int32_t decode, TexturePackScan* scan) {
+    uint8_t* copy = (uint8_t*)memAlloc(nullptr, (int64_t)(n ? n : 1), "test", __LINE__);
+    if (n) std::memcpy(copy, pack.data(), n);
+    int32_t loaded = texture_pack_parse(&r->table, copy, (int32_t)n, decode, scan);
+    memFree(copy, "test", __LINE__);
+    return loaded;
+}
+
+class TexturePack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        stringsInit();
+        importDir = dir.path() + "texture_import/";
+        makeDirectories(importDir.c_str());
+        ASSERT_TRUE(makeJpeg(dir.file("wood.jpg"), 16, 8, [](int x, int y) { return TestRgb{(uint8_t)(x * 15), (uint8_t)(y * 30), 90}; }));
+        ASSERT_TRUE(makeFlatJpeg(dir.file("mask.jpg"), 16, 8, TestRgb{255, 255, 255}));
+        ASSERT_TRUE(makeFlatJpeg(dir.file("small.jpg"), 4, 4, TestRgb{0, 0, 0}));
+        wood = readBytes(dir.file("wood.jpg"));
+        mask = readBytes(dir.file("mask.jpg"));
+    }
+    void TearDown() override { stringsShutdown(); }
+    void addToCache(const char* name, int32_t target, uint8_t alphaMap, int32_t expectId) {
+        copyWholeFile(name, importDir.c_str(), name, dir.path().c_str());
+        EXPECT_EQ(texture_cache_add(name, importDir.c_str(), target, alphaMap, 1), expectId);
+    }
+    TempDir dir;
+    std::string importDir;
+    Bytes wood, mask;
+};
+}  // namespace
+
+TEST_F(TexturePack, BuildWritesByteExactRecordsNamedAfterTheDirectory) {
+    addToCache("wood.jpg", -1, 0, 0);
+    addToCache("mask.jpg", 0, 1, 1);
+    writeText(importDir + "vorten_texture_2_-1_0", "not a cache file");  // too few fields: skipped
+    ASSERT_EQ(texture_pack_build(importDir.c_str()), 0);
+    Bytes pack = readBytes(importDir + "texture_import.stf");
+    ASSERT_EQ(pack.size(), 4 + 2 * 2076 + wood.size() + mask.size());
+    EXPECT_EQ(get32(pack, 0), 2);
+    size_t r0 = 4, r1 = 4 + 2076 + wood.size();
+    EXPECT_EQ(get32(pack, r0 + 0), -1);
+    EXPECT_EQ(pack[r0 + 4], 0);
+    EXPECT_EQ(pack[r0 + 5], 1);
+    EXPECT_EQ(std::string((const char*)&pack[r0 + 6]), "wood.jpg");
+    for (size_t i = r0 + 6 + 8; i < r0 + 2056; i++) ASSERT_EQ(pack[i], 0) << i;
+    EXPECT_EQ(get32(pack, r0 + 2056), 0);  // not decoded while packing
+    EXPECT_EQ(get32(pack, r0 + 2060), 0);
+    EXPECT_EQ(get32(pack, r0 + 2064), 0);
+    EXPECT_EQ(get32(pack, r0 + 2068), (int32_t)wood.size());
+    EXPECT_EQ(pack[r0 + 2072], 0);
+    EXPECT_EQ(pack[r0 + 2073] | pack[r0 + 2074] | pack[r0 + 2075], 0);
+    EXPECT_TRUE(std::equal(wood.begin(), wood.end(), pack.begin() + (long)(r0 + 2076)));
+    EXPECT_EQ(get32(pack, r1 + 0), 0);
+    EXPECT_EQ(pack[r1 + 4], 1);
+    EXPECT_EQ(std::string((const char*)&pack[r1 + 6]), "mask.jpg");
+    EXPECT_EQ(get32(pack, r1 + 2068), (int32_t)mask.size());
+    EXPECT_TRUE(std::equal(mask.begin(), mask.end(), pack.begin() + (long)(r1 + 2076)));
+
+    char name[PATH_CAPACITY];
+    texture_pack_name(name, "/srv/data/my.images/");
+    EXPECT_STREQ(name, "my.stf");
+    texture_pack_name(name, "/srv/data/texture_import/");
+    EXPECT_STREQ(name, "texture_import.stf");
+}
+
+TEST_F(TexturePack, PackedRecordsFollowSlotOrderAndLaterDuplicatesWin) {
+    // Ids 0, 1, 4: three records in id order (record j loads into slot j, so id 4 comes back as 2).
+    copyWholeFile("vorten_texture_4_-1_0_2_late.jpg", importDir.c_str(), "wood.jpg", dir.path().c_str());
+    copyWholeFile("vorten_texture_1_-1_0_1_b.jpg", importDir.c_str(), "mask.jpg", dir.path().c_str());
+    copyWholeFile("vorten_texture_1_-1_0_1_c.jpg", importDir.c_str(), "small.jpg", dir.path().c_str());
+    copyWholeFile("vorten_texture_0_-1_0_1_a.jpg", importDir.c_str(), "mask.jpg", dir.path().c_str());
+    ASSERT_EQ(texture_pack_build(importDir.c_str()), 0);
+    Bytes pack = readBytes(importDir + "texture_import.stf");
+    Records r;
+    TexturePackScan scan;
+    ASSERT_EQ(parsePrefix(&r, pack, pack.size(), 0, &scan), 3);
+    EXPECT_EQ(scan.complete, 1);
+    EXPECT_STREQ(r.at(0)->name, "a.jpg");
+    EXPECT_STREQ(r.at(1)->name, "c.jpg");
+    EXPECT_EQ(r.at(1)->dataSize, (int32_t)readBytes(dir.file("small.jpg")).size());
+    EXPECT_STREQ(r.at(2)->name, "late.jpg");
+    EXPECT_EQ(r.at(2)->compression, 2);
+    EXPECT_EQ(r.at(3), nullptr);
+}
+
+TEST_F(TexturePack, DecodedRecordsGetPixelsAndAlphaMasks) {
+    Bytes pack;
+    put32(pack, 4);
+    putRecord(pack, -1, 0, 1, "wood.jpg", 0, 0, 0, wood);
+    putRecord(pack, 0, 1, 1, "mask.jpg", 0, 0, 0, mask);
+    putRecord(pack, -1, 0, 1, "empty", 33, 44, 0, Bytes{});
+    putRecord(pack, -1, 0, 1, "raw", 5, 6, 1, wood);  // decoded flag set: no JPEG to decode
+    Records r;
+    ASSERT_EQ(parsePrefix(&r, pack, pack.size(), 1, nullptr), 4);
+    ASSERT_NE(r.at(0)->pixels, nullptr);
+    EXPECT_EQ(r.at(0)->width, 16);
+    EXPECT_EQ(r.at(0)->height, 8);
+    EXPECT_EQ(r.at(0)->stored, nullptr);
+    EXPECT_EQ(r.at(0)->pixels[3], 255);
+    EXPECT_EQ(r.at(0)->alphaMask, 7);
+    EXPECT_EQ(r.at(2)->pixels, nullptr);
+    EXPECT_EQ(r.at(2)->width, 33);
+    EXPECT_EQ(r.at(3)->pixels, nullptr);
+    EXPECT_EQ(r.at(3)->stored, nullptr);
+    EXPECT_EQ(r.at(3)->height, 6);
+
+    uint8_t* rgb = nullptr;
+    int32_t w = 0, h = 0, ok = 0;
+    jpeg_decode_memory(&rgb, mask.data(), (int32_t)mask.size(), &w, &h, 0, &ok);
+    ASSERT_EQ(ok, 1);
+    texture_apply_alpha_masks(&r.table);
+    EXPECT_EQ(r.at(0)->alphaMask, 1);
+    EXPECT_EQ(r.at(1)->alphaMask, 0);
+    EXPECT_EQ(r.at(2)->alphaMask, 0);
+    for (int i = 0; i < 16 * 8; i++)
+        ASSERT_EQ(r.at(0)->pixels[i * 4 + 3], (uint8_t)((float)(rgb[i * 3] + rgb[i * 3 + 1] + rgb[i * 3 + 2]) * 0.3333333f));
+    EXPECT_EQ(r.at(0)->pixels[3], 254);  // cjpeg keeps flat white exact
+    memFree(rgb, "test", __LINE__);
+
+    // A map of another size, or aimed at a record that is missing or has no pixels, changes nothing.
+    Bytes other;
+    put32(other, 5);
+    putRecord(other, -1, 0, 1, "wood.jpg", 0, 0, 0, wood);
+    putRecord(other, 0, 1, 1, "small.jpg", 0, 0, 0, readBytes(dir.file("small.jpg")));
+    putRecord(other, 9, 1, 1, "far.jpg", 0, 0, 0, mask);
+    putRecord(other, 4, 1, 1, "none.jpg", 0, 0, 0, mask);
+    putRecord(other, -1, 0, 1, "nopixels", 16, 8, 0, Bytes{});
+    Records s;
+    ASSERT_EQ(parsePrefix(&s, other, other.size(), 1, nullptr), 5);
+    texture_apply_alpha_masks(&s.table);
+    EXPECT_EQ(s.at(0)->alphaMask, 0);
+    EXPECT_EQ(s.at(0)->pixels[3], 255);
+    EXPECT_EQ(s.at(4)->alphaMask, 0);
+}
+
+TEST_F(TexturePack, TruncatedPacksLoadTheCompleteRecordsOnly) {
+    Bytes pack;
+    put32(pack, 2);
+    putRecord(pack, -1, 0, 1, "wood.jpg", 0, 0, 0, wood);
+    size_t firstEnd = pack.size();
+    putRecord(pack, 0, 1, 1, "mask.jpg", 0, 0, 0, mask);
+    for (size_t n = 0; n <= pack.size(); n++) {
+        Records r;
+        TexturePackScan scan;
+        int32_t loaded = parsePrefix(&r, pack, n, n % 97 == 0 ? 1 : 0, &scan);
+        int32_t expected = n < firstEnd ? 0 : n < pack.size() ? 1 : 2;
+        ASSERT_EQ(loaded, expected) << n;
+        EXPECT_EQ(scan.complete, n == pack.size() ? 1 : 0);
+        EXPECT_EQ(scan.end, n < 4 ? 0 : expected == 0 ? 4 : expected == 1 ? (int32_t)firstEnd : (int32_t)pack.size());
+        if (expected >= 1 && n % 97 != 0) {
+            EXPECT_EQ(std::memcmp(r.at(0)->stored, wood.data(), wood.size()), 0);
+        }
+        EXPECT_EQ(r.at(expected), nullptr);
+    }
+}
+
+TEST_F(TexturePack, LyingCountsSizesAndNamesStayInsideTheBuffer) {
+    Bytes one;
+    putRecord(one, -1, 0, 0, "wood.jpg", 0, 0, 0, wood);
+    struct Case {
+        int32_t count;
+        int32_t claimedSize;
+        int32_t loaded;
+    };
+    // Huge and negative counts; sizes negative, beyond the end, or far beyond it.
+    for (Case c : {Case{0x7FFFFFFF, -2, 1}, Case{-5, -2, 0}, Case{1, -1, 0}, Case{1, (int32_t)wood.size() + 1, 0},
+                   Case{1, 0x7FFFFFF0, 0}, Case{3, -2, 1}}) {
+        Bytes pack;
+        put32(pack, c.count);
+        putRecord(pack, -1, 0, 0, "wood.jpg", 0, 0, 0, wood, c.claimedSize);
+        Records r;
+        TexturePackScan scan;
+        EXPECT_EQ(parsePrefix(&r, pack, pack.size(), 1, &scan), c.loaded) << c.count << " " << c.claimedSize;
+        EXPECT_EQ(scan.complete, 0);
+    }
+    // Bytes after the counted records are ignored but make the pack incomplete.
+    Bytes extra;
+    put32(extra, 1);
+    extra.insert(extra.end(), one.begin(), one.end());
+    extra.push_back(0);
+    Records e;
+    TexturePackScan scan;
+    EXPECT_EQ(parsePrefix(&e, extra, extra.size(), 0, &scan), 1);
+    EXPECT_EQ(scan.complete, 0);
+    EXPECT_EQ(scan.end, (int32_t)extra.size() - 1);
+    // A name filling all 2050 bytes is cut to 2049 characters.
+    Bytes named;
+    put32(named, 1);
+    putRecord(named, -1, 0, 0, std::string(2050, 'n'), 0, 0, 0, Bytes{});
+    Records n;
+    ASSERT_EQ(parsePrefix(&n, named, named.size(), 0, nullptr), 1);
+    EXPECT_EQ(std::strlen(n.at(0)->name), 2049u);
+    // Not a JPEG: the record loads without pixels and keeps its header size.
+    Bytes junk;
+    put32(junk, 1);
+    putRecord(junk, -1, 0, 0, "junk", 12, 34, 0, Bytes{1, 2, 3, 4, 5});
+    Records j;
+    ASSERT_EQ(parsePrefix(&j, junk, junk.size(), 1, nullptr), 1);
+    EXPECT_EQ(j.at(0)->pixels, nullptr);
+    EXPECT_EQ(j.at(0)->width, 12);
+    EXPECT_EQ(j.at(0)->height, 34);
+}
+
+TEST_F(TexturePack, WriterReproducesAParsedPack) {
+    Bytes pack;
+    put32(pack, 2);
+    putRecord(pack, -1, 0, 2, "wood.jpg", 3, 4, 0, wood);
+    putRecord(pack, 0, 1, 1, "mask.jpg", 0, 0, 0, mask);
+    Records r;
+    ASSERT_EQ(parsePrefix(&r, pack, pack.size(), 0, nullptr), 2);
+    int64_t size = texture_pack_size(&r.table);
+    ASSERT_EQ(size, (int64_t)pack.size());
+    Bytes out((size_t)size);
+    EXPECT_EQ(texture_pack_write(&r.table, out.data(), (int32_t)size - 1), -1);
+    ASSERT_EQ(texture_pack_write(&r.table, out.data(), (int32_t)size), (int32_t)size);
+    // Identical except the fillers, which the writer clears.
+    for (size_t at : {(size_t)4 + 2073, (size_t)4 + 2076 + wood.size() + 2073})
+        for (size_t k = 0; k < 3; k++) pack[at + k] = 0;
+    EXPECT_EQ(out, pack);
+}

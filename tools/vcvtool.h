@@ -1,0 +1,19 @@
+// vcvtool's subcommands. Each takes the arguments after its name and returns the exit status
+// (0 success); each prints its own messages, failures to standard error as "vcvtool: <command>: ...".
+#pragma once
+
+// One entry of the subcommand table in vcvtool.cpp.
+struct ToolCommand {
+    const char* name;
+    const char* usage;  // arguments, for the help text
+    const char* about;  // one line
+    int (*run)(int argc, char** argv);
+};
+
+// jpeg2ppm IN OUT: decodes IN with the engine's JPEG decoder and writes a binary PPM.
+int toolJpegToPpm(int argc, char** argv);
+// build-set [--jpeg-only] DIR OUT.stf: builds a scrambled interface set file; exit 1 for a
+// numbering gap, 2 when a file cannot be read or written.
+int toolBuildSet(int argc, char** argv);
+// pack-info [--pack | --set] FILE.stf: lists a texture pack or an interface set file.
+int toolPackInfo(int argc, char** argv);
