@@ -1,0 +1,141 @@
+// The object model against the real renderer and texture manager: the texture pass of the scene
+// update with a pack built from real JPEG files, and meshes destroyed after they were drawn.
+#include "render/gl_scene_fixture.h"
+#include "strings/string_table.h"
+#include "support/test_support.h"
+#include "texture/test_images.h"
+#include "texture/texture_cache.h"
+#include "texture/texture_manager.h"
+#include "texture/texture_pack.h"
+
+namespace {
+class ObjectGl : public GlSceneTest {
+protected:
+    void SetUp() override {
+        GlSceneTest::SetUp();
+        stringsInit();  // the cache lists its directory into a string table
+        texture_init();
+    }
+    void TearDown() override {
+        for (int32_t i = 0; i < objectTable.capacity; i++) objectDestroy(i);  // releases the sets
+        texture_shutdown();
+        stringsShutdown();
+        GlSceneTest::TearDown();
+    }
+};
+
+// A textured, lit square with one texture-coordinate set naming texture id in the pack.
+Mesh texturedSquare(const char* pack, int32_t id) {
+    Mesh m = squareTemplate(1, 1, 1, 1, 1, MATERIAL_TEXTURED);
+    m.texCoordSets = 1;
+    meshFreeBuffers(&m);
+    meshInitBuffers(&m);
+    Mesh shape = squareTemplate(1, 1, 1, 1, 1);
+    std::memcpy(m.positions, shape.positions, 48);
+    std::memcpy(m.normals, shape.normals, 48);
+    std::memcpy(m.indices, shape.indices, 24);
+    meshFreeBuffers(&shape);
+    const float uv[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+    std::memcpy(m.texCoords[0], uv, sizeof uv);
+    std::snprintf(m.material.textureName, sizeof m.material.textureName, "%s", pack);
+    m.material.textureIds[0] = id;
+    return m;
+}
+
+int32_t objectWith(const Mesh* t) {
+    int32_t object = objectCreate(-1);
+    objectAddMesh(object, meshCreate(-1, t));
+    return object;
+}
+
+Mesh* firstMesh(int32_t object) { return meshGet(*slotGet<int32_t>(&objectGet(object)->meshes, 0)); }
+}  // namespace
+
+TEST_F(ObjectGl, TexturePassLoadsSharedSetsAndDowngradesWhatCannotBeDrawn) {
+    TempDir dir;
+    ASSERT_TRUE(makeFlatJpeg(dir.file("red.jpg"), 8, 8, TestRgb{255, 0, 0}));
+    ASSERT_TRUE(makeFlatJpeg(dir.file("mask.jpg"), 8, 8, TestRgb{255, 255, 255}));
+    ASSERT_TRUE(makeFlatJpeg(dir.file("green.jpg"), 8, 8, TestRgb{0, 255, 0}));
+    ASSERT_EQ(texture_cache_add("red.jpg", dir.path().c_str(), -1, 0, 1), 0);
+    ASSERT_EQ(texture_cache_add("mask.jpg", dir.path().c_str(), 0, 1, 1), 1);
+    ASSERT_EQ(texture_cache_add("green.jpg", dir.path().c_str(), -1, 0, 1), 2);
+    ASSERT_EQ(texture_pack_build(dir.path().c_str()), 0);
+    char pack[PATH_CAPACITY];
+    texture_pack_name(pack, dir.path().c_str());
+
+    Mesh masked = texturedSquare(pack, 0);
+    Mesh plain = texturedSquare(pack, 2);
+    Mesh badId = texturedSquare(pack, 3);
+    Mesh noPack = texturedSquare("missing.stf", 0);
+    int32_t objects[4] = {objectWith(&masked), objectWith(&plain), objectWith(&badId), objectWith(&noPack)};
+    for (Mesh* m : {&masked, &plain, &badId, &noPack}) meshFreeBuffers(m);
+    int32_t root = emptyCreate(-1);
+    for (int32_t o : objects) nodeSetParent(root, nodeCreate(-1, NODE_OBJECT, o));
+    // The plain object hangs under a second node too: it is still loaded once.
+    nodeSetParent(root, nodeCreate(-1, NODE_OBJECT, objects[1]));
+    sceneUpdate(root, dir.path().c_str());
+
+    const Material& a = firstMesh(objects[0])->material;
+    const Material& b = firstMesh(objects[1])->material;
+    EXPECT_NE(a.textureSet, -1);
+    EXPECT_EQ(a.textureSet, b.textureSet);  // one set shared by name
+    ASSERT_NE(texture_set_get(a.textureSet), nullptr);
+    EXPECT_EQ(texture_set_get(a.textureSet)->references, 3);  // three meshes name the pack
+    EXPECT_EQ(a.mode, MATERIAL_TEXTURED);
+    EXPECT_EQ(a.blend, 1);  // its colour texture carries the mask
+    EXPECT_EQ(b.mode, MATERIAL_TEXTURED);
+    EXPECT_EQ(b.blend, 0);
+    EXPECT_EQ(firstMesh(objects[2])->material.mode, MATERIAL_UNLIT);  // id past the set's count
+    EXPECT_EQ(firstMesh(objects[3])->material.mode, MATERIAL_UNLIT);  // pack missing
+    EXPECT_EQ(firstMesh(objects[3])->material.textureSet, -1);
+    for (int32_t o : objects) EXPECT_EQ(objectGet(o)->texturesLoaded, 1);
+
+    // Drawn textured and lit from the front: the texture's colour.
+    makeStage();
+    Light l;
+    std::memset(&l, 0, sizeof l);
+    for (float& c : l.colour) c = 1.0f;
+    int32_t light = sceneAddCopy(scene, -1, lightCreate(-1, &l));
+    sceneSetPosition(scene, light, 0, 0, 10);
+    int32_t stageNode = nodeCreate(-1, NODE_OBJECT, objects[1]);
+    int32_t stageCopy = sceneAddCopy(scene, -1, stageNode);
+    drawFrame();
+    expectPixel(pixel(400, 300), 0, 255, 0, 3);
+
+    // Destroying the tree releases the references of the meshes it held alone; the set goes with
+    // the last mesh, whose object the stage's node still held.
+    int32_t set = a.textureSet;
+    nodeDestroy(root);
+    ASSERT_NE(texture_set_get(set), nullptr);
+    EXPECT_EQ(texture_set_get(set)->references, 1);
+    sceneRemoveCopy(scene, stageCopy);
+    nodeDestroy(stageNode);
+    EXPECT_EQ(texture_set_get(set), nullptr);
+}
+
+TEST_F(ObjectGl, ADrawnMeshGivesItsBufferObjectsBackWhenItsObjectGoes) {
+    makeStage();
+    Mesh square = squareTemplate(1, 1, 1, 1, 1);
+    int32_t object = -1, copy = -1;
+    addMesh(&square, 0.0f, &object, &copy);
+    meshFreeBuffers(&square);
+    int32_t second = nodeCreate(-1, NODE_OBJECT, object);  // a second holder
+    drawFrame();
+    Mesh* m = firstMesh(object);
+    ASSERT_EQ(m->bufferMode, BUFFER_VBO);
+    GLuint names[2] = {m->vertexBuffer, m->indexBuffer};
+    EXPECT_EQ(extensions.glIsBufferARB(names[0]), GL_TRUE);
+    int32_t firstHolder = -1;
+    for (int32_t i = 0; i < nodeTable.capacity; i++)
+        if (nodeGet(i) && nodeGet(i)->kind == NODE_OBJECT && i != second) firstHolder = i;
+    nodeDestroy(firstHolder);
+    ASSERT_NE(objectGet(object), nullptr);  // still held
+    drawFrame();
+    expectPixel(pixel(400, 300), 255, 255, 255);
+    sceneRemoveCopy(scene, copy);
+    nodeDestroy(second);
+    EXPECT_EQ(objectGet(object), nullptr);
+    EXPECT_EQ(extensions.glIsBufferARB(names[0]), GL_FALSE);
+    EXPECT_EQ(extensions.glIsBufferARB(names[1]), GL_FALSE);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}

@@ -1,0 +1,282 @@
+// Mesh preparation in both buffer modes, the way back to separate arrays, the interleaved layout
+// and the material state.
+#include <vector>
+
+#include "gl_scene_fixture.h"
+
+using MeshDraw = GlSceneTest;
+
+namespace {
+// A lit square with every attribute: positions, normals, two texture sets and colours, each value
+// distinct so that a misplaced attribute shows.
+struct FullSquare {
+    Mesh mesh;
+    std::vector<float> positions, normals, set0, set1;
+    std::vector<uint8_t> colours;
+    std::vector<int32_t> indices;
+
+    explicit FullSquare(bool withColours = true, int sets = 2) {
+        mesh = squareTemplate(1, 0.8f, 0.8f, 0.8f, 1.0f, MATERIAL_LIT);
+        mesh.texCoordSets = (uint8_t)sets;
+        mesh.hasColours = withColours ? 1 : 0;
+        positions.assign(mesh.positions, mesh.positions + 12);
+        normals.assign(mesh.normals, mesh.normals + 12);
+        indices.assign(mesh.indices, mesh.indices + 6);
+        meshFreeBuffers(&mesh);
+        meshInitBuffers(&mesh);
+        std::copy(positions.begin(), positions.end(), mesh.positions);
+        std::copy(normals.begin(), normals.end(), mesh.normals);
+        std::copy(indices.begin(), indices.end(), mesh.indices);
+        for (int i = 0; i < 8; i++) {
+            set0.push_back(0.1f * i);
+            set1.push_back(5.0f + i);
+        }
+        if (sets > 0) std::copy(set0.begin(), set0.end(), mesh.texCoords[0]);
+        if (sets > 1) std::copy(set1.begin(), set1.end(), mesh.texCoords[1]);
+        for (int i = 0; i < 16; i++) colours.push_back((uint8_t)(200 + i));
+        if (withColours) std::copy(colours.begin(), colours.end(), mesh.colours);
+    }
+    ~FullSquare() { meshFreeBuffers(&mesh); }
+
+    // The arrays of m hold exactly what went in.
+    void expectArraysOf(const Mesh* m) const {
+        ASSERT_NE(m->positions, nullptr);
+        ASSERT_NE(m->normals, nullptr);
+        ASSERT_NE(m->indices, nullptr);
+        EXPECT_EQ(std::vector<float>(m->positions, m->positions + 12), positions);
+        EXPECT_EQ(std::vector<float>(m->normals, m->normals + 12), normals);
+        EXPECT_EQ(std::vector<int32_t>(m->indices, m->indices + 6), indices);
+        if (m->texCoordSets > 0) {
+            EXPECT_EQ(std::vector<float>(m->texCoords[0], m->texCoords[0] + 8), set0);
+        }
+        if (m->texCoordSets > 1) {
+            EXPECT_EQ(std::vector<float>(m->texCoords[1], m->texCoords[1] + 8), set1);
+        }
+        if (m->hasColours) {
+            ASSERT_NE(m->colours, nullptr);
+            EXPECT_EQ(std::vector<uint8_t>(m->colours, m->colours + 16), colours);
+        }
+    }
+};
+
+bool isBuffer(GLuint name) { return name != 0 && extensions.glIsBufferARB(name) == GL_TRUE; }
+
+void* failingMap(GLenum, GLenum) { return nullptr; }
+
+// A light shining along -Z onto the stage so that lit meshes show.
+void addHeadLight(int32_t scene) {
+    Light l;
+    std::memset(&l, 0, sizeof l);
+    for (float& c : l.colour) c = 1.0f;
+    int32_t copy = sceneAddCopy(scene, -1, lightCreate(-1, &l));
+    sceneSetPosition(scene, copy, 0, 0, 10);
+}
+}  // namespace
+
+TEST_F(MeshDraw, BufferObjectsTakeEverythingAndGiveItBack) {
+    ASSERT_EQ(extensions.flag[EXT_VERTEX_BUFFER_OBJECT], 1);
+    makeStage();
+    addHeadLight(scene);
+    FullSquare square;
+    int32_t index = addMesh(&square.mesh);
+    Mesh* m = meshGet(index);
+    EXPECT_EQ(m->bufferMode, BUFFER_NONE);
+    drawFrame();
+    Rgb drawn = pixel(400, 300);
+    EXPECT_GT(drawn.r, 150);  // lit from the front: 0.8 * 1 + 0.2 * 0.2 of the light
+    EXPECT_EQ(m->bufferMode, BUFFER_VBO);
+    EXPECT_TRUE(isBuffer(m->vertexBuffer));
+    EXPECT_TRUE(isBuffer(m->indexBuffer));
+    EXPECT_EQ(m->positions, nullptr);
+    EXPECT_EQ(m->normals, nullptr);
+    EXPECT_EQ(m->texCoords[0], nullptr);
+    EXPECT_EQ(m->texCoords[1], nullptr);
+    EXPECT_EQ(m->colours, nullptr);
+    EXPECT_EQ(m->indices, nullptr);
+    EXPECT_EQ(m->interleaved, nullptr);
+    GLint size = 0;
+    extensions.glBindBufferARB(GL_ARRAY_BUFFER_ARB, m->vertexBuffer);
+    extensions.glGetBufferParameterivARB(GL_ARRAY_BUFFER_ARB, GL_BUFFER_SIZE_ARB, &size);
+    extensions.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    EXPECT_EQ(size, 4 * 44);
+
+    drawFrame();  // later frames draw the same from the buffers
+    Rgb again = pixel(400, 300);
+    EXPECT_EQ(again.r, drawn.r);
+    GLuint names[2] = {m->vertexBuffer, m->indexBuffer};
+    mesh_release_buffers(m);
+    square.expectArraysOf(m);
+    EXPECT_EQ(m->bufferMode, BUFFER_NONE);
+    EXPECT_EQ(m->vertexBuffer, 0u);
+    EXPECT_EQ(m->indexBuffer, 0u);
+    EXPECT_FALSE(isBuffer(names[0]));
+    EXPECT_FALSE(isBuffer(names[1]));
+    mesh_release_buffers(m);  // nothing left to give back
+    square.expectArraysOf(m);
+    GLint bound = -1;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING_ARB, &bound);
+    EXPECT_EQ(bound, 0);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST_F(MeshDraw, ClientArraysWhenBufferObjectsAreOff) {
+    extensions.flag[EXT_VERTEX_BUFFER_OBJECT] = 0;
+    makeStage();
+    addHeadLight(scene);
+    FullSquare square;
+    int32_t index = addMesh(&square.mesh);
+    drawFrame();
+    Mesh* m = meshGet(index);
+    EXPECT_EQ(m->bufferMode, BUFFER_ARRAY);
+    ASSERT_NE(m->interleaved, nullptr);
+    EXPECT_EQ(m->vertexBuffer, 0u);
+    EXPECT_EQ(m->positions, nullptr);
+    EXPECT_EQ(m->colours, nullptr);
+    ASSERT_NE(m->indices, nullptr);
+    EXPECT_EQ(std::vector<int32_t>(m->indices, m->indices + 6), square.indices);
+    Rgb clientDrawn = pixel(400, 300);
+
+    // Vertex 2 in the store: position, normal, set 0, set 1, colour.
+    const uint8_t* v = (const uint8_t*)m->interleaved + 2 * m->stride;
+    EXPECT_EQ(m->stride, 44);
+    EXPECT_EQ(std::memcmp(v, &square.positions[6], 12), 0);
+    EXPECT_EQ(std::memcmp(v + 12, &square.normals[6], 12), 0);
+    EXPECT_EQ(std::memcmp(v + 24, &square.set0[4], 8), 0);
+    EXPECT_EQ(std::memcmp(v + 32, &square.set1[4], 8), 0);
+    EXPECT_EQ(std::memcmp(v + 40, &square.colours[8], 4), 0);
+
+    mesh_release_buffers(m);
+    square.expectArraysOf(m);
+    EXPECT_EQ(m->interleaved, nullptr);
+
+    // The same square from buffer objects looks the same.
+    extensions.flag[EXT_VERTEX_BUFFER_OBJECT] = 1;
+    drawFrame();
+    EXPECT_EQ(m->bufferMode, BUFFER_VBO);
+    Rgb vboDrawn = pixel(400, 300);
+    EXPECT_EQ(vboDrawn.r, clientDrawn.r);
+    EXPECT_EQ(vboDrawn.g, clientDrawn.g);
+    EXPECT_EQ(vboDrawn.b, clientDrawn.b);
+}
+
+TEST_F(MeshDraw, InterleavedLayoutFollowsThePresentAttributes) {
+    extensions.flag[EXT_VERTEX_BUFFER_OBJECT] = 0;
+    FullSquare twoSets(false, 2);
+    mesh_build_buffers(&twoSets.mesh);
+    EXPECT_EQ(twoSets.mesh.stride, 40);
+    EXPECT_EQ(twoSets.mesh.positionOffset, 0);
+    EXPECT_EQ(twoSets.mesh.normalOffset, 12);
+    EXPECT_EQ(twoSets.mesh.texCoordOffset, 24);
+    EXPECT_EQ(twoSets.mesh.colourOffset, 40);
+    mesh_release_buffers(&twoSets.mesh);
+    twoSets.expectArraysOf(&twoSets.mesh);
+
+    Mesh bare = squareTemplate(1, 1, 1, 1, 1);
+    bare.hasNormals = 0;
+    mesh_build_buffers(&bare);
+    EXPECT_EQ(bare.stride, 12);
+    EXPECT_EQ(bare.normalOffset, 12);
+    EXPECT_EQ(bare.colourOffset, 12);
+    EXPECT_FLOAT_EQ(((const float*)bare.interleaved)[3], 1.0f);  // vertex 1 starts 12 bytes in
+    mesh_release_buffers(&bare);
+    EXPECT_EQ(bare.normals, nullptr);  // an absent attribute stays absent
+    meshFreeBuffers(&bare);
+
+    FullSquare noNormals(true, 1);
+    noNormals.mesh.hasNormals = 0;
+    mesh_build_buffers(&noNormals.mesh);
+    EXPECT_EQ(noNormals.mesh.stride, 24);
+    EXPECT_EQ(noNormals.mesh.texCoordOffset, 12);
+    EXPECT_EQ(noNormals.mesh.colourOffset, 20);
+    mesh_release_buffers(&noNormals.mesh);
+    EXPECT_EQ(std::vector<uint8_t>(noNormals.mesh.colours, noNormals.mesh.colours + 16), noNormals.colours);
+}
+
+TEST_F(MeshDraw, AFailedMapFallsBackToClientMemoryWithNothingLost) {
+    makeStage();
+    FullSquare square;
+    square.mesh.material.mode = MATERIAL_UNLIT;
+    int32_t index = addMesh(&square.mesh);
+    PFNGLMAPBUFFERARBPROC realMap = extensions.glMapBufferARB;
+    extensions.glMapBufferARB = failingMap;
+    drawFrame();
+    extensions.glMapBufferARB = realMap;
+    Mesh* m = meshGet(index);
+    EXPECT_EQ(m->bufferMode, BUFFER_ARRAY);
+    EXPECT_EQ(m->vertexBuffer, 0u);
+    EXPECT_EQ(m->indexBuffer, 0u);
+    ASSERT_NE(m->interleaved, nullptr);
+    expectPixel(pixel(400, 300), 204, 204, 204);
+    mesh_release_buffers(m);
+    square.expectArraysOf(m);
+}
+
+TEST_F(MeshDraw, IndicesOutsideTheVerticesBecomeZero) {
+    extensions.flag[EXT_VERTEX_BUFFER_OBJECT] = 0;
+    Mesh m = squareTemplate(1, 1, 1, 1, 1);
+    m.indices[1] = 4;
+    m.indices[4] = -1;
+    mesh_build_buffers(&m);
+    const int32_t expected[6] = {0, 0, 2, 2, 0, 0};
+    EXPECT_EQ(std::memcmp(m.indices, expected, sizeof expected), 0);
+    mesh_release_buffers(&m);
+    meshFreeBuffers(&m);
+}
+
+TEST_F(MeshDraw, PassesSelectMeshesAndEmptyMeshesAreSkipped) {
+    FullSquare clear;
+    clear.mesh.material.diffuse[3] = 0.5f;
+    int32_t object = objectCreate(-1);
+    int32_t a = meshCreate(-1, &clear.mesh);
+    Mesh empty = squareTemplate(1, 1, 1, 1, 1);
+    empty.indexCount = 0;
+    int32_t b = meshCreate(-1, &empty);
+    meshFreeBuffers(&empty);
+    objectAddMesh(object, a);
+    objectAddMesh(object, b);
+    BoxCorners c;
+    Vec3 centre;
+    float radius;
+    objectBounds(object, &c, &centre, &radius);
+    render_object(object, PASS_OPAQUE);
+    EXPECT_EQ(meshGet(a)->bufferMode, BUFFER_NONE);  // not in this pass: not even prepared
+    render_object(object, PASS_TRANSPARENT);
+    EXPECT_EQ(meshGet(a)->bufferMode, BUFFER_VBO);
+    EXPECT_EQ(meshGet(b)->bufferMode, BUFFER_NONE);  // nothing to draw
+    render_object(-1, PASS_OPAQUE);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST_F(MeshDraw, MaterialStateByMode) {
+    Mesh m = squareTemplate(1, 0.25f, 0.5f, 0.75f, 1.0f);
+    m.material.shininess = 12.0f;
+    render_material(&m);
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+    float colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_FLOAT_EQ(colour[2], 0.75f);
+    glGetMaterialfv(GL_BACK, GL_SHININESS, colour);
+    EXPECT_FLOAT_EQ(colour[0], 12.0f);
+    GLint func = 0;
+    glGetIntegerv(GL_ALPHA_TEST_FUNC, &func);
+    EXPECT_EQ(func, GL_ALWAYS);
+
+    m.material.mode = MATERIAL_TEXTURED;  // no texture set: texturing on, nothing bound here
+    m.material.blend = 1;
+    glBindTexture(GL_TEXTURE_2D, 0);
+    render_material(&m);
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+    glGetIntegerv(GL_ALPHA_TEST_FUNC, &func);
+    EXPECT_EQ(func, GL_GREATER);
+    float ref = 0;
+    glGetFloatv(GL_ALPHA_TEST_REF, &ref);
+    EXPECT_NEAR(ref, 0.05f, 1e-3);
+    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, colour);
+    EXPECT_FLOAT_EQ(colour[1], 0.5f);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    meshFreeBuffers(&m);
+}

@@ -1,0 +1,235 @@
+// The viewer's scene: the rig, the light and the fitted model as drawn, mouse orbit and wheel zoom
+// driven through the input layer's events, and the release.
+#include <cmath>
+
+#include "input/input.h"
+#include "render/gl_scene_fixture.h"
+#include "strings/string_table.h"
+#include "strings/text.h"
+#include "support/test_support.h"
+#include "system/clock.h"
+#include "system/files.h"
+#include "viewer/scene.h"
+
+namespace {
+class ViewerSceneTest : public GlSceneTest {
+protected:
+    void SetUp() override {
+        GlSceneTest::SetUp();
+        stringsInit();
+        textCopy(saveDirectory, home.path().c_str(), PATH_CAPACITY);
+        windowInstallAnswers();
+        inputInit();
+        frameDeltaMs = 0.0f;
+        createViewerScene();
+    }
+    void TearDown() override {
+        releaseViewerScene();
+        stringsShutdown();
+        GlSceneTest::TearDown();
+    }
+    // One frame's worth of the viewer's work: input, camera, and (when asked) the drawing.
+    static void frame(float ms, bool draw = false) {
+        frameDeltaMs = ms;
+        inputFrame();
+        updateViewerScene();
+        if (draw) drawFrame();
+    }
+    static Vec3 cameraWorldPosition() {
+        sceneUpdateMatrices(viewerScene.scene);
+        const Node* c = sceneCopy(viewerScene.scene, viewerScene.cameraCopy);
+        return Vec3{c->matrix.m[12], c->matrix.m[13], c->matrix.m[14]};
+    }
+    static int32_t copiesInUse() {
+        int32_t n = 0;
+        const Scene* s = sceneGet(viewerScene.scene);
+        for (int32_t i = 0; i < s->copies.capacity; i++) n += slotGet<Node>(&s->copies, i) != nullptr;
+        return n;
+    }
+    static int luminance(Rgb p) { return p.r + p.g + p.b; }
+    TempDir home;
+};
+
+int32_t inUse(const SlotTable& t) {
+    int32_t n = 0;
+    for (int32_t i = 0; i < t.capacity; i++) n += slotUnits(&t, i) > 0;
+    return n;
+}
+}  // namespace
+
+TEST_F(ViewerSceneTest, StartsWithRigLightAndEmptyMessageList) {
+    const ViewerScene& vs = viewerScene;
+    const View* v = view_get(vs.view);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->scene, vs.scene);
+    EXPECT_EQ(v->cameraNode, vs.cameraCopy);
+    EXPECT_EQ(sceneCopy(vs.scene, vs.cameraCopy)->kind, NODE_CAMERA);
+    EXPECT_EQ(sceneCopy(vs.scene, vs.cameraCopy)->parent, vs.rootCopy);
+    const Camera* k = cameraGet(nodeGet(vs.cameraNode)->attachment);
+    EXPECT_EQ(k->fov, 50.0f);
+    EXPECT_EQ(k->aspectWidth / k->aspectHeight, 4.0f / 3.0f);
+    Vec3 eye = cameraWorldPosition();
+    EXPECT_FLOAT_EQ(eye.x, 16.0f);
+    EXPECT_FLOAT_EQ(eye.y, 0.0f);
+    float x, y, z;
+    sceneGetPosition(vs.scene, vs.lightCopy, &x, &y, &z);
+    EXPECT_EQ(x, 16.0f);
+    EXPECT_EQ(y, -14.0f);
+    EXPECT_EQ(z, 12.0f);
+    EXPECT_EQ(lightGet(nodeGet(vs.lightNode)->attachment)->colour[1], 1.0f);
+    EXPECT_EQ(nodeGet(vs.lightNode)->parent, -1);
+    EXPECT_EQ(vs.modelRoot, -1);
+    EXPECT_EQ(vs.modelCopy, -1);
+    EXPECT_NE(stringTableGet(vs.importMessages), nullptr);
+    EXPECT_EQ(stringTableCount(vs.importMessages), 0);
+    EXPECT_EQ(vs.cameraDistance, 16.0f);
+    EXPECT_EQ(vs.zoomSpeed, 1.0f);
+    for (uint8_t flag : renderDebug) EXPECT_EQ(flag, 0);
+    EXPECT_EQ(copiesInUse(), 3);
+}
+
+TEST_F(ViewerSceneTest, TheBoxShowsLitAtTheCentreAndBrighterOnTheFaceTurnedToTheLight) {
+    ASSERT_EQ(showModel(boxObjectCreate(2, 2, 2)), 0);
+    frame(16, true);
+    Rgb facing = pixel(400, 300);  // the +X face: towards the light at (16, -14, 12)
+    EXPECT_FALSE(facing.r == 96 && facing.g == 136 && facing.b == 176);
+    EXPECT_GT(luminance(facing), 3 * 150);
+    // Fitted to 10 units: the face spans x = -5 .. 5 at 11 units from the eye, 292 pixels each way.
+    expectPixel(pixel(90, 300), 96, 136, 176);
+    EXPECT_NE(pixel(130, 300).b, 176);
+    expectPixel(pixel(710, 300), 96, 136, 176);
+
+    // Turn the rig a quarter about Z: the camera looks at the +Y face, which the light does not reach.
+    sceneRotate(viewerScene.scene, viewerScene.rootCopy, 90.0f, 0, 0, 1);
+    frame(16, true);
+    Rgb away = pixel(400, 300);
+    EXPECT_GT(luminance(away), 3 * 30);  // ambient light only, not black
+    EXPECT_GT(luminance(facing), luminance(away) + 3 * 80);
+    EXPECT_EQ(away.r, away.g);  // grey material, white light
+}
+
+TEST_F(ViewerSceneTest, RightDragOrbitsTheCameraAndLeftDragDoesNot) {
+    inputCursorEvent(400, 300);
+    frame(16);
+    inputMouseButtonEvent(MOUSE_LEFT, 1);
+    frame(16);
+    inputCursorEvent(430, 320);
+    frame(16);
+    Vec3 eye = cameraWorldPosition();
+    EXPECT_FLOAT_EQ(eye.x, 16.0f);
+    EXPECT_FLOAT_EQ(eye.y, 0.0f);
+    EXPECT_FLOAT_EQ(eye.z, 0.0f);
+    inputMouseButtonEvent(MOUSE_LEFT, 0);
+    frame(16);
+
+    inputMouseButtonEvent(MOUSE_RIGHT, 1);
+    frame(16);
+    EXPECT_EQ(mouseState().mouseButtonState, 1);
+    inputCursorEvent(432, 321);  // -10 and -5 canvas units: -0.32 and -0.16 radians at 16 ms
+    frame(16);
+    eye = cameraWorldPosition();
+    EXPECT_NEAR(vec3_length(eye), 16.0f, 1e-3);
+    // First about Z, then about the rig's Y as it was before the motion.
+    const float c1 = std::cos(0.32f), s1 = std::sin(0.32f), c2 = std::cos(0.16f), s2 = std::sin(0.16f);
+    EXPECT_NEAR(eye.x, 16.0f * c1 * c2, 1e-3);
+    EXPECT_NEAR(eye.y, -16.0f * s1, 1e-3);
+    EXPECT_NEAR(eye.z, 16.0f * c1 * s2, 1e-3);
+    // Still aimed at the origin: the camera looks down its -Z axis.
+    const Node* c = sceneCopy(viewerScene.scene, viewerScene.cameraCopy);
+    Vec3 back = {c->matrix.m[8], c->matrix.m[9], c->matrix.m[10]};
+    EXPECT_NEAR(vec3_dot(back, eye), 16.0f, 1e-3);
+    // The model itself is not turned.
+    ASSERT_EQ(showModel(boxObjectCreate(1, 1, 1)), 0);
+    inputCursorEvent(420, 310);
+    frame(16);
+    EXPECT_EQ(sceneCopy(viewerScene.scene, viewerScene.modelCopy)->rotation.w, 1.0f);
+}
+
+TEST_F(ViewerSceneTest, WheelStepsAccelerateWithin400MsAndSlowDownAfter) {
+    ViewerScene& vs = viewerScene;
+    for (int i = 0; i < 4; i++) frame(100);  // 400 ms without the wheel
+    EXPECT_EQ(vs.zoomSpeed, 1.0f);
+    EXPECT_EQ(vs.zoomIdleMs, 400.0f);
+    const float steps[3][2] = {{1.0f, 0.032f}, {1.0f + 3.2f, 0.1344f}, {1.0f + 6.4f, 0.2368f}};
+    float distance = 16.0f;
+    for (const auto& step : steps) {
+        inputWheelEvent(1);  // one step forward brings the camera closer
+        frame(16);
+        distance -= step[1];
+        EXPECT_NEAR(vs.zoomSpeed, step[0], 1e-4);
+        EXPECT_NEAR(vs.cameraDistance, distance, 1e-4);
+        EXPECT_EQ(vs.zoomIdleMs, 16.0f);
+    }
+    EXPECT_NEAR(cameraWorldPosition().x, distance, 1e-4);
+    for (int i = 0; i < 23; i++) frame(16);  // 384 ms idle: still fast
+    EXPECT_NEAR(vs.zoomSpeed, 7.4f, 1e-4);
+    frame(16);
+    EXPECT_EQ(vs.zoomSpeed, 1.0f);
+    EXPECT_EQ(vs.zoomIdleMs, 400.0f);
+    inputWheelEvent(-2);  // backwards: farther, at speed 1 again
+    frame(16);
+    EXPECT_NEAR(vs.cameraDistance, distance + 2 * 0.032f, 1e-4);
+}
+
+TEST_F(ViewerSceneTest, ShowModelFitsTenUnitsAndCentresOnTheOrigin) {
+    ViewerScene& vs = viewerScene;
+    int32_t tall = boxObjectCreate(2, 4, 20);
+    nodeSetPosition(nodeGet(tall), 3, -2, 7);
+    ASSERT_EQ(showModel(tall), 0);
+    float x, y, z;
+    sceneGetScale(vs.scene, vs.modelCopy, &x, &y, &z);
+    EXPECT_FLOAT_EQ(x, 0.5f);
+    EXPECT_FLOAT_EQ(z, 0.5f);
+    Vec3 lo, hi;
+    sceneBounds(vs.scene, vs.modelCopy, &lo, &hi);
+    EXPECT_NEAR(hi.z - lo.z, 10.0f, 1e-3);
+    EXPECT_NEAR(hi.y - lo.y, 2.0f, 1e-3);
+    EXPECT_NEAR(lo.x + hi.x, 0.0f, 1e-4);
+    EXPECT_NEAR(lo.y + hi.y, 0.0f, 1e-4);
+    EXPECT_NEAR(lo.z + hi.z, 0.0f, 1e-4);
+    EXPECT_EQ(nodeGet(tall)->scale.x, 1.0f);  // the source tree is left as imported
+    EXPECT_EQ(vs.modelRoot, tall);
+
+    // The next model replaces the previous one's copy; the previous tree is the importer's to drop.
+    hideModel();
+    nodeDestroy(tall);
+    int32_t flat = boxObjectCreate(4, 2, 0);
+    ASSERT_EQ(showModel(flat), 0);
+    EXPECT_EQ(copiesInUse(), 4);
+    sceneGetScale(vs.scene, vs.modelCopy, &x, &y, &z);
+    EXPECT_FLOAT_EQ(x, 2.5f);  // the flat axis takes no part in the fit
+
+    // A tree without objects has nothing to fit: it is shown as it is.
+    int32_t empty = emptyCreate(-1);
+    nodeSetPosition(nodeGet(empty), 1, 2, 3);
+    ASSERT_EQ(showModel(empty), 0);
+    sceneGetScale(vs.scene, vs.modelCopy, &x, &y, &z);
+    EXPECT_EQ(x, 1.0f);
+    sceneGetPosition(vs.scene, vs.modelCopy, &x, &y, &z);
+    EXPECT_EQ(z, 3.0f);
+    nodeDestroy(flat);
+    EXPECT_EQ(showModel(12345), -1);  // no such node: nothing shown
+    EXPECT_EQ(vs.modelCopy, -1);
+    EXPECT_EQ(copiesInUse(), 3);
+    vs.modelRoot = empty;  // released with the scene
+}
+
+TEST_F(ViewerSceneTest, ReleaseGivesBackEverythingItMade) {
+    ASSERT_EQ(showModel(boxObjectCreate(1, 2, 3)), 0);
+    frame(16, true);
+    int32_t messages = viewerScene.importMessages;
+    releaseViewerScene();
+    EXPECT_EQ(inUse(nodeTable), 0);
+    EXPECT_EQ(inUse(objectTable), 0);
+    EXPECT_EQ(inUse(meshTable), 0);
+    EXPECT_EQ(inUse(lightTable), 0);
+    EXPECT_EQ(inUse(cameraTable), 0);
+    EXPECT_EQ(inUse(sceneTable), 0);
+    EXPECT_EQ(inUse(viewTable), 0);
+    EXPECT_EQ(stringTableCount(messages), 0);
+    EXPECT_EQ(viewerScene.scene, -1);
+    EXPECT_EQ(viewerScene.view, -1);
+    EXPECT_EQ(viewerScene.modelRoot, -1);
+    EXPECT_EQ(viewerScene.importMessages, -1);
+    createViewerScene();  // for the fixture's own release
+}
