@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds vcv and starts it.
+# Installs what is missing, builds vcv and starts it on the bundled sample model (or on the
+# arguments given: ./run.sh [options] [model.dae]).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -10,15 +11,13 @@ echo "== building $build"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVCV_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
-if [ -x "$build/viewer/vcv" ]; then
-  if [ -n "${DISPLAY:-}" ]; then
-    exec "$build/viewer/vcv" "$@"
-  fi
-  mkdir -p screenshots
-  echo "== no display: rendering under Xvfb to screenshots/sample.png"
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$build/viewer/vcv" --frames 5 --screenshot "$PWD/screenshots/sample.png" "$@"
-  echo "== wrote screenshots/sample.png"
-else
-  echo "== the viewer is not built yet; the engine library and its tests are:"
-  ls "$build"/*.a
+# With no arguments the viewer opens the bundled sample model.
+if [ $# -eq 0 ]; then set -- "$PWD/assets/sample/sample.dae"; fi
+if [ -n "${DISPLAY:-}" ]; then
+  echo "== starting $build/viewer/vcv $*"
+  exec "$build/viewer/vcv" "$@"
 fi
+mkdir -p screenshots
+echo "== no display: rendering under Xvfb to screenshots/sample.png"
+xvfb-run -a -s "-screen 0 1280x1024x24" "$build/viewer/vcv" --frames 5 --screenshot "$PWD/screenshots/sample.png" "$@"
+echo "== wrote screenshots/sample.png"

@@ -13,6 +13,8 @@ const ToolCommand kCommands[] = {
      toolBuildSet},
     {"pack-info", "[--pack | --set] FILE.stf", "list the records of a texture pack or an interface set file",
      toolPackInfo},
+    {"import-info", "FILE.dae", "import a COLLADA document and list its messages, nodes, objects and meshes",
+     toolImportInfo},
 };
 const int kCommandCount = (int)(sizeof kCommands / sizeof kCommands[0]);
 

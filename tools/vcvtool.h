@@ -17,3 +17,6 @@ int toolJpegToPpm(int argc, char** argv);
 int toolBuildSet(int argc, char** argv);
 // pack-info [--pack | --set] FILE.stf: lists a texture pack or an interface set file.
 int toolPackInfo(int argc, char** argv);
+// import-info FILE.dae: imports the document (images into a temporary folder) and prints its
+// messages, node tree, objects with their meshes, and totals; exit 1 when it gives no model.
+int toolImportInfo(int argc, char** argv);

@@ -4,19 +4,26 @@
 #include <cstring>
 
 #include "input/input.h"
+#include "object/object_model.h"
+#include "render/frame.h"
 #include "render/render_state.h"
 #include "strings/string_table.h"
 #include "system/clock.h"
 #include "system/files.h"
 #include "system/messages.h"
 #include "system/system.h"
+#include "texsets/interface_sets.h"
+#include "texture/texture_manager.h"
 #include "viewer/config.h"
+#include "viewer/model_load.h"
+#include "viewer/scene.h"
 #include "viewer/screenshot.h"
 #include "viewer/window.h"
 
 int8_t appState = appStopped;
 char imageImportDirectory[2048];
 int32_t viewerStrings = -1;
+int32_t interfaceSet = -1;
 int32_t appFrameCount = 0;
 
 namespace {
@@ -48,12 +55,20 @@ void engineStart() {
     windowOpen();
     if (!windowIsOpen()) std::fprintf(stderr, "vcv: the OpenGL window cannot be opened\n");
     inputInit();
-    if (windowIsOpen()) render_init();
+    if (windowIsOpen()) {
+        render_init();
+        texture_init();
+    }
+    objectModelInit();
     appState = appRunning;
 }
 
 void engineStop() {
-    if (windowIsOpen()) render_shutdown();
+    objectModelShutdown();
+    if (windowIsOpen()) {
+        texture_shutdown();
+        render_shutdown();
+    }
     inputShutdown();
     windowClose();
     windowLibraryStop();
@@ -79,9 +94,19 @@ void appInit(const AppOptions* options) {
     windowRequest.stencilBits = 8;
     windowRequest.refreshRate = 0;
 
+    TEXTURE_SIZE_LIMIT = 2048;
+    TEXTURE_FILTER_MODE = 3;
+    interfaceFilterMode = 2;
+    interfaceSizeLimit = 2048;
+
     engineStart();
     loadViewerConfig();
     viewerStrings = stringTableLoad("vorfre.txt", languageDirectory);
+    interfaceSet = -1;
+    if (windowIsOpen()) interfaceSet = loadInterfaceSet(-1, -1, "inter.stf", dataDirectory, 0);
+    createViewerScene();
+    if (options->model[0] && requestModelLoad(options->model) != 0)
+        std::fprintf(stderr, "vcv: the model path is too long\n");
     clockReset();
 }
 
@@ -97,6 +122,11 @@ void appFrame() {
         render_set_clear(96, 136, 176, 1, 1, 0);
         render_clear();
     }
+    updateViewerScene();
+    if (drawing) {
+        render_views();
+        serviceModelLoad();
+    }
     appFrameCount++;
     bool lastCounted = run.options.frames > 0 && appFrameCount >= run.options.frames;
     if (drawing && (lastCounted || appState == appQuitRequested)) takeScreenshot(false);
@@ -110,6 +140,7 @@ void appFrame() {
 }
 
 void appQuit() {
+    releaseViewerScene();
     if (viewerStrings != -1) viewerStrings = stringTableDestroy(viewerStrings);
     saveViewerConfig();
     engineStop();

@@ -12,6 +12,8 @@ extern int8_t appState;
 extern char imageImportDirectory[2048];
 // The viewer's string table ("vorfre.txt"), or -1.
 extern int32_t viewerStrings;
+// The interface texture set ("inter.stf"), or -1.
+extern int32_t interfaceSet;
 // Frames run since start-up.
 extern int32_t appFrameCount;
 

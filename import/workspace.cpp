@@ -1,0 +1,337 @@
+#include "import/workspace.h"
+
+#include <IL/il.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
+#include "import/geometry.h"
+#include "import/material_import.h"
+#include "import/scene_import.h"
+#include "import/xml_access.h"
+#include "strings/string_table.h"
+#include "strings/text.h"
+#include "system/files.h"
+#include "system/memory.h"
+
+static const char* const kModule = "vor3d_import_1_11";
+
+SlotTable imageTable;
+SlotTable textureTable;
+SlotTable materialRecTable;
+SlotTable sourceTable;
+SlotTable polygonsTable;
+SlotTable geometryTable;
+SlotTable animationTable;
+SlotTable nodeRecTable;
+char documentDir[2048];
+int32_t messageList = -1;
+
+namespace {
+// Id lookups: the lowest slot of each id per table, kept as records are added, so that a lookup
+// made while reading sees exactly the records read so far.
+struct WorkspaceState {
+    std::unordered_map<const SlotTable*, std::unordered_map<std::string, int32_t>> ids;
+};
+WorkspaceState ws;
+
+void freeText(char** text) { *text = importTextFree(*text); }
+
+void freeTable(SlotTable* table, void (*freeRecord)(void*)) {
+    for (int32_t i = 0; i < table->capacity; i++)
+        if (slotUnits(table, i) > 0 && freeRecord) freeRecord(table->slots[i]);
+    slotFree(table);
+}
+}  // namespace
+
+void importWorkspaceInit() {
+    ilInit();
+    slotInit(&imageTable, 4, (int32_t)sizeof(ImageRec));
+    slotInit(&textureTable, 4, (int32_t)sizeof(TextureRec));
+    slotInit(&materialRecTable, 4, (int32_t)sizeof(MaterialRec));
+    slotInit(&sourceTable, 4, (int32_t)sizeof(SourceRec));
+    slotInit(&polygonsTable, 4, (int32_t)sizeof(PolygonsRec));
+    slotInit(&geometryTable, 4, (int32_t)sizeof(GeometryRec));
+    slotInit(&animationTable, 4, (int32_t)sizeof(AnimationRec));
+    slotInit(&nodeRecTable, 4, (int32_t)sizeof(NodeRec));
+    ws.ids.clear();
+    geometryResetLookups();
+}
+
+void importWorkspaceFree() {
+    freeTable(&animationTable, [](void* p) {
+        AnimationRec* a = (AnimationRec*)p;
+        freeTable(&a->samplers, [](void* s) {
+            SamplerRec* r = (SamplerRec*)s;
+            freeText(&r->input);
+            freeText(&r->output);
+            freeText(&r->interpolation);
+            freeText(&r->inTangent);
+            freeText(&r->outTangent);
+        });
+        freeTable(&a->channels, [](void* c) {
+            ChannelRec* r = (ChannelRec*)c;
+            freeText(&r->id);
+            freeText(&r->source);
+            freeText(&r->target);
+        });
+    });
+    freeTable(&materialRecTable, [](void* p) {
+        MaterialRec* m = (MaterialRec*)p;
+        freeText(&m->id);
+        freeText(&m->name);
+        for (int i = 0; i < MATERIAL_REC_TEXTURES; i++) freeText(&m->textureFile[i]);
+    });
+    freeTable(&imageTable, [](void* p) {
+        ImageRec* r = (ImageRec*)p;
+        freeText(&r->id);
+        freeText(&r->name);
+        freeText(&r->source);
+    });
+    freeTable(&textureTable, [](void* p) {
+        TextureRec* r = (TextureRec*)p;
+        freeText(&r->id);
+        freeText(&r->name);
+        freeText(&r->imageUrl);
+    });
+    freeTable(&sourceTable, [](void* p) {
+        SourceRec* r = (SourceRec*)p;
+        freeText(&r->id);
+        freeText(&r->name);
+        freeText(&r->arrayType);
+        r->values = (float*)memFree(r->values, kModule, __LINE__);
+    });
+    freeTable(&polygonsTable, [](void* p) {
+        PolygonsRec* r = (PolygonsRec*)p;
+        freeText(&r->materialName);
+        r->corners = (int32_t*)memFree(r->corners, kModule, __LINE__);
+    });
+    freeTable(&geometryTable, [](void* p) {
+        GeometryRec* r = (GeometryRec*)p;
+        freeText(&r->id);
+        freeText(&r->name);
+        slotFree(&r->polygons);
+    });
+    freeTable(&nodeRecTable, [](void* p) {
+        NodeRec* r = (NodeRec*)p;
+        freeText(&r->id);
+        freeText(&r->name);
+        freeText(&r->parentId);
+        freeText(&r->instanceUrl);
+        slotFree(&r->transforms);
+    });
+    ws.ids.clear();
+    geometryResetLookups();
+}
+
+void importMessage(const char* format, ...) {
+    if (messageList < 0) return;
+    char text[4096];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    static const uint8_t white[4] = {255, 255, 255, 255};
+    stringTableAdd(messageList, text, white);
+}
+
+void registerId(SlotTable* table, const char* id, int32_t index) {
+    ws.ids[table].emplace(id, index);  // an id seen before keeps its lower slot
+}
+
+int32_t findById(SlotTable* table, const char* id) {
+    auto t = ws.ids.find(table);
+    if (t == ws.ids.end()) return -1;
+    auto r = t->second.find(id);
+    return r == t->second.end() ? -1 : r->second;
+}
+
+void urlFragment(char* out, const char* url) {
+    const char* hash = std::strchr(url, '#');
+    textCopy(out, hash ? hash + 1 : url, 2048);
+}
+
+// Decodes %XX escapes in place.
+static void percentDecode(char* text) {
+    char* o = text;
+    for (const char* p = text; *p; p++) {
+        auto hex = [](char c) -> int {
+            if (c >= '0' && c <= '9') return c - '0';
+            if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+            if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+            return -1;
+        };
+        if (p[0] == '%' && hex(p[1]) >= 0 && hex(p[2]) >= 0) {
+            *o++ = (char)(hex(p[1]) * 16 + hex(p[2]));
+            p += 2;
+        } else {
+            *o++ = *p;
+        }
+    }
+    *o = '\0';
+}
+
+// The file exists at path, or under its own name in documentDir (path then becomes that).
+static bool locate(char* path) {
+    if (path[0] && fileExists(path)) return true;
+    char name[PATH_CAPACITY];
+    fileNamePart(name, path);
+    if (name[0] && fileExistsIn(name, documentDir)) {
+        joinPath(path, documentDir, name);
+        return true;
+    }
+    return false;
+}
+
+int32_t resolveUrl(char* idOut, char* pathOut, const char* url) {
+    idOut[0] = '\0';
+    pathOut[0] = '\0';
+    const char* hash = std::strchr(url, '#');
+    if (hash) textCopy(idOut, hash + 1, 2048);
+    size_t before = hash ? (size_t)(hash - url) : std::strlen(url);
+    char text[PATH_CAPACITY];
+    if (before >= sizeof text) return -1;
+    std::memcpy(text, url, before);
+    text[before] = '\0';
+    replaceChar(text, '\\', '/');
+    if (std::strncmp(text, "file:///", 8) == 0) {
+        textCopy(pathOut, text + 7, PATH_CAPACITY);  // keeps the leading '/' of the absolute path
+    } else if (text[0]) {
+        if (joinPath(pathOut, documentDir, text) != 0) return -1;
+    } else {
+        return -1;  // only a fragment: no file to find
+    }
+    char tried[PATH_CAPACITY];
+    std::memcpy(tried, pathOut, std::strlen(pathOut) + 1);
+    if (locate(pathOut)) return 0;
+    if (std::strchr(tried, '%')) {
+        char decoded[PATH_CAPACITY];
+        std::memcpy(decoded, tried, std::strlen(tried) + 1);
+        percentDecode(decoded);
+        if (locate(decoded)) {
+            std::memcpy(pathOut, decoded, std::strlen(decoded) + 1);
+            return 0;
+        }
+    }
+    std::memcpy(pathOut, tried, std::strlen(tried) + 1);
+    return -1;
+}
+
+// Allocates a float array of at most `count` values for the source and fills it from the element.
+static void readArrayValues(SourceRec* s, const xmlNode* array) {
+    int32_t count = 0;
+    xmlAttrInt(array, "count", &count);
+    s->values = (float*)memFree(s->values, kModule, __LINE__);
+    s->valueCount = 0;
+    if (count <= 0) return;
+    // The declared count may exceed the numbers written (some exporters overstate it); only what
+    // the text holds is kept, so a lying count cannot make a huge allocation.
+    int32_t tokens = xmlCountTokens(array);
+    int32_t n = count < tokens ? count : tokens;
+    if (n <= 0) return;
+    s->values = (float*)MEM_ALLOC(nullptr, (int64_t)n * 4);
+    s->valueCount = xmlReadFloats(array, s->values, n);
+}
+
+int32_t readSource(const xmlNode* element) {
+    int32_t index = slotAdd(&sourceTable, 1, -1);
+    SourceRec* s = slotGet<SourceRec>(&sourceTable, index);
+    std::memset(s, 0, sizeof *s);
+    s->id = xmlAttrText(element, "id");
+    s->name = xmlAttrText(element, "name");
+    s->arrayType = importTextCopy("");
+    for (const xmlNode* c = element->children; c; c = c->next) {
+        if (xmlIsElement(c, "array")) {
+            freeText(&s->arrayType);
+            s->arrayType = xmlAttrText(c, "type");
+            if (std::strcmp(s->arrayType, "float") == 0) readArrayValues(s, c);
+        } else if (xmlIsElement(c, "float_array")) {
+            freeText(&s->arrayType);
+            s->arrayType = importTextCopy("float");
+            readArrayValues(s, c);
+        } else if (xmlIsElement(c, "technique")) {
+            char profile[64];
+            xmlAttrString(c, "profile", profile, sizeof profile);
+            if (std::strcmp(profile, "COMMON") != 0) continue;
+            for (const xmlNode* a = c->children; a; a = a->next)
+                if (xmlIsElement(a, "accessor")) xmlAttrInt(a, "stride", &s->stride);
+        }
+    }
+    registerId(&sourceTable, s->id, index);
+    return index;
+}
+
+int32_t findSource(const char* url) {
+    char id[2048];
+    urlFragment(id, url);
+    return findById(&sourceTable, id);
+}
+
+int32_t findMaterialRec(const char* url) {
+    char id[2048];
+    urlFragment(id, url);
+    return findById(&materialRecTable, id);
+}
+
+static void readAnimationLibrary(const xmlNode* library) {
+    for (const xmlNode* anim = library->children; anim; anim = anim->next) {
+        if (!xmlIsElement(anim, "animation")) continue;
+        int32_t index = slotAdd(&animationTable, 1, -1);
+        AnimationRec* a = slotGet<AnimationRec>(&animationTable, index);
+        slotInit(&a->samplers, 4, (int32_t)sizeof(SamplerRec));
+        slotInit(&a->channels, 4, (int32_t)sizeof(ChannelRec));
+        for (const xmlNode* c = anim->children; c; c = c->next) {
+            if (xmlIsElement(c, "source")) {
+                readSource(c);
+            } else if (xmlIsElement(c, "sampler")) {
+                a = slotGet<AnimationRec>(&animationTable, index);
+                SamplerRec* s = slotGet<SamplerRec>(&a->samplers, slotAdd(&a->samplers, 1, -1));
+                s->input = importTextCopy("");
+                s->output = importTextCopy("");
+                s->interpolation = importTextCopy("");
+                s->inTangent = importTextCopy("");
+                s->outTangent = importTextCopy("");
+                for (const xmlNode* in = c->children; in; in = in->next) {
+                    if (!xmlIsElement(in, "input")) continue;
+                    char semantic[64];
+                    xmlAttrString(in, "semantic", semantic, sizeof semantic);
+                    char** slot = std::strcmp(semantic, "INPUT") == 0           ? &s->input
+                                  : std::strcmp(semantic, "OUTPUT") == 0        ? &s->output
+                                  : std::strcmp(semantic, "INTERPOLATION") == 0 ? &s->interpolation
+                                  : std::strcmp(semantic, "IN_TANGENT") == 0    ? &s->inTangent
+                                  : std::strcmp(semantic, "OUT_TANGENT") == 0   ? &s->outTangent
+                                                                                : nullptr;
+                    if (!slot) continue;
+                    freeText(slot);
+                    *slot = xmlAttrText(in, "source");
+                }
+            } else if (xmlIsElement(c, "channel")) {
+                a = slotGet<AnimationRec>(&animationTable, index);
+                ChannelRec* ch = slotGet<ChannelRec>(&a->channels, slotAdd(&a->channels, 1, -1));
+                ch->id = xmlAttrText(c, "id");
+                ch->source = xmlAttrText(c, "source");
+                ch->target = xmlAttrText(c, "target");
+            }
+        }
+    }
+}
+
+void readLibraries(const xmlNode* root) {
+    geometrySetDocument(root);
+    for (const xmlNode* c = root ? root->children : nullptr; c; c = c->next) {
+        if (xmlIsElement(c, "library")) {
+            char type[64];
+            xmlAttrString(c, "type", type, sizeof type);
+            if (std::strcmp(type, "ANIMATION") == 0) readAnimationLibrary(c);
+            else if (std::strcmp(type, "IMAGE") == 0) readImageLibrary(c);
+            else if (std::strcmp(type, "TEXTURE") == 0) readTextureLibrary(c);
+            else if (std::strcmp(type, "MATERIAL") == 0) readMaterialLibrary(c);
+            else if (std::strcmp(type, "GEOMETRY") == 0) readGeometryLibrary(c);
+        } else if (xmlIsElement(c, "scene")) {
+            readScene(c);
+        }
+    }
+}

@@ -1,0 +1,26 @@
+// Reading the document tree: attributes, element lookups by local name, number lists in text.
+#pragma once
+#include <libxml/tree.h>
+
+#include <cstdint>
+
+// True when the node is an element whose local name is `name` (namespaces are ignored).
+bool xmlIsElement(const xmlNode* node, const char* name);
+// The first word of the attribute's value into out (outSize bytes, cut to fit); "" when absent.
+void xmlAttrString(const xmlNode* element, const char* attribute, char* out, int32_t outSize);
+// The first word of the attribute's value as a heap text of the importer (free with importTextFree);
+// an empty text when absent. Never null.
+char* xmlAttrText(const xmlNode* element, const char* attribute);
+// The attribute scanned as a decimal int32 into *out; *out unchanged when absent or not a number.
+void xmlAttrInt(const xmlNode* element, const char* attribute, int32_t* out);
+// Every tab, line feed, '<', '>' and '/' becomes a space (carriage returns stay).
+void blankMarkup(char* text);
+// Floats of the element's whole text (commas read as decimal points), at most max into out;
+// returns how many were read. Tokens that are not finite numbers read as 0.
+int32_t xmlReadFloats(const xmlNode* element, float* out, int32_t max);
+// Number of space-separated tokens in the element's whole text, as xmlReadFloats would see them.
+int32_t xmlCountTokens(const xmlNode* element);
+
+// Heap texts of the importer's records (tracked allocations).
+char* importTextCopy(const char* text);
+char* importTextFree(char* text);

@@ -1,0 +1,112 @@
+#include <cmath>
+
+#include "import_fixture.h"
+#include "math/mat4.h"
+#include "math/quat.h"
+
+namespace {
+std::string triangleLibrary() {
+    return "<library type=\"GEOMETRY\">" +
+           geometry("g", "0 0 0 1 0 0 0 1 0", 9, "<input semantic=\"VERTEX\" source=\"#g-vtx\" idx=\"0\"/>",
+                    "<p>0 1 2</p>") +
+           "</library>";
+}
+
+int32_t nodesInUse() {
+    int32_t n = 0;
+    for (int32_t i = 0; i < nodeTable.capacity; i++) n += nodeGet(i) != nullptr;
+    return n;
+}
+}  // namespace
+
+TEST_F(ImportTest, OneTopLevelNodeIsTheRootWithItsChildrenInOrder) {
+    ASSERT_GE(import(document(triangleLibrary(), "<node id=\"top\"><node id=\"a\"/><node id=\"b\"><instance "
+                                                 "url=\"#g\"/></node></node>")),
+              0);
+    EXPECT_EQ(nodeGet(root)->kind, NODE_EMPTY);
+    auto kids = childrenOf(root);
+    ASSERT_EQ(kids.size(), 2u);
+    EXPECT_EQ(nodeGet(kids[0])->kind, NODE_EMPTY);
+    EXPECT_EQ(nodeGet(kids[1])->kind, NODE_OBJECT);
+    auto texts = messageTexts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], "Open " + dir.path() + "model.dae.");
+    EXPECT_EQ(texts[1], "Done.");
+}
+
+TEST_F(ImportTest, SeveralTopLevelNodesGetAnAutomaticRoot) {
+    ASSERT_GE(import(document(triangleLibrary(), "<node id=\"a\"><instance url=\"#g\"/></node><node id=\"b\"/>"
+                                                 "<node id=\"c\"><node id=\"c1\"/></node>")),
+              0);
+    auto texts = messageTexts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[1], "[WARNING] 3 root node found instead of 1.");
+    EXPECT_EQ(nodeGet(root)->kind, NODE_EMPTY);
+    auto kids = childrenOf(root);
+    ASSERT_EQ(kids.size(), 3u);
+    EXPECT_EQ(nodeGet(kids[0])->kind, NODE_OBJECT);
+    EXPECT_EQ(childrenOf(kids[2]).size(), 1u);
+    EXPECT_LT(kids[0], kids[1]);
+    EXPECT_LT(kids[1], kids[2]);
+}
+
+TEST_F(ImportTest, TranslatesAndScalesKeepTheLastRotationsMultiplyInOrder) {
+    ASSERT_GE(import(document(triangleLibrary(),
+                              "<node id=\"n\"><translate>1 0 0</translate><rotate>0 0 1 90</rotate>"
+                              "<scale>5 5 5</scale><translate>0 2 0</translate><rotate>1 0 0 90</rotate>"
+                              "<scale>2 3 4</scale></node>")),
+              0);
+    Node* n = nodeGet(root);
+    EXPECT_EQ(n->position.x, 0.0f);
+    EXPECT_EQ(n->position.y, 2.0f);
+    EXPECT_EQ(n->scale.x, 2.0f);
+    EXPECT_EQ(n->scale.z, 4.0f);
+    Mat4 expected, r, got;
+    mat4_identity(&expected);
+    mat4_rotate(&expected, 90, 0, 0, 1);
+    mat4_rotate(&expected, 90, 1, 0, 0);
+    quat_to_mat4(&got, &n->rotation);
+    for (int i = 0; i < 16; i++) EXPECT_NEAR(got.m[i], expected.m[i], 1e-5f) << i;
+    (void)r;
+    // The world matrix was brought up to date: T * R * S.
+    EXPECT_NEAR(n->matrix.m[13], 2.0f, 1e-6f);
+}
+
+TEST_F(ImportTest, NodesWithoutIdMakeTheirChildrenTopLevel) {
+    ASSERT_GE(import(document(triangleLibrary(),
+                              "<node id=\"top\"><translate>1 1 1</translate></node>"
+                              "<node><node id=\"child\"><translate>7 7 7</translate></node></node>")),
+              0);
+    EXPECT_EQ(messageTexts()[1], "[WARNING] 3 root node found instead of 1.");
+    auto kids = childrenOf(root);
+    ASSERT_EQ(kids.size(), 3u);
+    EXPECT_EQ(nodeGet(kids[0])->position.x, 1.0f);
+    EXPECT_TRUE(childrenOf(kids[1]).empty());
+    EXPECT_EQ(nodeGet(kids[2])->position.x, 7.0f);
+}
+
+TEST_F(ImportTest, ImportingTwiceLeavesOneTreeAndFailuresReturnMinusOne) {
+    std::string doc = document(triangleLibrary(), "<node id=\"a\"><instance url=\"#g\"/><node id=\"b\"><instance "
+                                                  "url=\"#g\"/></node></node>");
+    ASSERT_GE(import(doc), 0);
+    int32_t nodes = nodesInUse();
+    ASSERT_GE(import(doc), 0);
+    EXPECT_EQ(nodesInUse(), nodes);
+    int32_t objects = 0;
+    for (int32_t i = 0; i < objectTable.capacity; i++) objects += objectGet(i) != nullptr;
+    EXPECT_EQ(objects, 1);  // shared by both nodes
+
+    EXPECT_EQ(import("<not xml"), -1);
+    EXPECT_TRUE(messageTexts().empty());
+    EXPECT_EQ(nodesInUse(), 0);  // the previous tree is gone even so
+    EXPECT_EQ(import(document(triangleLibrary(), "")), -1);  // no node at all
+    EXPECT_EQ(messageTexts(), (std::vector<std::string>{"Open " + dir.path() + "model.dae.", "Done."}));
+    root = importScene(-1, "missing.dae", dir.path().c_str(), textures.c_str(), messages);
+    EXPECT_EQ(root, -1);
+}
+
+TEST_F(ImportTest, InstancesOfUnknownGeometriesGiveEmptyNodes) {
+    ASSERT_GE(import(document(triangleLibrary(), "<node id=\"n\"><instance url=\"#nothing\"/></node>")), 0);
+    EXPECT_EQ(nodeGet(root)->kind, NODE_EMPTY);
+    EXPECT_EQ(nodeGet(root)->attachment, -1);
+}

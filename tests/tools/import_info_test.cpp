@@ -1,0 +1,53 @@
+// vcvtool import-info on the bundled sample and the shared sample documents.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/test_support.h"
+
+namespace {
+std::string importInfo(const std::string& path, int* code) {
+    return runCommand("'" + builtProgram("tools/vcvtool") + "' import-info '" + path + "' 2>&1", code);
+}
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+}  // namespace
+
+TEST(ImportInfo, TheBundledSampleHasATexturedFrameWithHolesAndAPyramid) {
+    int code = -1;
+    std::string out = importInfo(sourceDirectory() + "assets/sample/sample.dae", &code);
+    ASSERT_EQ(code, 0) << out;
+    EXPECT_TRUE(has(out, "message [WARNING] 2 root node found instead of 1.\n")) << out;
+    EXPECT_TRUE(has(out, "depth 0 kind EMPTY name \"VORTEN_AUTO_ROOT_NODE\"")) << out;
+    EXPECT_TRUE(has(out, "depth 1 kind OBJECT name \"frame\"")) << out;
+    // Two faces with a square hole (8 triangles each) and eight side quads.
+    EXPECT_TRUE(has(out, "vertices 96 triangles 32 mode TEXTURED texture \"texture_import.stf\" id 0")) << out;
+    EXPECT_TRUE(has(out, "vertices 18 triangles 6 mode LIT")) << out;
+    EXPECT_TRUE(has(out, "totals nodes 3 objects 2 meshes 2 vertices 114 triangles 38")) << out;
+}
+
+TEST(ImportInfo, SharedSamplesGiveTheTrianglesOfTheirPolygons) {
+    std::string shared = sharedDirectory();
+    if (shared.empty()) GTEST_SKIP() << "no shared samples beside the checkout";
+    int code = -1;
+    // The cart: 48 triangles and 388 quads in three geometries under three top-level nodes.
+    std::string cart = importInfo(shared + "samples/collada13/cart-collada131-baked-matrix.dae", &code);
+    ASSERT_EQ(code, 0) << cart;
+    EXPECT_TRUE(has(cart, "message [WARNING] 3 root node found instead of 1.")) << cart;
+    EXPECT_TRUE(has(cart, "totals nodes 4 objects 3 meshes 3 vertices 2472 triangles 824")) << cart;
+    // The humanoid: 100 triangles and 2601 quads; two geometries shared by several nodes.
+    std::string humanoid = importInfo(shared + "samples/collada13/humanoid-collada131-baked-matrix.dae", &code);
+    ASSERT_EQ(code, 0) << humanoid;
+    EXPECT_TRUE(has(humanoid, "totals nodes 20 objects 5 meshes 5 vertices 15906 triangles 5302")) << humanoid;
+    EXPECT_TRUE(has(humanoid, "references 9")) << humanoid;
+    EXPECT_TRUE(has(humanoid, "references 6")) << humanoid;
+}
+
+TEST(ImportInfo, ADocumentThatGivesNoModelFails) {
+    TempDir dir;
+    writeText(dir.file("broken.dae"), "<COLLADA><library");
+    int code = -1;
+    importInfo(dir.file("broken.dae"), &code);
+    EXPECT_EQ(code, 1);
+    importInfo(dir.file("missing.dae"), &code);
+    EXPECT_EQ(code, 1);
+}

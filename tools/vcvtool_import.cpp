@@ -1,0 +1,104 @@
+// import-info: what the importer makes of a document, in a stable text form for tests and scripts.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include "import/scene_import.h"
+#include "object/mesh.h"
+#include "object/node.h"
+#include "object/object.h"
+#include "object/object_model.h"
+#include "strings/string_table.h"
+#include "system/files.h"
+#include "tools/vcvtool.h"
+
+namespace {
+const char* kindName(uint8_t kind) {
+    switch (kind) {
+        case NODE_OBJECT: return "OBJECT";
+        case NODE_LIGHT: return "LIGHT";
+        case NODE_CAMERA: return "CAMERA";
+        default: return "EMPTY";
+    }
+}
+
+const char* modeName(uint8_t mode) {
+    return mode == MATERIAL_UNLIT ? "UNLIT" : mode == MATERIAL_TEXTURED ? "TEXTURED" : "LIT";
+}
+
+void printTree(int32_t node, int depth, int32_t* count) {
+    const Node* n = nodeGet(node);
+    if (!n || depth > NODE_DEPTH_LIMIT) return;
+    (*count)++;
+    std::printf("node %d depth %d kind %s name \"%s\" attachment %d\n", node, depth, kindName(n->kind),
+                importNodeName(node), n->attachment);
+    for (int32_t i = 0; i < n->children.capacity; i++) {
+        n = nodeGet(node);
+        if (slotUnits(&n->children, i) > 0) printTree(*(int32_t*)n->children.slots[i], depth + 1, count);
+    }
+}
+}  // namespace
+
+int toolImportInfo(int argc, char** argv) {
+    if (argc != 1) {
+        std::fprintf(stderr, "vcvtool: import-info: usage: import-info FILE.dae\n");
+        return 2;
+    }
+    char dir[PATH_CAPACITY] = "./", name[PATH_CAPACITY];
+    directoryPart(dir, argv[0]);
+    fileNamePart(name, argv[0]);
+    // Images are copied and converted into a folder of our own, named as the viewer's is so that the
+    // pack name in the listing is the viewer's; removed afterwards.
+    std::string work = (std::filesystem::temp_directory_path() / ("vcvtool_" + std::to_string(getpid()))).string();
+    std::string textures = work + "/texture_import/";
+    makeDirectories(textures.c_str());
+
+    stringsInit();
+    objectModelInit();
+    int32_t messages = stringTableCreate(-1);
+    int32_t root = importScene(-1, name, dir, textures.c_str(), messages);
+    for (int32_t i = 0; i < stringTableCount(messages); i++) std::printf("message %s\n", stringTableText(messages, i));
+    int status = 0;
+    if (root < 0) {
+        std::fprintf(stderr, "vcvtool: import-info: %s gives no model\n", argv[0]);
+        status = 1;
+    } else {
+        // What the viewer shows: objects no node holds are dropped, as the scene update does.
+        objectCollect();
+        int32_t nodes = 0;
+        printTree(root, 0, &nodes);
+        int64_t objects = 0, meshes = 0, vertices = 0, triangles = 0;
+        for (int32_t o = 0; o < objectTable.capacity; o++) {
+            const Object* object = objectGet(o);
+            if (!object) continue;
+            objects++;
+            int32_t meshCount = 0;
+            for (int32_t i = 0; i < object->meshes.capacity; i++) meshCount += slotUnits(&object->meshes, i) > 0;
+            std::printf("object %d meshes %d references %d\n", o, meshCount, object->refCount);
+            for (int32_t i = 0; i < object->meshes.capacity; i++) {
+                if (slotUnits(&object->meshes, i) <= 0) continue;
+                int32_t index = *(int32_t*)object->meshes.slots[i];
+                const Mesh* m = meshGet(index);
+                if (!m) continue;
+                meshes++;
+                vertices += m->vertexCount;
+                triangles += m->indexCount / 3;
+                std::printf("  mesh %d vertices %d triangles %d mode %s texture \"%s\" id %d transparent %s\n", index,
+                            m->vertexCount, m->indexCount / 3, modeName(m->material.mode), m->material.textureName,
+                            m->material.textureIds[0], materialIsTransparent(&m->material) ? "yes" : "no");
+            }
+        }
+        std::printf("totals nodes %d objects %lld meshes %lld vertices %lld triangles %lld\n", nodes,
+                    (long long)objects, (long long)meshes, (long long)vertices, (long long)triangles);
+        nodeDestroy(root);
+        objectCollect();
+    }
+    objectModelShutdown();
+    stringsShutdown();
+    std::error_code ec;
+    std::filesystem::remove_all(work, ec);
+    return status;
+}
