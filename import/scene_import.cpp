@@ -208,6 +208,15 @@ static int32_t importDocument(xmlDoc* doc, const char* textureDirectory) {
     return result;
 }
 
+// A usable document: parsed, with a root element and without entity declarations. COLLADA files
+// declare none, and expanding nested entities while reading text could take unbounded memory.
+static bool usableDocument(xmlDoc* doc) {
+    if (!doc || !xmlDocGetRootElement(doc)) return false;
+    for (xmlDtd* dtd : {doc->intSubset, doc->extSubset})
+        if (dtd && (dtd->entities || dtd->pentities)) return false;
+    return true;
+}
+
 static void beginImport(int32_t previousRoot, const char* documentDirectory, int32_t messages) {
     textCopy(documentDir, documentDirectory, sizeof documentDir);
     messageList = messages;
@@ -226,7 +235,7 @@ int32_t importScene(int32_t previousRoot, const char* fileName, const char* docu
     char path[PATH_CAPACITY];
     xmlDoc* doc = nullptr;
     if (joinPath(path, documentDirectory, fileName) == 0) doc = xmlReadFile(path, nullptr, kParseOptions);
-    if (!doc || !xmlDocGetRootElement(doc)) {
+    if (!usableDocument(doc)) {
         if (doc) xmlFreeDoc(doc);
         messageList = -1;
         return -1;
@@ -243,7 +252,7 @@ int32_t importSceneMemory(int32_t previousRoot, const uint8_t* data, int32_t siz
                           const char* textureDirectory, int32_t messages) {
     beginImport(previousRoot, documentDirectory, messages);
     xmlDoc* doc = size > 0 ? xmlReadMemory((const char*)data, size, "memory.dae", nullptr, kParseOptions) : nullptr;
-    if (!doc || !xmlDocGetRootElement(doc)) {
+    if (!usableDocument(doc)) {
         if (doc) xmlFreeDoc(doc);
         messageList = -1;
         return -1;

@@ -7,7 +7,8 @@
 
 // Imports the document directory + fileName. The previous tree (previousRoot) is destroyed first.
 // Images go to textureDirectory; messages ("Open %s.", "Done.", warnings, errors) are appended to
-// the string table messages. Returns the new root node, or -1 (no file, not XML, no node).
+// the string table messages. Returns the new root node, or -1 (no file, not XML, a document that
+// declares entities, no node).
 int32_t importScene(int32_t previousRoot, const char* fileName, const char* documentDirectory,
                     const char* textureDirectory, int32_t messages);
 // The same for a document held in memory; relative image URLs resolve against documentDirectory.

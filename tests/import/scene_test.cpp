@@ -105,6 +105,26 @@ TEST_F(ImportTest, ImportingTwiceLeavesOneTreeAndFailuresReturnMinusOne) {
     EXPECT_EQ(root, -1);
 }
 
+TEST_F(ImportTest, DocumentsThatDeclareEntitiesAreRefused) {
+    // Nested entities would expand to gigabytes when the text is read.
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE COLLADA [<!ENTITY a \"1 1 1 1 1 1 1 1 1 1\">";
+    char previous = 'a';
+    for (char e = 'b'; e <= 'k'; e++, previous++)
+        laughs += std::string("<!ENTITY ") + e + " \"" + std::string(10, '&') + "\">";
+    for (char e = 'b', p = 'a'; e <= 'k'; e++, p++) {
+        std::string refs;
+        for (int i = 0; i < 10; i++) refs += std::string("&") + p + ";";
+        size_t at = laughs.find(std::string("<!ENTITY ") + e + " \"");
+        size_t start = laughs.find('"', at) + 1;
+        laughs.replace(start, 10, refs);
+    }
+    laughs += "]><COLLADA><library type=\"GEOMETRY\"><geometry id=\"g\"><mesh><source id=\"s\">"
+              "<float_array count=\"3\">&k;</float_array></source></mesh></geometry></library>"
+              "<scene><node id=\"n\"><instance url=\"#g\"/></node></scene></COLLADA>";
+    EXPECT_EQ(import(laughs), -1);
+    EXPECT_TRUE(messageTexts().empty());
+}
+
 TEST_F(ImportTest, InstancesOfUnknownGeometriesGiveEmptyNodes) {
     ASSERT_GE(import(document(triangleLibrary(), "<node id=\"n\"><instance url=\"#nothing\"/></node>")), 0);
     EXPECT_EQ(nodeGet(root)->kind, NODE_EMPTY);
