@@ -7,6 +7,7 @@
 #include "object/object_model.h"
 #include "render/frame.h"
 #include "render/render_state.h"
+#include "render/view.h"
 #include "strings/string_table.h"
 #include "system/clock.h"
 #include "system/files.h"
@@ -58,6 +59,8 @@ void engineStart() {
     if (windowIsOpen()) {
         render_init();
         texture_init();
+    } else {
+        view_table_init();  // no context to probe, but the viewer's scene still needs its view
     }
     objectModelInit();
     appState = appRunning;
@@ -68,6 +71,8 @@ void engineStop() {
     if (windowIsOpen()) {
         texture_shutdown();
         render_shutdown();
+    } else {
+        view_table_free();
     }
     inputShutdown();
     windowClose();

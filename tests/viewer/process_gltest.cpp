@@ -90,6 +90,18 @@ TEST(Program, LeftControlQQuitsRightControlQDoesNot) {
     EXPECT_EQ(std::filesystem::file_size(v.config()), 2048u);
 }
 
+TEST(Program, WithoutADisplayItSaysSoAndStopsAfterOneFrame) {
+    TempDir home;
+    int code = -1;
+    std::string out = runCommand("env -u DISPLAY VCV_HOME='" + home.path() + "' LSAN_OPTIONS=suppressions=" +
+                                     sourceDirectory() + "scripts/lsan.supp '" + builtProgram("viewer/vcv") +
+                                     "' 2>&1",
+                                 &code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_NE(out.find("the OpenGL window cannot be opened"), std::string::npos) << out;
+    EXPECT_EQ(std::filesystem::file_size(home.path() + "save/vcv.cfg"), 2048u);
+}
+
 TEST(Program, HelpAndBadArguments) {
     int code = -1;
     std::string out = runCommand(builtProgram("viewer/vcv") + " --help", &code);
