@@ -1,0 +1,78 @@
+// Loading models into the running viewer, in one process.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "object/node.h"
+#include "object/scene.h"
+#include "support/test_support.h"
+#include "system/files.h"
+#include "texture/texture_manager.h"
+#include "viewer/app.h"
+#include "viewer/model_load.h"
+#include "viewer/scene.h"
+#include "viewer/window.h"
+
+namespace {
+class ModelLoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        createDataDirectories(home.path().c_str());
+        AppOptions options;
+        optionsDefault(&options);
+        appInit(&options);
+        ASSERT_TRUE(windowIsOpen());
+        sample = sourceDirectory() + "assets/sample/";
+    }
+    void TearDown() override {
+        if (appState != appStopped) {
+            requestQuit();
+            appFrame();
+        }
+    }
+    int32_t copiesInScene() {
+        Scene* s = sceneGet(viewerScene.scene);
+        int32_t n = 0;
+        for (int32_t i = 0; s && i < s->copies.capacity; i++) n += slotUnits(&s->copies, i) > 0;
+        return n;
+    }
+    TempDir home;
+    std::string sample;
+};
+}  // namespace
+
+TEST_F(ModelLoad, ASecondImportReplacesTheFirstModelAndItsImages) {
+    int32_t rig = copiesInScene();
+    ASSERT_EQ(importModel("sample.dae", sample.c_str()), 0);
+    int32_t withModel = copiesInScene();
+    EXPECT_EQ(withModel, rig + 3);  // the automatic root and its two nodes
+    int32_t set = texture_set_find("texture_import.stf");
+    ASSERT_GE(set, 0);
+    EXPECT_EQ(texture_set_get(set)->references, 1);
+    writeText(std::string(imageImportDirectory) + "stale.png", "left by the first import");
+
+    ASSERT_EQ(importModel("sample.dae", sample.c_str()), 0);
+    EXPECT_EQ(copiesInScene(), withModel);
+    EXPECT_FALSE(std::filesystem::exists(std::string(imageImportDirectory) + "stale.png"));
+    set = texture_set_find("texture_import.stf");
+    ASSERT_GE(set, 0);
+    EXPECT_EQ(texture_set_get(set)->references, 1);  // the first model's set went with its meshes
+
+    // A document that gives no model takes the shown one away and leaves none.
+    writeText(home.file("broken.dae"), "<COLLADA>");
+    EXPECT_EQ(importModel("broken.dae", home.path().c_str()), -1);
+    EXPECT_EQ(copiesInScene(), rig);
+    EXPECT_EQ(viewerScene.modelRoot, -1);
+    EXPECT_EQ(texture_set_find("texture_import.stf"), -1);
+}
+
+TEST_F(ModelLoad, TheLoadingSequenceImportsOnItsSecondFrame) {
+    ASSERT_EQ(requestModelLoad((sample + "sample.dae").c_str()), 0);
+    EXPECT_TRUE(modelLoadPending());
+    appFrame();
+    EXPECT_EQ(viewerScene.modelRoot, -1);  // the loading frame is drawn first
+    appFrame();
+    EXPECT_GE(viewerScene.modelRoot, 0);
+    appFrame();
+    EXPECT_FALSE(modelLoadPending());
+}
