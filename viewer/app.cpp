@@ -30,15 +30,20 @@ int32_t appFrameCount = 0;
 namespace {
 struct AppRun {
     AppOptions options;
-    bool screenshotTaken = false;
 };
 AppRun run;
 
-void takeScreenshot(bool fromFront) {
-    if (run.options.screenshot[0] == '\0' || run.screenshotTaken || !windowIsOpen()) return;
-    run.screenshotTaken = true;
-    if (saveScreenshot(run.options.screenshot, windowRequest.width, windowRequest.height, fromFront) != 0)
+// The frame is kept before every swap, so that the picture of a quit that comes later (Ctrl+Q, a
+// close request) is still the last frame shown.
+void keepFrameForScreenshot() {
+    if (run.options.screenshot[0] != '\0' && windowIsOpen()) captureFrame(windowRequest.width, windowRequest.height);
+}
+
+void writeScreenshot() {
+    if (run.options.screenshot[0] == '\0') return;
+    if (writeCapturedFrame(run.options.screenshot) != 0)
         std::fprintf(stderr, "vcv: cannot write the screenshot %s\n", run.options.screenshot);
+    releaseCapturedFrame();
 }
 }  // namespace
 
@@ -84,7 +89,6 @@ void engineStop() {
 
 void appInit(const AppOptions* options) {
     run.options = *options;
-    run.screenshotTaken = false;
     appFrameCount = 0;
     joinPath(imageImportDirectory, dataDirectory, "texture_import" PATH_SEP_TEXT);
     makeDirectories(imageImportDirectory);
@@ -133,13 +137,12 @@ void appFrame() {
         serviceModelLoad();
     }
     appFrameCount++;
-    bool lastCounted = run.options.frames > 0 && appFrameCount >= run.options.frames;
-    if (drawing && (lastCounted || appState == appQuitRequested)) takeScreenshot(false);
+    if (drawing) keepFrameForScreenshot();
     swapWindow();
     if (keyDown('Q') && keyDown(KEY_LCTRL)) requestQuit();
-    if (lastCounted) requestQuit();
+    if (run.options.frames > 0 && appFrameCount >= run.options.frames) requestQuit();
     if (appState == appQuitRequested) {
-        if (drawing) takeScreenshot(true);  // a quit that arrived after the swap: the frame is in front
+        writeScreenshot();
         appQuit();
     }
 }

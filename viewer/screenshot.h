@@ -2,6 +2,11 @@
 #pragma once
 #include <cstdint>
 
-// Reads width x height pixels of the colour buffer (`fromFront`: the front buffer, else the back
-// buffer) and writes them top row first as a PNG through DevIL. 0, or -1 when it cannot be written.
-int32_t saveScreenshot(const char* path, int32_t width, int32_t height, bool fromFront);
+// Copies width x height pixels of the back buffer (the frame about to be shown), replacing the
+// previous capture.
+void captureFrame(int32_t width, int32_t height);
+// Writes the last capture, top row first, as a PNG through DevIL. 0, or -1 when nothing was captured
+// or the file cannot be written.
+int32_t writeCapturedFrame(const char* path);
+// Frees the capture.
+void releaseCapturedFrame();

@@ -75,7 +75,8 @@ TEST(Program, AWindowManagerCloseIsRefusedThenTheProgramSavesAndExits) {
 
 TEST(Program, LeftControlQQuitsRightControlQDoesNot) {
     Viewer v;
-    v.start({});
+    std::string png = v.home.path() + "quit.png";
+    v.start({"--screenshot", png});
     std::string id = v.window();
     ASSERT_FALSE(id.empty());
     runCommand("xdotool windowfocus --sync " + id);
@@ -88,6 +89,18 @@ TEST(Program, LeftControlQQuitsRightControlQDoesNot) {
     runCommand("xdotool key ctrl+q");
     EXPECT_EQ(waitProcess(v.child, 20000), 0);
     EXPECT_EQ(std::filesystem::file_size(v.config()), 2048u);
+    // The picture of a quit typed between frames is the last frame shown.
+    ilInit();
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    ASSERT_EQ(ilLoadImage(png.c_str()), IL_TRUE);
+    ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE);
+    const uint8_t* p = ilGetData();
+    EXPECT_EQ(p[0], 96);
+    EXPECT_EQ(p[1], 136);
+    EXPECT_EQ(p[2], 176);
+    ilDeleteImages(1, &image);
 }
 
 TEST(Program, WithoutADisplayItSaysSoAndStopsAfterOneFrame) {
