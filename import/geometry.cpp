@@ -359,11 +359,10 @@ void readPolygons(const xmlNode* element, int32_t geometry) {
     std::vector<int32_t> values;
     for (const xmlNode* c = element->children; c; c = c->next) {
         if (!xmlIsElement(c, "p")) continue;
-        int32_t n = countIndices(c);
-        if (n <= 0) continue;
-        values.resize((size_t)n);
-        n = readIndices(c, values.data(), n);
-        tessellatePolygon(index, values.data(), n);
+        values.clear();  // one pass over the text instead of counting first
+        walkIndices(c, [&values](int32_t v) { values.push_back(v); });
+        if (values.size() > (size_t)INT32_MAX) continue;
+        if (!values.empty()) tessellatePolygon(index, values.data(), (int32_t)values.size());
     }
     GeometryRec* g = slotGet<GeometryRec>(&geometryTable, geometry);
     if (g) {

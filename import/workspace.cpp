@@ -229,11 +229,7 @@ static void readArrayValues(SourceRec* s, const xmlNode* array) {
     if (count <= 0) return;
     // The declared count may exceed the numbers written (some exporters overstate it); only what
     // the text holds is kept, so a lying count cannot make a huge allocation.
-    int32_t tokens = xmlCountTokens(array);
-    int32_t n = count < tokens ? count : tokens;
-    if (n <= 0) return;
-    s->values = (float*)MEM_ALLOC(nullptr, (int64_t)n * 4);
-    s->valueCount = xmlReadFloats(array, s->values, n);
+    s->values = xmlReadFloatArray(array, count, &s->valueCount);
 }
 
 int32_t readSource(const xmlNode* element) {

@@ -81,9 +81,56 @@ static char* preparedText(const xmlNode* element) {
     return text;
 }
 
-int32_t xmlReadFloats(const xmlNode* element, float* out, int32_t max) {
-    char* text = preparedText(element);
-    if (!text) return 0;
+float parseFloatToken(const char* token, const char** end) {
+    // Most numbers in documents have at most seven significant digits and a small exponent: then
+    // the mantissa and the power of ten are exact floats and one correctly rounded multiplication or
+    // division gives exactly what strtof gives. Anything else goes to strtof.
+    static const float kPowers[11] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    const char* p = token;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    uint32_t mantissa = 0;
+    int32_t exponent = 0;
+    bool digits = false, exact = true;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) exact = false;  // hexadecimal: strtof's own rules
+    for (; *p >= '0' && *p <= '9'; p++) {
+        digits = true;
+        if (mantissa > (1u << 24) / 10) exact = false;
+        mantissa = mantissa * 10 + (uint32_t)(*p - '0');
+    }
+    if (*p == '.') {
+        for (p++; *p >= '0' && *p <= '9'; p++) {
+            digits = true;
+            if (mantissa > (1u << 24) / 10) exact = false;
+            mantissa = mantissa * 10 + (uint32_t)(*p - '0');
+            exponent--;
+        }
+    }
+    if (digits && (*p == 'e' || *p == 'E')) {
+        const char* q = p + 1;
+        bool negativeExponent = false;
+        if (*q == '+' || *q == '-') negativeExponent = *q++ == '-';
+        if (*q >= '0' && *q <= '9') {
+            int32_t e = 0;
+            for (; *q >= '0' && *q <= '9'; q++)
+                if (e < 100000) e = e * 10 + (*q - '0');
+            exponent += negativeExponent ? -e : e;
+            p = q;
+        }
+    }
+    if (!digits || !exact || mantissa > (1u << 24) || exponent < -10 || exponent > 10) {
+        char* stop = nullptr;
+        float v = std::strtof(token, &stop);
+        if (end) *end = stop;
+        return v;
+    }
+    if (end) *end = p;
+    float v = exponent < 0 ? (float)mantissa / kPowers[-exponent] : (float)mantissa * kPowers[exponent];
+    return negative ? -v : v;
+}
+
+// Reads up to max numbers of a prepared text into out; returns how many.
+static int32_t readNumbers(char* text, float* out, int32_t max) {
     int32_t n = 0;
     char* p = text;
     while (n < max) {
@@ -93,20 +140,34 @@ int32_t xmlReadFloats(const xmlNode* element, float* out, int32_t max) {
         while (*p && *p != ' ') p++;
         char saved = *p;
         *p = '\0';
-        char* end = nullptr;
-        float v = std::strtof(token, &end);
+        const char* stop = nullptr;
+        float v = parseFloatToken(token, &stop);
         // Infinities and NaNs would poison bounds and the tessellator; they read as 0.
-        out[n++] = (end == token || !std::isfinite(v)) ? 0.0f : v;
+        out[n++] = (stop == token || !std::isfinite(v)) ? 0.0f : v;
         *p = saved;
     }
+    return n;
+}
+
+int32_t xmlReadFloats(const xmlNode* element, float* out, int32_t max) {
+    char* text = preparedText(element);
+    if (!text) return 0;
+    int32_t n = readNumbers(text, out, max);
     xmlFree(text);
     return n;
 }
 
-int32_t xmlCountTokens(const xmlNode* element) {
+float* xmlReadFloatArray(const xmlNode* element, int32_t limit, int32_t* count) {
+    *count = 0;
     char* text = preparedText(element);
-    if (!text) return 0;
-    int32_t n = countTokens(text, ' ');
+    if (!text) return nullptr;
+    int32_t tokens = countTokens(text, ' ');
+    int32_t n = limit < tokens ? limit : tokens;
+    float* values = nullptr;
+    if (n > 0) {
+        values = (float*)MEM_ALLOC(nullptr, (int64_t)n * 4);
+        *count = readNumbers(text, values, n);
+    }
     xmlFree(text);
-    return n;
+    return values;
 }

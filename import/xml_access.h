@@ -18,8 +18,11 @@ void blankMarkup(char* text);
 // Floats of the element's whole text (commas read as decimal points), at most max into out;
 // returns how many were read. Tokens that are not finite numbers read as 0.
 int32_t xmlReadFloats(const xmlNode* element, float* out, int32_t max);
-// Number of space-separated tokens in the element's whole text, as xmlReadFloats would see them.
-int32_t xmlCountTokens(const xmlNode* element);
+// The numbers of the element's whole text as xmlReadFloats reads them, at most limit, in a new
+// tracked array of exactly that many (null when none); *count receives how many.
+float* xmlReadFloatArray(const xmlNode* element, int32_t limit, int32_t* count);
+// One number at the start of a token, exactly as strtof reads it (*end: where it stopped).
+float parseFloatToken(const char* token, const char** end);
 
 // Heap texts of the importer's records (tracked allocations).
 char* importTextCopy(const char* text);
