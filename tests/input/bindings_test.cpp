@@ -2,16 +2,18 @@
 
 #include "input_fixture.h"
 
-using Actions = InputTest;
-using Capture = InputTest;
-using Settings = InputTest;
-
 namespace {
 PlayerBindings& player(int32_t p) { return inputSettings().players[p]; }
 
 int32_t le32(const std::vector<uint8_t>& b, size_t at) {
     return (int32_t)((uint32_t)b[at] | (uint32_t)b[at + 1] << 8 | (uint32_t)b[at + 2] << 16 |
                      (uint32_t)b[at + 3] << 24);
+}
+
+void bind(int32_t p, int32_t action, uint8_t kind, int32_t joystick, int32_t code) {
+    player(p).primaryKind[action] = kind;
+    player(p).primaryJoystick[action] = joystick;
+    player(p).primaryCode[action] = code;
 }
 
 void expectAllUnbound() {
@@ -25,7 +27,21 @@ void expectAllUnbound() {
     EXPECT_EQ(inputSettings().inputMode, INPUT_MODE_NORMAL);
     EXPECT_EQ(inputSettings().captureState, CAPTURE_IDLE);
 }
+
+class Bindings : public InputTest {
+protected:
+    // Ends any capture, starts a new one and lets one frame pass.
+    static void recapture(int32_t p, int32_t kind, int32_t action) {
+        endBindingCapture();
+        startBindingCapture(p, kind, action);
+        frame();
+    }
+};
 }  // namespace
+
+using Actions = Bindings;
+using Capture = Bindings;
+using Settings = Bindings;
 
 TEST_F(Actions, EvaluatedInActionModeForKeysMouseAndJoystickButtons) {
     fake.present[2] = 1;
@@ -34,14 +50,9 @@ TEST_F(Actions, EvaluatedInActionModeForKeysMouseAndJoystickButtons) {
     player(0).primaryCode[0] = 'W';
     player(0).primaryKind[1] = BIND_MOUSE_BUTTON;
     player(0).primaryCode[1] = MOUSE_RIGHT;
-    player(3).primaryKind[2] = BIND_JOYSTICK_BUTTON;
-    player(3).primaryJoystick[2] = 2;
-    player(3).primaryCode[2] = 5;
-    player(1).primaryKind[3] = BIND_JOYSTICK_BUTTON;  // a file can hold nonsense
-    player(1).primaryJoystick[3] = 99;
-    player(1).primaryCode[3] = 5;
-    player(1).primaryKind[4] = 9;
-    player(1).primaryCode[4] = 1;
+    bind(3, 2, BIND_JOYSTICK_BUTTON, 2, 5);
+    bind(1, 3, BIND_JOYSTICK_BUTTON, 99, 5);  // a file can hold nonsense
+    bind(1, 4, 9, -1, 1);
 
     inputKeyEvent('W', 1);
     inputMouseButtonEvent(MOUSE_RIGHT, 1);
@@ -150,24 +161,17 @@ TEST_F(Capture, PrimaryTakesMouseAndJoystickButtonsAndEscCancels) {
     fake.present[4] = 1;
     fake.buttonCount[4] = 16;
     detectJoysticks();
-    player(2).primaryKind[1] = BIND_JOYSTICK_BUTTON;
-    player(2).primaryJoystick[1] = 4;
-    player(2).primaryCode[1] = 9;
-    player(2).primaryKind[2] = BIND_JOYSTICK_BUTTON;  // same button, other joystick: kept
-    player(2).primaryJoystick[2] = 3;
-    player(2).primaryCode[2] = 9;
+    bind(2, 1, BIND_JOYSTICK_BUTTON, 4, 9);
+    bind(2, 2, BIND_JOYSTICK_BUTTON, 3, 9);  // same button, other joystick: kept
     enterActionMode();
-    startBindingCapture(1, CAPTURE_PRIMARY, 7);
-    frame();
+    recapture(1, CAPTURE_PRIMARY, 7);
     inputMouseButtonEvent(MOUSE_MIDDLE, 1);
     frame();
     EXPECT_EQ(player(1).primaryKind[7], BIND_MOUSE_BUTTON);
     EXPECT_EQ(player(1).primaryCode[7], MOUSE_MIDDLE);
     inputMouseButtonEvent(MOUSE_MIDDLE, 0);
 
-    endBindingCapture();
-    startBindingCapture(1, CAPTURE_PRIMARY, 6);
-    frame();
+    recapture(1, CAPTURE_PRIMARY, 6);
     fake.buttons[4][9] = 1;
     frame();
     EXPECT_EQ(player(1).primaryKind[6], BIND_JOYSTICK_BUTTON);
@@ -177,9 +181,7 @@ TEST_F(Capture, PrimaryTakesMouseAndJoystickButtonsAndEscCancels) {
     EXPECT_EQ(player(2).primaryCode[2], 9);
     fake.buttons[4][9] = 0;
 
-    endBindingCapture();
-    startBindingCapture(1, CAPTURE_PRIMARY, 6);
-    frame();
+    recapture(1, CAPTURE_PRIMARY, 6);
     inputKeyEvent(KEY_ESC, 1);
     frame();
     EXPECT_EQ(inputSettings().captureState, CAPTURE_IDLE);
@@ -196,26 +198,19 @@ TEST_F(Capture, SecondaryKeysAndAxisDirectionChanges) {
     enterActionMode();
 
     // Two keys: the second slot keeps the first.
-    startBindingCapture(0, CAPTURE_SECONDARY_FIRST, 4);
-    frame();
-    inputKeyEvent('A', 1);
-    frame();
-    inputKeyEvent('A', 0);
-    endBindingCapture();
-    startBindingCapture(0, CAPTURE_SECONDARY_SECOND, 4);
-    frame();
-    inputKeyEvent('D', 1);
-    frame();
-    inputKeyEvent('D', 0);
+    for (int32_t key : {'A', 'D'}) {
+        recapture(0, key == 'A' ? CAPTURE_SECONDARY_FIRST : CAPTURE_SECONDARY_SECOND, 4);
+        inputKeyEvent(key, 1);
+        frame();
+        inputKeyEvent(key, 0);
+    }
     EXPECT_EQ(player(0).secondaryKind[4], BIND_KEYS);
     EXPECT_EQ(player(0).secondaryCode[4][0], 'A');
     EXPECT_EQ(player(0).secondaryCode[4][1], 'D');
 
     // A joystick axis pushed one way only is not enough; pushed and let go binds.
-    endBindingCapture();
     fake.axes[1][2] = 0.5f;  // resting off-centre but inside the dead zone
-    startBindingCapture(0, CAPTURE_SECONDARY_SECOND, 4);
-    frame();
+    recapture(0, CAPTURE_SECONDARY_SECOND, 4);
     fake.axes[1][2] = -0.95f;
     frame();
     EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);
@@ -230,9 +225,7 @@ TEST_F(Capture, SecondaryKeysAndAxisDirectionChanges) {
     EXPECT_EQ(player(3).secondaryJoystick[0], -1);
 
     // The mouse as a stick: up and back on the y axis.
-    endBindingCapture();
-    startBindingCapture(2, CAPTURE_SECONDARY_FIRST, 0);
-    frame();
+    recapture(2, CAPTURE_SECONDARY_FIRST, 0);
     inputCursorEvent(400, 100);
     frame();
     EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);
@@ -244,9 +237,7 @@ TEST_F(Capture, SecondaryKeysAndAxisDirectionChanges) {
 }
 
 TEST_F(Settings, SaveWritesTheRecordAtItsOffsets) {
-    player(1).primaryKind[3] = BIND_JOYSTICK_BUTTON;
-    player(1).primaryJoystick[3] = 7;
-    player(1).primaryCode[3] = 0x01020304;
+    bind(1, 3, BIND_JOYSTICK_BUTTON, 7, 0x01020304);
     player(2).secondaryKind[5] = BIND_KEYS;
     player(2).secondaryCode[5][0] = KEY_LEFT;
     player(2).secondaryCode[5][1] = KEY_RIGHT;

@@ -17,14 +17,10 @@ struct Buffer {
 
 class EditText : public InputTest {
 protected:
-    // editText until the queue is empty (as many frames as that takes).
-    int32_t editAll(int32_t kind, Buffer& b) {
-        int32_t calls = 0;
-        while (keyQueue().count > keyQueue().readPosition && calls < 1000) {
-            editText(kind, b.bytes, b.size, &cursor, &changed);
-            calls++;
-        }
-        return calls;
+    int32_t edit(Buffer& b, int32_t kind = TEXT_ANY) { return editText(kind, b.bytes, b.size, &cursor, &changed); }
+    // edit until the queue is empty.
+    void editAll(Buffer& b, int32_t kind = TEXT_ANY) {
+        for (int calls = 0; keyQueue().count > keyQueue().readPosition && calls < 1000; calls++) edit(b, kind);
     }
     int32_t cursor = 0;
     uint8_t changed = 0;
@@ -34,28 +30,28 @@ protected:
 TEST_F(EditText, TwoLettersInOneFrameTakeTwoCalls) {
     Buffer b(16);
     type("hi");
-    EXPECT_EQ(editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed), 0);
-    EXPECT_STREQ(b.bytes, "h");
-    EXPECT_EQ(cursor, 1);
-    EXPECT_EQ(changed, 1);
-    EXPECT_EQ(textCursor().cursorPos, 1);
-    editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed);
-    EXPECT_STREQ(b.bytes, "hi");
-    editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed);
+    for (const char* expected : {"h", "hi"}) {
+        EXPECT_EQ(edit(b), 0);
+        EXPECT_STREQ(b.bytes, expected);
+        EXPECT_EQ(cursor, (int32_t)std::strlen(expected));
+        EXPECT_EQ(textCursor().cursorPos, cursor);
+        EXPECT_EQ(changed, 1);
+    }
+    edit(b);
     EXPECT_EQ(changed, 0);  // nothing left
 }
 
 TEST_F(EditText, KindsFilterCharacters) {
     Buffer number(16);
     type("a1.b2");
-    editAll(TEXT_NUMBER, number);
+    editAll(number, TEXT_NUMBER);
     EXPECT_STREQ(number.bytes, "1.2");
 
     Buffer name(16);
     cursor = 0;
     type("a_Z9- !.");
     inputCharEvent(0xE9);
-    editAll(TEXT_NAME, name);
+    editAll(name, TEXT_NAME);
     EXPECT_STREQ(name.bytes, "a_Z9\xE9");
 }
 
@@ -63,7 +59,7 @@ TEST_F(EditText, EditingKeysMoveAndDelete) {
     Buffer b(16, "abc");
     cursor = 0;
     inputKeyEvent(KEY_BACKSPACE, 1);
-    EXPECT_EQ(editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed), 0);
+    EXPECT_EQ(edit(b), 0);
     EXPECT_STREQ(b.bytes, "abc");  // nothing before the cursor
     EXPECT_EQ(cursor, 0);
     EXPECT_EQ(changed, 1);
@@ -74,19 +70,19 @@ TEST_F(EditText, EditingKeysMoveAndDelete) {
     inputKeyEvent(KEY_RIGHT, 1);  // stays at the end
     inputKeyEvent(KEY_DEL, 1);    // nothing at the end
     inputKeyEvent(KEY_BACKSPACE, 1);
-    editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed);
+    edit(b);
     EXPECT_STREQ(b.bytes, "b");
     EXPECT_EQ(cursor, 1);
     inputKeyEvent(KEY_LEFT, 1);
     inputKeyEvent(KEY_LEFT, 1);
     inputCharEvent('x');
-    editAll(TEXT_ANY, b);
+    editAll(b);
     EXPECT_STREQ(b.bytes, "xb");
 
     // Tab and Esc are no characters: (char)293 would otherwise land in the text.
     inputKeyEvent(KEY_TAB, 1);
     inputKeyEvent(KEY_ESC, 1);
-    editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed);
+    edit(b);
     EXPECT_STREQ(b.bytes, "xb");
     EXPECT_EQ(changed, 0);
     EXPECT_EQ(keyQueue().count, 0);
@@ -97,12 +93,12 @@ TEST_F(EditText, EnterLeavesLaterCodesQueued) {
     type("x");
     inputKeyEvent(KEY_ENTER, 1);
     type("y");
-    EXPECT_EQ(editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed), 0);
+    EXPECT_EQ(edit(b), 0);
     textCursor().blinkTimer = 700.0f;
-    EXPECT_EQ(editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed), 1);
+    EXPECT_EQ(edit(b), 1);
     EXPECT_EQ(textCursor().blinkTimer, 0.0f);
     EXPECT_STREQ(b.bytes, "x");
-    EXPECT_EQ(editText(TEXT_ANY, b.bytes, b.size, &cursor, &changed), 0);
+    EXPECT_EQ(edit(b), 0);
     EXPECT_STREQ(b.bytes, "xy");
 }
 
@@ -110,20 +106,20 @@ TEST_F(EditText, FullBufferKeepsItsTerminator) {
     Buffer b(6, "abcde");  // five characters fill six bytes
     cursor = 2;
     type("XY");
-    editAll(TEXT_ANY, b);
+    editAll(b);
     EXPECT_STREQ(b.bytes, "abcde");
     EXPECT_EQ(cursor, 2);
 
     inputKeyEvent(KEY_DEL, 1);  // room for one again
     type("XY");
-    editAll(TEXT_ANY, b);
+    editAll(b);
     EXPECT_STREQ(b.bytes, "abXde");
 
     cursor = 5;
     inputKeyEvent(KEY_BACKSPACE, 1);
     inputKeyEvent(KEY_BACKSPACE, 1);
     type("123");
-    editAll(TEXT_ANY, b);
+    editAll(b);
     EXPECT_STREQ(b.bytes, "abX12");
 
     // A text without a terminator inside the buffer is cut rather than read past.
@@ -131,12 +127,12 @@ TEST_F(EditText, FullBufferKeepsItsTerminator) {
     std::memset(raw.bytes, 'q', 4);
     cursor = 9;  // beyond the text: clamped
     type("r");
-    editAll(TEXT_ANY, raw);
+    editAll(raw);
     EXPECT_STREQ(raw.bytes, "qqq");
 
     Buffer one(1);
     type("s");
-    editAll(TEXT_ANY, one);
+    editAll(one);
     EXPECT_STREQ(one.bytes, "");
     EXPECT_EQ(editText(TEXT_ANY, nullptr, 8, &cursor, &changed), 0);
 }

@@ -17,18 +17,11 @@ using Queue = InputTest;
 
 TEST(KeyTable, HoldsTheStoredNumberingWithCaretForApostrophe) {
     // These numbers are stored in vorinput.stf: a shift would silently rebind every saved key.
-    EXPECT_EQ(KEY_ESC, 257);
-    EXPECT_EQ(KEY_F25, 282);
-    EXPECT_EQ(KEY_UP, 283);
-    EXPECT_EQ(KEY_RALT, 292);
-    EXPECT_EQ(KEY_DEL, 297);
-    EXPECT_EQ(KEY_KP_9, 311);
-    EXPECT_EQ(KEY_KP_ENTER, 318);
-    EXPECT_EQ(keyTable[0], 32);
-    EXPECT_EQ(keyTable[1], KEY_ESC);
-    EXPECT_EQ(keyTable[62], KEY_KP_ENTER);
-    EXPECT_EQ(keyTable[63], '!');
-    EXPECT_EQ(keyTable[KEY_TABLE_SIZE - 1], '~');
+    const int32_t codes[][2] = {{KEY_ESC, 257}, {KEY_F25, 282}, {KEY_UP, 283},     {KEY_RALT, 292},
+                                {KEY_DEL, 297}, {KEY_KP_9, 311}, {KEY_KP_ENTER, 318}, {keyTable[0], 32},
+                                {keyTable[1], KEY_ESC}, {keyTable[62], KEY_KP_ENTER}, {keyTable[63], '!'},
+                                {keyTable[KEY_TABLE_SIZE - 1], '~'}};
+    for (const auto& c : codes) EXPECT_EQ(c[0], c[1]);
     EXPECT_EQ(std::count(keyTable, keyTable + KEY_TABLE_SIZE, '^'), 2);
     EXPECT_EQ(keyIndex('\''), -1);
     EXPECT_EQ(keyIndex('^'), 69);  // the first of the two
@@ -44,11 +37,10 @@ TEST_F(Keys, StatesFollowEventsAndFocus) {
     EXPECT_EQ(firstKeyDown(), KEY_SPACE);  // table order, not press order
     inputKeyEvent(KEY_SPACE, 0);
     EXPECT_EQ(firstKeyDown(), 'A');
-    inputKeyEvent(-7, 1);  // codes the layer keeps no state for
-    inputKeyEvent(100000, 1);
-    EXPECT_FALSE(keyDown(-7));
-    EXPECT_FALSE(keyDown(100000));
-    EXPECT_FALSE(keyDown(KEY_LAST + 1));
+    for (int32_t code : {-7, 100000, KEY_LAST + 1}) {  // codes the layer keeps no state for
+        inputKeyEvent(code, 1);
+        EXPECT_FALSE(keyDown(code));
+    }
     inputFocusEvent(0);
     EXPECT_FALSE(keyDown('A'));
     EXPECT_EQ(firstKeyDown(), -1);

@@ -5,14 +5,24 @@ using SceneCopies = ObjectModelTest;
 
 namespace {
 int32_t childAt(const Node* n, int32_t k) { return *slotGet<int32_t>(&n->children, k); }
+
+void expectBox(int32_t scene, int32_t copy, float lo, float hi, float tolerance) {
+    Vec3 l, h;
+    sceneBounds(scene, copy, &l, &h);
+    for (float v : {l.x, l.y, l.z}) EXPECT_NEAR(v, lo, tolerance);
+    for (float v : {h.x, h.y, h.z}) EXPECT_NEAR(v, hi, tolerance);
+}
+
+int32_t copiesInUse(int32_t scene) {
+    int32_t n = 0;
+    for (int32_t i = 0; i < sceneGet(scene)->copies.capacity; i++) n += sceneCopy(scene, i) != nullptr;
+    return n;
+}
 }  // namespace
 
 TEST_F(SceneCopies, ThreeLevelTreeIsLinkedBySceneSlots) {
-    // Source nodes at indices that differ from the slots their copies will take.
-    for (int i = 0; i < 5; i++) emptyCreate(-1);
-    int32_t top = emptyCreate(-1);
-    int32_t mid = emptyCreate(-1);
-    int32_t leafA = emptyCreate(-1);
+    for (int i = 0; i < 5; i++) emptyCreate(-1);  // source indices differ from the copies' slots
+    int32_t top = emptyCreate(-1), mid = emptyCreate(-1), leafA = emptyCreate(-1);
     int32_t leafB = nodeCreate(-1, NODE_CAMERA, -1);
     nodeSetParent(top, mid);
     nodeSetParent(mid, leafA);
@@ -25,9 +35,8 @@ TEST_F(SceneCopies, ThreeLevelTreeIsLinkedBySceneSlots) {
     const Node* c0 = sceneCopy(scene, copy);
     EXPECT_EQ(c0->parent, -1);
     ASSERT_EQ(slotUnits(&c0->children, 0), 1);
-    int32_t c1 = childAt(c0, 0);
-    EXPECT_EQ(c1, 1);
-    const Node* midCopy = sceneCopy(scene, c1);
+    EXPECT_EQ(childAt(c0, 0), 1);
+    const Node* midCopy = sceneCopy(scene, 1);
     EXPECT_EQ(midCopy->parent, 0);
     EXPECT_EQ(midCopy->position.x, 3.0f);
     EXPECT_EQ(midCopy->dirty, 1);
@@ -38,11 +47,9 @@ TEST_F(SceneCopies, ThreeLevelTreeIsLinkedBySceneSlots) {
     EXPECT_EQ(sceneCopy(scene, 4), nullptr);
 
     // A second tree copied at the same index replaces the first completely.
-    int32_t single = emptyCreate(-1);
-    EXPECT_EQ(sceneAddCopy(scene, copy, single), copy);
+    EXPECT_EQ(sceneAddCopy(scene, copy, emptyCreate(-1)), copy);
     EXPECT_EQ(sceneCopy(scene, 0)->children.capacity, 0);
-    EXPECT_EQ(sceneCopy(scene, 1), nullptr);
-    EXPECT_EQ(sceneCopy(scene, 3), nullptr);
+    EXPECT_EQ(copiesInUse(scene), 1);
     EXPECT_EQ(sceneAddCopy(scene, -1, 1000), -1);  // no such node
     EXPECT_EQ(sceneAddCopy(-1, -1, top), -1);
     EXPECT_EQ(sceneRemoveCopy(scene, -1), -1);
@@ -54,8 +61,7 @@ TEST_F(SceneCopies, ThreeLevelTreeIsLinkedBySceneSlots) {
 }
 
 TEST_F(SceneCopies, ACopysChangeNeverTouchesItsSource) {
-    int32_t parent = emptyCreate(-1);
-    int32_t child = emptyCreate(-1);
+    int32_t parent = emptyCreate(-1), child = emptyCreate(-1);
     nodeSetParent(parent, child);
     int32_t scene = sceneCreate(-1);
     int32_t copy = sceneAddCopy(scene, -1, parent);
@@ -72,7 +78,7 @@ TEST_F(SceneCopies, ACopysChangeNeverTouchesItsSource) {
     EXPECT_EQ(src->dirty, 0);
     EXPECT_EQ(src->matrix.m[13], 0.0f);
     EXPECT_EQ(nodeGet(child)->position.x, 0.0f);
-    // The copy's world matrix: (1,0,0) scaled by 2, turned 45 degrees, lifted by 2.
+    // The child copy's world matrix: (1,0,0) scaled by 2, turned 45 degrees, lifted by 2.
     const Mat4& m = sceneCopy(scene, childCopy)->matrix;
     EXPECT_NEAR(m.m[12], std::sqrt(2.0f), 1e-5);
     EXPECT_NEAR(m.m[13], 2.0f + std::sqrt(2.0f), 1e-5);
@@ -93,33 +99,19 @@ TEST_F(SceneCopies, ACopysChangeNeverTouchesItsSource) {
 }
 
 TEST_F(SceneCopies, BoundsAreWorldBoxesOfTheObjectCopies) {
-    int32_t box = boxObjectCreate(2, 2, 2);
     int32_t top = emptyCreate(-1);
-    nodeSetParent(top, box);
+    nodeSetParent(top, boxObjectCreate(2, 2, 2));
     int32_t scene = sceneCreate(-1);
     int32_t copy = sceneAddCopy(scene, -1, top);
     sceneSetScale(scene, copy, 2, 2, 2);
+    expectBox(scene, copy, -2.0f, 2.0f, 1e-5);
+    sceneRotate(scene, copy, 45.0f, 0, 0, 1);  // the axis-aligned box around the turned corners
     Vec3 lo, hi;
-    sceneBounds(scene, copy, &lo, &hi);
-    EXPECT_NEAR(lo.x, -2.0f, 1e-5);
-    EXPECT_NEAR(lo.y, -2.0f, 1e-5);
-    EXPECT_NEAR(lo.z, -2.0f, 1e-5);
-    EXPECT_NEAR(hi.x, 2.0f, 1e-5);
-    EXPECT_NEAR(hi.y, 2.0f, 1e-5);
-    EXPECT_NEAR(hi.z, 2.0f, 1e-5);
-    // A turned copy gives the axis-aligned box around the turned corners.
-    sceneRotate(scene, copy, 45.0f, 0, 0, 1);
     sceneBounds(scene, copy, &lo, &hi);
     EXPECT_NEAR(hi.x, 2.0f * std::sqrt(2.0f), 1e-4);
     EXPECT_NEAR(hi.z, 2.0f, 1e-5);
-
-    int32_t empty = sceneAddCopy(scene, -1, emptyCreate(-1));
-    sceneBounds(scene, empty, &lo, &hi);
-    EXPECT_EQ(lo.x, FAR_VALUE);
-    EXPECT_EQ(lo.z, FAR_VALUE);
-    EXPECT_EQ(hi.y, -FAR_VALUE);
-    sceneBounds(-1, 0, &lo, &hi);
-    EXPECT_EQ(hi.x, -FAR_VALUE);
+    expectBox(scene, sceneAddCopy(scene, -1, emptyCreate(-1)), FAR_VALUE, -FAR_VALUE, 0);
+    expectBox(-1, 0, FAR_VALUE, -FAR_VALUE, 0);
 }
 
 TEST_F(SceneCopies, FindKindFindsTheRigsCamera) {
@@ -128,8 +120,7 @@ TEST_F(SceneCopies, FindKindFindsTheRigsCamera) {
     Camera c;
     std::memset(&c, 0, sizeof c);
     cameraInit(&c);
-    int32_t rig = emptyCreate(-1);
-    int32_t camera = cameraCreate(-1, &c);
+    int32_t rig = emptyCreate(-1), camera = cameraCreate(-1, &c);
     nodeSetParent(rig, camera);
     EXPECT_EQ(sceneFindKind(scene, NODE_CAMERA, 0), -1);
     int32_t rigCopy = sceneAddCopy(scene, -1, rig);
@@ -140,33 +131,25 @@ TEST_F(SceneCopies, FindKindFindsTheRigsCamera) {
     EXPECT_EQ(sceneFindKind(scene, NODE_CAMERA, 1), -1);
     EXPECT_EQ(sceneFindKind(scene, NODE_LIGHT, 0), -1);
     EXPECT_EQ(sceneFindKind(-1, NODE_CAMERA, 0), -1);
-    // Copies take no reference: the camera is held by its node alone.
-    EXPECT_EQ(cameraGet(nodeGet(camera)->attachment)->refCount, 1);
+    EXPECT_EQ(cameraGet(nodeGet(camera)->attachment)->refCount, 1);  // copies take no reference
 }
 
 TEST_F(SceneCopies, ManyCopiesOfADeepTreeStayConsistent) {
-    // Enough nodes and copies to make both tables grow many times during the copy.
-    int32_t root = emptyCreate(-1);
-    int32_t parent = root;
+    int32_t root = emptyCreate(-1), parent = root;  // enough to grow both tables many times
     for (int i = 0; i < 40; i++) {
         int32_t a = emptyCreate(-1);
-        int32_t b = boxObjectCreate(1, 1, 1);
         nodeSetParent(parent, a);
-        nodeSetParent(parent, b);
+        nodeSetParent(parent, boxObjectCreate(1, 1, 1));
         nodeSetPosition(nodeGet(a), 1, 0, 0);
         parent = a;
     }
     int32_t scene = sceneCreate(-1);
     int32_t copy = sceneAddCopy(scene, -1, root);
-    int32_t inUse = 0;
-    for (int32_t i = 0; i < sceneGet(scene)->copies.capacity; i++) inUse += sceneCopy(scene, i) != nullptr;
-    EXPECT_EQ(inUse, 81);
+    EXPECT_EQ(copiesInUse(scene), 81);
     Vec3 lo, hi;
     sceneBounds(scene, copy, &lo, &hi);
     EXPECT_NEAR(lo.x, -0.5f, 1e-5);
     EXPECT_NEAR(hi.x, 39.5f, 1e-4);
     sceneRemoveCopy(scene, copy);
-    inUse = 0;
-    for (int32_t i = 0; i < sceneGet(scene)->copies.capacity; i++) inUse += sceneCopy(scene, i) != nullptr;
-    EXPECT_EQ(inUse, 0);
+    EXPECT_EQ(copiesInUse(scene), 0);
 }

@@ -1,5 +1,4 @@
-// The object model against the real renderer and texture manager: the texture pass of the scene
-// update with a pack built from real JPEG files, and meshes destroyed after they were drawn.
+// The object model against the real renderer and texture manager.
 #include "render/gl_scene_fixture.h"
 #include "strings/string_table.h"
 #include "support/test_support.h"
@@ -27,10 +26,9 @@ protected:
 // A textured, lit square with one texture-coordinate set naming texture id in the pack.
 Mesh texturedSquare(const char* pack, int32_t id) {
     Mesh m = squareTemplate(1, 1, 1, 1, 1, MATERIAL_TEXTURED);
+    Mesh shape = m;  // holds the square's arrays while m gets its own with a texture set
     m.texCoordSets = 1;
-    meshFreeBuffers(&m);
     meshInitBuffers(&m);
-    Mesh shape = squareTemplate(1, 1, 1, 1, 1);
     std::memcpy(m.positions, shape.positions, 48);
     std::memcpy(m.normals, shape.normals, 48);
     std::memcpy(m.indices, shape.indices, 24);
@@ -90,13 +88,9 @@ TEST_F(ObjectGl, TexturePassLoadsSharedSetsAndDowngradesWhatCannotBeDrawn) {
     EXPECT_EQ(firstMesh(objects[3])->material.textureSet, -1);
     for (int32_t o : objects) EXPECT_EQ(objectGet(o)->texturesLoaded, 1);
 
-    // Drawn textured and lit from the front: the texture's colour.
+    // Drawn lit from the front: the texture's colour.
     makeStage();
-    Light l;
-    std::memset(&l, 0, sizeof l);
-    for (float& c : l.colour) c = 1.0f;
-    int32_t light = sceneAddCopy(scene, -1, lightCreate(-1, &l));
-    sceneSetPosition(scene, light, 0, 0, 10);
+    addLight(scene, 0, 0, 10);
     int32_t stageNode = nodeCreate(-1, NODE_OBJECT, objects[1]);
     int32_t stageCopy = sceneAddCopy(scene, -1, stageNode);
     drawFrame();
@@ -115,10 +109,8 @@ TEST_F(ObjectGl, TexturePassLoadsSharedSetsAndDowngradesWhatCannotBeDrawn) {
 
 TEST_F(ObjectGl, ADrawnMeshGivesItsBufferObjectsBackWhenItsObjectGoes) {
     makeStage();
-    Mesh square = squareTemplate(1, 1, 1, 1, 1);
     int32_t object = -1, copy = -1;
-    addMesh(&square, 0.0f, &object, &copy);
-    meshFreeBuffers(&square);
+    addSquare(squareTemplate(1, 1, 1, 1, 1), 0.0f, &object, &copy);
     int32_t second = nodeCreate(-1, NODE_OBJECT, object);  // a second holder
     drawFrame();
     Mesh* m = firstMesh(object);

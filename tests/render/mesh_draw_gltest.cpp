@@ -7,8 +7,8 @@
 using MeshDraw = GlSceneTest;
 
 namespace {
-// A lit square with every attribute: positions, normals, two texture sets and colours, each value
-// distinct so that a misplaced attribute shows.
+// A lit square with positions, normals, up to two texture sets and colours, each value distinct so
+// that a misplaced attribute shows.
 struct FullSquare {
     Mesh mesh;
     std::vector<float> positions, normals, set0, set1;
@@ -16,46 +16,41 @@ struct FullSquare {
     std::vector<int32_t> indices;
 
     explicit FullSquare(bool withColours = true, int sets = 2) {
-        mesh = squareTemplate(1, 0.8f, 0.8f, 0.8f, 1.0f, MATERIAL_LIT);
+        Mesh shape = squareTemplate(1, 0.8f, 0.8f, 0.8f, 1.0f, MATERIAL_LIT);
+        positions.assign(shape.positions, shape.positions + 12);
+        normals.assign(shape.normals, shape.normals + 12);
+        indices.assign(shape.indices, shape.indices + 6);
+        meshFreeBuffers(&shape);
+        mesh = shape;
         mesh.texCoordSets = (uint8_t)sets;
         mesh.hasColours = withColours ? 1 : 0;
-        positions.assign(mesh.positions, mesh.positions + 12);
-        normals.assign(mesh.normals, mesh.normals + 12);
-        indices.assign(mesh.indices, mesh.indices + 6);
-        meshFreeBuffers(&mesh);
         meshInitBuffers(&mesh);
+        for (int i = 0; i < 16; i++) {
+            if (i < 8) set0.push_back(0.1f * i), set1.push_back(5.0f + i);
+            colours.push_back((uint8_t)(200 + i));
+        }
         std::copy(positions.begin(), positions.end(), mesh.positions);
         std::copy(normals.begin(), normals.end(), mesh.normals);
         std::copy(indices.begin(), indices.end(), mesh.indices);
-        for (int i = 0; i < 8; i++) {
-            set0.push_back(0.1f * i);
-            set1.push_back(5.0f + i);
-        }
         if (sets > 0) std::copy(set0.begin(), set0.end(), mesh.texCoords[0]);
         if (sets > 1) std::copy(set1.begin(), set1.end(), mesh.texCoords[1]);
-        for (int i = 0; i < 16; i++) colours.push_back((uint8_t)(200 + i));
         if (withColours) std::copy(colours.begin(), colours.end(), mesh.colours);
     }
     ~FullSquare() { meshFreeBuffers(&mesh); }
 
     // The arrays of m hold exactly what went in.
     void expectArraysOf(const Mesh* m) const {
-        ASSERT_NE(m->positions, nullptr);
-        ASSERT_NE(m->normals, nullptr);
-        ASSERT_NE(m->indices, nullptr);
+        ASSERT_TRUE(m->positions && m->normals && m->indices);
         EXPECT_EQ(std::vector<float>(m->positions, m->positions + 12), positions);
         EXPECT_EQ(std::vector<float>(m->normals, m->normals + 12), normals);
         EXPECT_EQ(std::vector<int32_t>(m->indices, m->indices + 6), indices);
-        if (m->texCoordSets > 0) {
-            EXPECT_EQ(std::vector<float>(m->texCoords[0], m->texCoords[0] + 8), set0);
+        const std::vector<float>* sets[2] = {&set0, &set1};
+        for (int s = 0; s < m->texCoordSets && s < 2; s++) {
+            EXPECT_EQ(std::vector<float>(m->texCoords[s], m->texCoords[s] + 8), *sets[s]);
         }
-        if (m->texCoordSets > 1) {
-            EXPECT_EQ(std::vector<float>(m->texCoords[1], m->texCoords[1] + 8), set1);
-        }
-        if (m->hasColours) {
-            ASSERT_NE(m->colours, nullptr);
-            EXPECT_EQ(std::vector<uint8_t>(m->colours, m->colours + 16), colours);
-        }
+        if (!m->hasColours) return;
+        ASSERT_NE(m->colours, nullptr);
+        EXPECT_EQ(std::vector<uint8_t>(m->colours, m->colours + 16), colours);
     }
 };
 
@@ -63,35 +58,29 @@ bool isBuffer(GLuint name) { return name != 0 && extensions.glIsBufferARB(name) 
 
 void* failingMap(GLenum, GLenum) { return nullptr; }
 
-// A light shining along -Z onto the stage so that lit meshes show.
-void addHeadLight(int32_t scene) {
-    Light l;
-    std::memset(&l, 0, sizeof l);
-    for (float& c : l.colour) c = 1.0f;
-    int32_t copy = sceneAddCopy(scene, -1, lightCreate(-1, &l));
-    sceneSetPosition(scene, copy, 0, 0, 10);
+void expectNoArrays(const Mesh* m) {
+    for (const void* p : {(const void*)m->positions, (const void*)m->normals, (const void*)m->texCoords[0],
+                          (const void*)m->texCoords[1], (const void*)m->colours})
+        EXPECT_EQ(p, nullptr);
 }
+
+void expectSameColour(Rgb a, Rgb b) { expectPixel(a, b.r, b.g, b.b); }
 }  // namespace
 
 TEST_F(MeshDraw, BufferObjectsTakeEverythingAndGiveItBack) {
     ASSERT_EQ(extensions.flag[EXT_VERTEX_BUFFER_OBJECT], 1);
     makeStage();
-    addHeadLight(scene);
+    addLight(scene, 0, 0, 10);
     FullSquare square;
-    int32_t index = addMesh(&square.mesh);
-    Mesh* m = meshGet(index);
+    Mesh* m = meshGet(addMesh(&square.mesh));
     EXPECT_EQ(m->bufferMode, BUFFER_NONE);
     drawFrame();
     Rgb drawn = pixel(400, 300);
-    EXPECT_GT(drawn.r, 150);  // lit from the front: 0.8 * 1 + 0.2 * 0.2 of the light
+    EXPECT_GT(drawn.r, 150);  // lit from the front
     EXPECT_EQ(m->bufferMode, BUFFER_VBO);
     EXPECT_TRUE(isBuffer(m->vertexBuffer));
     EXPECT_TRUE(isBuffer(m->indexBuffer));
-    EXPECT_EQ(m->positions, nullptr);
-    EXPECT_EQ(m->normals, nullptr);
-    EXPECT_EQ(m->texCoords[0], nullptr);
-    EXPECT_EQ(m->texCoords[1], nullptr);
-    EXPECT_EQ(m->colours, nullptr);
+    expectNoArrays(m);
     EXPECT_EQ(m->indices, nullptr);
     EXPECT_EQ(m->interleaved, nullptr);
     GLint size = 0;
@@ -101,18 +90,17 @@ TEST_F(MeshDraw, BufferObjectsTakeEverythingAndGiveItBack) {
     EXPECT_EQ(size, 4 * 44);
 
     drawFrame();  // later frames draw the same from the buffers
-    Rgb again = pixel(400, 300);
-    EXPECT_EQ(again.r, drawn.r);
+    expectSameColour(pixel(400, 300), drawn);
     GLuint names[2] = {m->vertexBuffer, m->indexBuffer};
-    mesh_release_buffers(m);
-    square.expectArraysOf(m);
+    for (int twice = 0; twice < 2; twice++) {  // the second time there is nothing to give back
+        mesh_release_buffers(m);
+        square.expectArraysOf(m);
+    }
     EXPECT_EQ(m->bufferMode, BUFFER_NONE);
     EXPECT_EQ(m->vertexBuffer, 0u);
     EXPECT_EQ(m->indexBuffer, 0u);
     EXPECT_FALSE(isBuffer(names[0]));
     EXPECT_FALSE(isBuffer(names[1]));
-    mesh_release_buffers(m);  // nothing left to give back
-    square.expectArraysOf(m);
     GLint bound = -1;
     glGetIntegerv(GL_ARRAY_BUFFER_BINDING_ARB, &bound);
     EXPECT_EQ(bound, 0);
@@ -122,16 +110,14 @@ TEST_F(MeshDraw, BufferObjectsTakeEverythingAndGiveItBack) {
 TEST_F(MeshDraw, ClientArraysWhenBufferObjectsAreOff) {
     extensions.flag[EXT_VERTEX_BUFFER_OBJECT] = 0;
     makeStage();
-    addHeadLight(scene);
+    addLight(scene, 0, 0, 10);
     FullSquare square;
-    int32_t index = addMesh(&square.mesh);
+    Mesh* m = meshGet(addMesh(&square.mesh));
     drawFrame();
-    Mesh* m = meshGet(index);
     EXPECT_EQ(m->bufferMode, BUFFER_ARRAY);
     ASSERT_NE(m->interleaved, nullptr);
     EXPECT_EQ(m->vertexBuffer, 0u);
-    EXPECT_EQ(m->positions, nullptr);
-    EXPECT_EQ(m->colours, nullptr);
+    expectNoArrays(m);
     ASSERT_NE(m->indices, nullptr);
     EXPECT_EQ(std::vector<int32_t>(m->indices, m->indices + 6), square.indices);
     Rgb clientDrawn = pixel(400, 300);
@@ -144,32 +130,28 @@ TEST_F(MeshDraw, ClientArraysWhenBufferObjectsAreOff) {
     EXPECT_EQ(std::memcmp(v + 24, &square.set0[4], 8), 0);
     EXPECT_EQ(std::memcmp(v + 32, &square.set1[4], 8), 0);
     EXPECT_EQ(std::memcmp(v + 40, &square.colours[8], 4), 0);
-
     mesh_release_buffers(m);
     square.expectArraysOf(m);
     EXPECT_EQ(m->interleaved, nullptr);
 
-    // The same square from buffer objects looks the same.
-    extensions.flag[EXT_VERTEX_BUFFER_OBJECT] = 1;
+    extensions.flag[EXT_VERTEX_BUFFER_OBJECT] = 1;  // from buffer objects it looks the same
     drawFrame();
     EXPECT_EQ(m->bufferMode, BUFFER_VBO);
-    Rgb vboDrawn = pixel(400, 300);
-    EXPECT_EQ(vboDrawn.r, clientDrawn.r);
-    EXPECT_EQ(vboDrawn.g, clientDrawn.g);
-    EXPECT_EQ(vboDrawn.b, clientDrawn.b);
+    expectSameColour(pixel(400, 300), clientDrawn);
 }
 
 TEST_F(MeshDraw, InterleavedLayoutFollowsThePresentAttributes) {
     extensions.flag[EXT_VERTEX_BUFFER_OBJECT] = 0;
     FullSquare twoSets(false, 2);
     mesh_build_buffers(&twoSets.mesh);
-    EXPECT_EQ(twoSets.mesh.stride, 40);
-    EXPECT_EQ(twoSets.mesh.positionOffset, 0);
-    EXPECT_EQ(twoSets.mesh.normalOffset, 12);
-    EXPECT_EQ(twoSets.mesh.texCoordOffset, 24);
-    EXPECT_EQ(twoSets.mesh.colourOffset, 40);
+    const Mesh& t = twoSets.mesh;
+    EXPECT_EQ(t.stride, 40);
+    EXPECT_EQ(t.positionOffset, 0);
+    EXPECT_EQ(t.normalOffset, 12);
+    EXPECT_EQ(t.texCoordOffset, 24);
+    EXPECT_EQ(t.colourOffset, 40);
     mesh_release_buffers(&twoSets.mesh);
-    twoSets.expectArraysOf(&twoSets.mesh);
+    twoSets.expectArraysOf(&t);
 
     Mesh bare = squareTemplate(1, 1, 1, 1, 1);
     bare.hasNormals = 0;
@@ -196,12 +178,11 @@ TEST_F(MeshDraw, AFailedMapFallsBackToClientMemoryWithNothingLost) {
     makeStage();
     FullSquare square;
     square.mesh.material.mode = MATERIAL_UNLIT;
-    int32_t index = addMesh(&square.mesh);
+    Mesh* m = meshGet(addMesh(&square.mesh));
     PFNGLMAPBUFFERARBPROC realMap = extensions.glMapBufferARB;
     extensions.glMapBufferARB = failingMap;
     drawFrame();
     extensions.glMapBufferARB = realMap;
-    Mesh* m = meshGet(index);
     EXPECT_EQ(m->bufferMode, BUFFER_ARRAY);
     EXPECT_EQ(m->vertexBuffer, 0u);
     EXPECT_EQ(m->indexBuffer, 0u);
@@ -250,16 +231,16 @@ TEST_F(MeshDraw, PassesSelectMeshesAndEmptyMeshesAreSkipped) {
 TEST_F(MeshDraw, MaterialStateByMode) {
     Mesh m = squareTemplate(1, 0.25f, 0.5f, 0.75f, 1.0f);
     m.material.shininess = 12.0f;
+    float colour[4];
+    GLint func = 0;
     render_material(&m);
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
-    float colour[4];
     glGetFloatv(GL_CURRENT_COLOR, colour);
     EXPECT_FLOAT_EQ(colour[2], 0.75f);
     glGetMaterialfv(GL_BACK, GL_SHININESS, colour);
     EXPECT_FLOAT_EQ(colour[0], 12.0f);
-    GLint func = 0;
     glGetIntegerv(GL_ALPHA_TEST_FUNC, &func);
     EXPECT_EQ(func, GL_ALWAYS);
 
@@ -272,9 +253,8 @@ TEST_F(MeshDraw, MaterialStateByMode) {
     EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
     glGetIntegerv(GL_ALPHA_TEST_FUNC, &func);
     EXPECT_EQ(func, GL_GREATER);
-    float ref = 0;
-    glGetFloatv(GL_ALPHA_TEST_REF, &ref);
-    EXPECT_NEAR(ref, 0.05f, 1e-3);
+    glGetFloatv(GL_ALPHA_TEST_REF, colour);
+    EXPECT_NEAR(colour[0], 0.05f, 1e-3);
     glGetMaterialfv(GL_FRONT, GL_DIFFUSE, colour);
     EXPECT_FLOAT_EQ(colour[1], 0.5f);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);

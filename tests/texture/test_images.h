@@ -12,41 +12,27 @@ struct TestRgb {
     uint8_t r, g, b;
 };
 
-// Writes path with cjpeg from a width x height picture; false when cjpeg failed.
-inline bool makeJpeg(const std::string& path, int width, int height,
-                     const std::function<TestRgb(int, int)>& pixel, int quality = 100) {
-    std::string header = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+// Writes path with cjpeg from a width x height picture (one grey component when grey is set, from
+// the red of pixel); false when cjpeg failed.
+inline bool makeJpeg(const std::string& path, int width, int height, const std::function<TestRgb(int, int)>& pixel,
+                     int quality = 100, bool grey = false) {
+    std::string header = (grey ? "P5\n" : "P6\n") + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
     std::vector<uint8_t> bytes(header.begin(), header.end());
-    bytes.reserve(bytes.size() + (size_t)width * height * 3);
+    bytes.reserve(bytes.size() + (size_t)width * height * (grey ? 1 : 3));
     for (int y = 0; y < height; y++)
         for (int x = 0; x < width; x++) {
             TestRgb c = pixel(x, y);
-            bytes.push_back(c.r);
-            bytes.push_back(c.g);
-            bytes.push_back(c.b);
+            bytes.insert(bytes.end(), {c.r, c.g, c.b});
+            if (grey) bytes.resize(bytes.size() - 2);
         }
-    std::string ppm = path + ".ppm";
-    writeBytes(ppm, bytes);
+    std::string pnm = path + ".pnm";
+    writeBytes(pnm, bytes);
     int code = -1;
-    runCommand("cjpeg -quality " + std::to_string(quality) + " -outfile '" + path + "' '" + ppm + "'", &code);
-    std::remove(ppm.c_str());
+    runCommand("cjpeg -quality " + std::to_string(quality) + " -outfile '" + path + "' '" + pnm + "'", &code);
+    std::remove(pnm.c_str());
     return code == 0 && !readBytes(path).empty();
 }
 
-// A flat-coloured JPEG.
-inline bool makeFlatJpeg(const std::string& path, int width, int height, TestRgb colour) {
-    return makeJpeg(path, width, height, [colour](int, int) { return colour; });
-}
-
-// A grey JPEG (one component) of any size, cheap to write even when large.
-inline bool makeGreyJpeg(const std::string& path, int width, int height, uint8_t level) {
-    std::string header = "P5\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
-    std::vector<uint8_t> bytes(header.begin(), header.end());
-    bytes.resize(bytes.size() + (size_t)width * height, level);
-    std::string pgm = path + ".pgm";
-    writeBytes(pgm, bytes);
-    int code = -1;
-    runCommand("cjpeg -quality 90 -outfile '" + path + "' '" + pgm + "'", &code);
-    std::remove(pgm.c_str());
-    return code == 0 && !readBytes(path).empty();
+inline bool makeFlatJpeg(const std::string& path, int width, int height, TestRgb colour, bool grey = false) {
+    return makeJpeg(path, width, height, [colour](int, int) { return colour; }, grey ? 90 : 100, grey);
 }

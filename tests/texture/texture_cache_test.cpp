@@ -31,14 +31,10 @@ TEST_F(TextureCache, NamesCarryIdPropertiesAndImage) {
     EXPECT_STREQ(parsed.name, "bark.jpg");
     ASSERT_EQ(texture_cache_parse_name("vorten_texture_0_-1_0_1_my_wood.jpg", &parsed), 0);
     EXPECT_STREQ(parsed.name, "my");  // field 7 stops at the first '_'
-    // Names without all seven fields, with non-numbers or with ids out of range are not cache files.
-    EXPECT_EQ(texture_cache_parse_name("vorten_texture_1_2_3", &parsed), -1);
-    EXPECT_EQ(texture_cache_parse_name("vorten_texture_1_-1_0_1_", &parsed), -1);
-    EXPECT_EQ(texture_cache_parse_name("vorten_texture_x_-1_0_1_a.jpg", &parsed), -1);
-    EXPECT_EQ(texture_cache_parse_name("vorten_texture_1_-1_0_1x_a.jpg", &parsed), -1);
-    EXPECT_EQ(texture_cache_parse_name("vorten_texture_-3_-1_0_1_a.jpg", &parsed), -1);
-    EXPECT_EQ(texture_cache_parse_name("vorten_texture_99999999999_-1_0_1_a.jpg", &parsed), -1);
-    EXPECT_EQ(texture_cache_parse_name("vorten_texture_65536_-1_0_1_a.jpg", &parsed), -1);
+    for (const char* bad : {"vorten_texture_1_2_3", "vorten_texture_1_-1_0_1_", "vorten_texture_x_-1_0_1_a.jpg",
+                            "vorten_texture_1_-1_0_1x_a.jpg", "vorten_texture_-3_-1_0_1_a.jpg",
+                            "vorten_texture_99999999999_-1_0_1_a.jpg", "vorten_texture_65536_-1_0_1_a.jpg"})
+        EXPECT_EQ(texture_cache_parse_name(bad, &parsed), -1) << bad;
 }
 
 TEST_F(TextureCache, FindIdReturnsAMatchOrTheNextId) {
@@ -46,15 +42,17 @@ TEST_F(TextureCache, FindIdReturnsAMatchOrTheNextId) {
     for (const char* n : {"vorten_texture_0_-1_0_1_a.jpg", "vorten_texture_1_0_1_1_b.jpg",
                           "vorten_texture_4_-1_0_2_c.jpg", "vorten_texture_9_bad.jpg", "other_7.jpg"})
         writeText(dir.file(n), "x");
-    EXPECT_EQ(texture_cache_find_id(d(), -1, 0, 1, "wood.jpg"), 5);
-    EXPECT_EQ(texture_cache_find_id(d(), -1, 0, 1, "a.jpg"), 0);
-    EXPECT_EQ(texture_cache_find_id(d(), 0, 1, 1, "b.jpg"), 1);
-    EXPECT_EQ(texture_cache_find_id(d(), -1, 0, 2, "c.jpg"), 4);
-    // Each property must match: another compression, target or flag is another texture.
-    EXPECT_EQ(texture_cache_find_id(d(), -1, 0, 1, "c.jpg"), 5);
-    EXPECT_EQ(texture_cache_find_id(d(), 1, 1, 1, "b.jpg"), 5);
-    EXPECT_EQ(texture_cache_find_id(d(), 0, 0, 1, "b.jpg"), 5);
-    EXPECT_EQ(texture_cache_find_id(d(), -1, 0, 1, "A.JPG"), 5);  // exact comparison
+    struct Case {
+        int32_t target;
+        uint8_t alphaMap, compression;
+        const char* name;
+        int32_t id;
+    };
+    // Each property must match exactly; anything else is a new texture with the next id.
+    for (Case c : {Case{-1, 0, 1, "wood.jpg", 5}, Case{-1, 0, 1, "a.jpg", 0}, Case{0, 1, 1, "b.jpg", 1},
+                   Case{-1, 0, 2, "c.jpg", 4}, Case{-1, 0, 1, "c.jpg", 5}, Case{1, 1, 1, "b.jpg", 5},
+                   Case{0, 0, 1, "b.jpg", 5}, Case{-1, 0, 1, "A.JPG", 5}})
+        EXPECT_EQ(texture_cache_find_id(d(), c.target, c.alphaMap, c.compression, c.name), c.id) << c.name;
 }
 
 TEST_F(TextureCache, AddCopiesTheImageOncePerProperties) {

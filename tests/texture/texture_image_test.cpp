@@ -6,52 +6,43 @@
 #include "texture/texture_image.h"
 
 namespace {
-std::pair<int32_t, int32_t> level0(int32_t w, int32_t h, int32_t limit) {
-    int32_t x = 0, y = 0;
-    texture_level0_size(w, h, limit, &x, &y);
-    return {x, y};
-}
+using Sizes = std::vector<std::pair<int32_t, int32_t>>;
 
-std::vector<std::pair<int32_t, int32_t>> chain(int32_t width, int32_t height, int32_t limit, int32_t mipmaps) {
+Sizes chain(int32_t width, int32_t height, int32_t mipmaps) {
     std::vector<uint8_t> pixels((size_t)width * height * 4, 100);
     int32_t w = 0, h = 0;
-    texture_level0_size(width, height, limit, &w, &h);
+    texture_level0_size(width, height, 2048, &w, &h);
     ImageLevels levels;
     EXPECT_EQ(texture_build_levels(&levels, pixels.data(), width, height, w, h, mipmaps), 0);
-    std::vector<std::pair<int32_t, int32_t>> sizes;
+    Sizes sizes;
     for (int32_t k = 0; k < levels.count; k++) sizes.push_back({levels.level[k].width, levels.level[k].height});
     texture_free_levels(&levels);
     return sizes;
 }
-using Sizes = std::vector<std::pair<int32_t, int32_t>>;
 }  // namespace
 
 TEST(TextureImage, LevelZeroSizeRules) {
-    EXPECT_EQ(level0(700, 300, 2048), std::make_pair(512, 256));
-    EXPECT_EQ(level0(1024, 64, 2048), std::make_pair(512, 64));  // power of two, then 8:1
-    EXPECT_EQ(level0(64, 1024, 2048), std::make_pair(64, 512));
-    EXPECT_EQ(level0(4096, 4096, 1024), std::make_pair(1024, 1024));
-    EXPECT_EQ(level0(2048, 2048, 2048), std::make_pair(2048, 2048));
-    EXPECT_EQ(level0(3000, 17, 2048), std::make_pair(128, 16));
-    EXPECT_EQ(level0(3, 3, 2048), std::make_pair(2, 2));
-    EXPECT_EQ(level0(1, 1, 2048), std::make_pair(1, 1));
-    EXPECT_EQ(level0(1000, 1, 2048), std::make_pair(8, 1));
+    // Width, height, limit, then the expected level 0: power of two below, then at most 8:1.
+    const int32_t cases[][5] = {{700, 300, 2048, 512, 256}, {1024, 64, 2048, 512, 64}, {64, 1024, 2048, 64, 512},
+                                {4096, 4096, 1024, 1024, 1024}, {2048, 2048, 2048, 2048, 2048},
+                                {3000, 17, 2048, 128, 16},  {3, 3, 2048, 2, 2}, {1, 1, 2048, 1, 1},
+                                {1000, 1, 2048, 8, 1}};
+    for (const auto& c : cases) {
+        int32_t w = 0, h = 0;
+        texture_level0_size(c[0], c[1], c[2], &w, &h);
+        EXPECT_EQ(w, c[3]) << c[0] << "x" << c[1];
+        EXPECT_EQ(h, c[4]) << c[0] << "x" << c[1];
+    }
     // The interface steps: a fixed top of 2048 whatever the limit.
-    EXPECT_EQ(texture_round_steps(300, 2048), 256);
-    EXPECT_EQ(texture_round_steps(3000, 2048), 3000);
-    EXPECT_EQ(texture_round_steps(1024, 2048), 1024);
-    EXPECT_EQ(texture_round_steps(3, 2048), 2);
+    for (auto [in, out] : Sizes{{300, 256}, {3000, 3000}, {1024, 1024}, {3, 2}})
+        EXPECT_EQ(texture_round_steps(in, 2048), out) << in;
 }
 
 TEST(TextureImage, MipChainsHalveToOneByOne) {
-    Sizes c = chain(700, 300, 2048, 1);
-    ASSERT_EQ(c.size(), 10u);
-    EXPECT_EQ(c[0], std::make_pair(512, 256));
-    EXPECT_EQ(c[1], std::make_pair(256, 128));
-    EXPECT_EQ(c[8], std::make_pair(2, 1));
-    EXPECT_EQ(c[9], std::make_pair(1, 1));
-    EXPECT_EQ(chain(700, 300, 2048, 0), (Sizes{{512, 256}}));
-    EXPECT_EQ(chain(1, 1, 2048, 1), (Sizes{{1, 1}}));
+    EXPECT_EQ(chain(700, 300, 1), (Sizes{{512, 256}, {256, 128}, {128, 64}, {64, 32}, {32, 16}, {16, 8}, {8, 4},
+                                         {4, 2}, {2, 1}, {1, 1}}));
+    EXPECT_EQ(chain(700, 300, 0), (Sizes{{512, 256}}));
+    EXPECT_EQ(chain(1, 1, 1), (Sizes{{1, 1}}));
     ImageLevels levels;
     EXPECT_EQ(texture_build_levels(&levels, nullptr, 4, 4, 4, 4, 1), -1);
     EXPECT_EQ(levels.count, 0);
@@ -59,20 +50,15 @@ TEST(TextureImage, MipChainsHalveToOneByOne) {
 
 TEST(TextureImage, BoxFilterTakesTruncatedBlockMeans) {
     // 3 x 2 to 2 x 1: columns {0} and {1, 2} (3*1/2 = 1), both rows.
-    std::vector<uint8_t> src = {
-        10, 0, 0, 255, 20, 1, 0, 255, 31, 2, 0, 255,  //
-        11, 0, 0, 0,   21, 1, 1, 0,   30, 2, 1, 0};
+    std::vector<uint8_t> src = {10, 0, 0, 255, 20, 1, 0, 255, 31, 2, 0, 255,  //
+                                11, 0, 0, 0,   21, 1, 1, 0,   30, 2, 1, 0};
     uint8_t dst[8];
     texture_box_resample(src.data(), 3, 2, dst, 2, 1);
-    EXPECT_EQ(dst[0], 10);   // (10 + 11) / 2
-    EXPECT_EQ(dst[3], 127);  // (255 + 0) / 2
-    EXPECT_EQ(dst[4], 25);   // (20 + 31 + 21 + 30) / 4 = 25.5
-    EXPECT_EQ(dst[5], 1);    // (1 + 2 + 1 + 2) / 4
-    EXPECT_EQ(dst[6], 0);    // (0 + 0 + 1 + 1) / 4
-    // The same size copies; each mip level comes from the level before.
-    uint8_t same[12];
+    EXPECT_EQ(std::vector<uint8_t>(dst, dst + 8), (std::vector<uint8_t>{10, 0, 0, 127, 25, 1, 0, 127}));
+    uint8_t same[12];  // the same size copies
     texture_box_resample(src.data(), 3, 1, same, 3, 1);
     EXPECT_TRUE(std::equal(same, same + 12, src.begin()));
+    // Each mip level comes from the level before.
     const uint8_t values[8] = {4, 9, 7, 8, 6, 9, 0, 7};
     std::vector<uint8_t> row(8 * 4);
     for (int x = 0; x < 8; x++) row[(size_t)x * 4] = values[x];
@@ -93,8 +79,7 @@ TEST(TextureImage, AlphaMapsNeedTheSameSize) {
     EXPECT_EQ(colour[3], 254);  // 765 * 0.3333333 truncates
     EXPECT_EQ(colour[7], 0);
     EXPECT_EQ(colour[0], 1);
-    uint8_t grey[4] = {10, 20, 31, 0};
-    uint8_t one[4] = {0, 0, 0, 255};
+    uint8_t grey[4] = {10, 20, 31, 0}, one[4] = {0, 0, 0, 255};
     texture_alpha_from_map(one, 1, 1, grey, 1, 1);
     EXPECT_EQ(one[3], 20);  // 61 * 0.3333333 = 20.33
     uint8_t keep[8] = {1, 2, 3, 255, 4, 5, 6, 255};
@@ -103,8 +88,6 @@ TEST(TextureImage, AlphaMapsNeedTheSameSize) {
     EXPECT_EQ(keep[7], 255);
     uint8_t rgb[6] = {1, 2, 3, 4, 5, 6};
     uint8_t* rgba = texture_rgb_to_rgba(rgb, 2, 1);
-    EXPECT_EQ(rgba[3], 255);
-    EXPECT_EQ(rgba[4], 4);
-    EXPECT_EQ(rgba[6], 6);
+    EXPECT_EQ(std::vector<uint8_t>(rgba, rgba + 8), (std::vector<uint8_t>{1, 2, 3, 255, 4, 5, 6, 255}));
     memFree(rgba, "test", __LINE__);
 }

@@ -174,7 +174,7 @@ TEST_F(TextureManager, TheDriverLimitClampsLargeImages) {
     TEXTURE_SIZE_LIMIT = 2048;
     texture_init();
     EXPECT_EQ(TEXTURE_SIZE_LIMIT, 1024);
-    ASSERT_TRUE(makeGreyJpeg(importDir + "huge.jpg", 4096, 4096, 128));
+    ASSERT_TRUE(makeFlatJpeg(importDir + "huge.jpg", 4096, 4096, {128, 128, 128}, true));
     texture_cache_add("huge.jpg", importDir.c_str(), -1, 0, 0);
     TEXTURE_FILTER_MODE = 1;
     int32_t set = loadPack();

@@ -19,13 +19,11 @@ using Bytes = std::vector<uint8_t>;
 void put32(Bytes& b, int32_t v) {
     for (int i = 0; i < 4; i++) b.push_back((uint8_t)((uint32_t)v >> (8 * i)));
 }
-int32_t get32(const Bytes& b, size_t at) {
-    return (int32_t)((uint32_t)b[at] | (uint32_t)b[at + 1] << 8 | (uint32_t)b[at + 2] << 16 | (uint32_t)b[at + 3] << 24);
-}
 
 // One pack record laid out by hand, independent of the writer.
 void putRecord(Bytes& b, int32_t target, uint8_t alphaMap, uint8_t compression, const std::string& name,
-               int32_t width, int32_t height, int32_t decoded, const Bytes& data, int32_t claimedSize = -2) {
+               int32_t width, int32_t height, int32_t decoded, const Bytes& data, int32_t claimedSize = -2,
+               uint8_t flag = 7, uint8_t filler = 0xAA) {
     put32(b, target);
     b.push_back(alphaMap);
     b.push_back(compression);
@@ -36,10 +34,7 @@ void putRecord(Bytes& b, int32_t target, uint8_t alphaMap, uint8_t compression, 
     put32(b, height);
     put32(b, decoded);
     put32(b, claimedSize == -2 ? (int32_t)data.size() : claimedSize);
-    b.push_back(7);  // alpha-mask flag: recomputed on upload, so any value is read back as stored
-    b.push_back(0xAA);
-    b.push_back(0xBB);
-    b.push_back(0xCC);  // filler of any content
+    b.insert(b.end(), {flag, filler, filler, filler});  // alpha-mask flag (read back as stored), filler
     b.insert(b.end(), data.begin(), data.end());
 }
 
@@ -87,28 +82,11 @@ TEST_F(TexturePack, BuildWritesByteExactRecordsNamedAfterTheDirectory) {
     addToCache("mask.jpg", 0, 1, 1);
     writeText(importDir + "vorten_texture_2_-1_0", "not a cache file");  // too few fields: skipped
     ASSERT_EQ(texture_pack_build(importDir.c_str()), 0);
-    Bytes pack = readBytes(importDir + "texture_import.stf");
-    ASSERT_EQ(pack.size(), 4 + 2 * 2076 + wood.size() + mask.size());
-    EXPECT_EQ(get32(pack, 0), 2);
-    size_t r0 = 4, r1 = 4 + 2076 + wood.size();
-    EXPECT_EQ(get32(pack, r0 + 0), -1);
-    EXPECT_EQ(pack[r0 + 4], 0);
-    EXPECT_EQ(pack[r0 + 5], 1);
-    EXPECT_EQ(std::string((const char*)&pack[r0 + 6]), "wood.jpg");
-    for (size_t i = r0 + 6 + 8; i < r0 + 2056; i++) ASSERT_EQ(pack[i], 0) << i;
-    EXPECT_EQ(get32(pack, r0 + 2056), 0);  // not decoded while packing
-    EXPECT_EQ(get32(pack, r0 + 2060), 0);
-    EXPECT_EQ(get32(pack, r0 + 2064), 0);
-    EXPECT_EQ(get32(pack, r0 + 2068), (int32_t)wood.size());
-    EXPECT_EQ(pack[r0 + 2072], 0);
-    EXPECT_EQ(pack[r0 + 2073] | pack[r0 + 2074] | pack[r0 + 2075], 0);
-    EXPECT_TRUE(std::equal(wood.begin(), wood.end(), pack.begin() + (long)(r0 + 2076)));
-    EXPECT_EQ(get32(pack, r1 + 0), 0);
-    EXPECT_EQ(pack[r1 + 4], 1);
-    EXPECT_EQ(std::string((const char*)&pack[r1 + 6]), "mask.jpg");
-    EXPECT_EQ(get32(pack, r1 + 2068), (int32_t)mask.size());
-    EXPECT_TRUE(std::equal(mask.begin(), mask.end(), pack.begin() + (long)(r1 + 2076)));
-
+    Bytes expected;
+    put32(expected, 2);
+    putRecord(expected, -1, 0, 1, "wood.jpg", 0, 0, 0, wood, -2, 0, 0);  // not decoded while packing
+    putRecord(expected, 0, 1, 1, "mask.jpg", 0, 0, 0, mask, -2, 0, 0);
+    EXPECT_EQ(readBytes(importDir + "texture_import.stf"), expected);
     char name[PATH_CAPACITY];
     texture_pack_name(name, "/srv/data/my.images/");
     EXPECT_STREQ(name, "my.stf");
@@ -266,8 +244,9 @@ TEST_F(TexturePack, WriterReproducesAParsedPack) {
     Bytes out((size_t)size);
     EXPECT_EQ(texture_pack_write(&r.table, out.data(), (int32_t)size - 1), -1);
     ASSERT_EQ(texture_pack_write(&r.table, out.data(), (int32_t)size), (int32_t)size);
-    // Identical except the fillers, which the writer clears.
-    for (size_t at : {(size_t)4 + 2073, (size_t)4 + 2076 + wood.size() + 2073})
-        for (size_t k = 0; k < 3; k++) pack[at + k] = 0;
-    EXPECT_EQ(out, pack);
+    Bytes cleared;  // the writer clears the fillers
+    put32(cleared, 2);
+    putRecord(cleared, -1, 0, 2, "wood.jpg", 3, 4, 0, wood, -2, 7, 0);
+    putRecord(cleared, 0, 1, 1, "mask.jpg", 0, 0, 0, mask, -2, 7, 0);
+    EXPECT_EQ(out, cleared);
 }

@@ -1,5 +1,4 @@
-// The viewer's scene: the rig, the light and the fitted model as drawn, mouse orbit and wheel zoom
-// driven through the input layer's events, and the release.
+// The viewer's scene: rig, light and fitted model as drawn, mouse orbit, wheel zoom and release.
 #include <cmath>
 
 #include "input/input.h"
@@ -28,7 +27,6 @@ protected:
         stringsShutdown();
         GlSceneTest::TearDown();
     }
-    // One frame's worth of the viewer's work: input, camera, and (when asked) the drawing.
     static void frame(float ms, bool draw = false) {
         frameDeltaMs = ms;
         inputFrame();
@@ -47,6 +45,11 @@ protected:
         return n;
     }
     static int luminance(Rgb p) { return p.r + p.g + p.b; }
+    static Vec3 modelScale() {
+        Vec3 s;
+        sceneGetScale(viewerScene.scene, viewerScene.modelCopy, &s.x, &s.y, &s.z);
+        return s;
+    }
     TempDir home;
 };
 
@@ -63,14 +66,11 @@ TEST_F(ViewerSceneTest, StartsWithRigLightAndEmptyMessageList) {
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->scene, vs.scene);
     EXPECT_EQ(v->cameraNode, vs.cameraCopy);
-    EXPECT_EQ(sceneCopy(vs.scene, vs.cameraCopy)->kind, NODE_CAMERA);
     EXPECT_EQ(sceneCopy(vs.scene, vs.cameraCopy)->parent, vs.rootCopy);
     const Camera* k = cameraGet(nodeGet(vs.cameraNode)->attachment);
     EXPECT_EQ(k->fov, 50.0f);
     EXPECT_EQ(k->aspectWidth / k->aspectHeight, 4.0f / 3.0f);
-    Vec3 eye = cameraWorldPosition();
-    EXPECT_FLOAT_EQ(eye.x, 16.0f);
-    EXPECT_FLOAT_EQ(eye.y, 0.0f);
+    EXPECT_FLOAT_EQ(cameraWorldPosition().x, 16.0f);
     float x, y, z;
     sceneGetPosition(vs.scene, vs.lightCopy, &x, &y, &z);
     EXPECT_EQ(x, 16.0f);
@@ -78,7 +78,6 @@ TEST_F(ViewerSceneTest, StartsWithRigLightAndEmptyMessageList) {
     EXPECT_EQ(z, 12.0f);
     EXPECT_EQ(lightGet(nodeGet(vs.lightNode)->attachment)->colour[1], 1.0f);
     EXPECT_EQ(nodeGet(vs.lightNode)->parent, -1);
-    EXPECT_EQ(vs.modelRoot, -1);
     EXPECT_EQ(vs.modelCopy, -1);
     EXPECT_NE(stringTableGet(vs.importMessages), nullptr);
     EXPECT_EQ(stringTableCount(vs.importMessages), 0);
@@ -92,12 +91,11 @@ TEST_F(ViewerSceneTest, TheBoxShowsLitAtTheCentreAndBrighterOnTheFaceTurnedToThe
     ASSERT_EQ(showModel(boxObjectCreate(2, 2, 2)), 0);
     frame(16, true);
     Rgb facing = pixel(400, 300);  // the +X face: towards the light at (16, -14, 12)
-    EXPECT_FALSE(facing.r == 96 && facing.g == 136 && facing.b == 176);
     EXPECT_GT(luminance(facing), 3 * 150);
     // Fitted to 10 units: the face spans x = -5 .. 5 at 11 units from the eye, 292 pixels each way.
-    expectPixel(pixel(90, 300), 96, 136, 176);
+    expectBackground(pixel(90, 300));
     EXPECT_NE(pixel(130, 300).b, 176);
-    expectPixel(pixel(710, 300), 96, 136, 176);
+    expectBackground(pixel(710, 300));
 
     // Turn the rig a quarter about Z: the camera looks at the +Y face, which the light does not reach.
     sceneRotate(viewerScene.scene, viewerScene.rootCopy, 90.0f, 0, 0, 1);
@@ -109,32 +107,29 @@ TEST_F(ViewerSceneTest, TheBoxShowsLitAtTheCentreAndBrighterOnTheFaceTurnedToThe
 }
 
 TEST_F(ViewerSceneTest, RightDragOrbitsTheCameraAndLeftDragDoesNot) {
-    inputCursorEvent(400, 300);
-    frame(16);
-    inputMouseButtonEvent(MOUSE_LEFT, 1);
-    frame(16);
-    inputCursorEvent(430, 320);
-    frame(16);
-    Vec3 eye = cameraWorldPosition();
-    EXPECT_FLOAT_EQ(eye.x, 16.0f);
-    EXPECT_FLOAT_EQ(eye.y, 0.0f);
-    EXPECT_FLOAT_EQ(eye.z, 0.0f);
-    inputMouseButtonEvent(MOUSE_LEFT, 0);
-    frame(16);
-
-    inputMouseButtonEvent(MOUSE_RIGHT, 1);
-    frame(16);
-    EXPECT_EQ(mouseState().mouseButtonState, 1);
-    inputCursorEvent(432, 321);  // -10 and -5 canvas units: -0.32 and -0.16 radians at 16 ms
-    frame(16);
-    eye = cameraWorldPosition();
+    Vec3 eye;
+    for (int button : {MOUSE_LEFT, MOUSE_RIGHT}) {
+        inputCursorEvent(430, 320);
+        frame(16);
+        inputMouseButtonEvent(button, 1);
+        frame(16);
+        inputCursorEvent(432, 321);  // -10 and -5 canvas units: -0.32 and -0.16 radians at 16 ms
+        frame(16);
+        eye = cameraWorldPosition();
+        if (button == MOUSE_RIGHT) break;
+        EXPECT_FLOAT_EQ(eye.x, 16.0f);  // the left button does not orbit
+        EXPECT_FLOAT_EQ(eye.y, 0.0f);
+        EXPECT_FLOAT_EQ(eye.z, 0.0f);
+        inputMouseButtonEvent(button, 0);
+        frame(16);
+    }
     EXPECT_NEAR(vec3_length(eye), 16.0f, 1e-3);
     // First about Z, then about the rig's Y as it was before the motion.
     const float c1 = std::cos(0.32f), s1 = std::sin(0.32f), c2 = std::cos(0.16f), s2 = std::sin(0.16f);
     EXPECT_NEAR(eye.x, 16.0f * c1 * c2, 1e-3);
     EXPECT_NEAR(eye.y, -16.0f * s1, 1e-3);
     EXPECT_NEAR(eye.z, 16.0f * c1 * s2, 1e-3);
-    // Still aimed at the origin: the camera looks down its -Z axis.
+    // Still aimed at the origin down its -Z axis.
     const Node* c = sceneCopy(viewerScene.scene, viewerScene.cameraCopy);
     Vec3 back = {c->matrix.m[8], c->matrix.m[9], c->matrix.m[10]};
     EXPECT_NEAR(vec3_dot(back, eye), 16.0f, 1e-3);
@@ -176,17 +171,13 @@ TEST_F(ViewerSceneTest, ShowModelFitsTenUnitsAndCentresOnTheOrigin) {
     int32_t tall = boxObjectCreate(2, 4, 20);
     nodeSetPosition(nodeGet(tall), 3, -2, 7);
     ASSERT_EQ(showModel(tall), 0);
-    float x, y, z;
-    sceneGetScale(vs.scene, vs.modelCopy, &x, &y, &z);
-    EXPECT_FLOAT_EQ(x, 0.5f);
-    EXPECT_FLOAT_EQ(z, 0.5f);
+    EXPECT_FLOAT_EQ(modelScale().x, 0.5f);
+    EXPECT_FLOAT_EQ(modelScale().z, 0.5f);
     Vec3 lo, hi;
     sceneBounds(vs.scene, vs.modelCopy, &lo, &hi);
     EXPECT_NEAR(hi.z - lo.z, 10.0f, 1e-3);
     EXPECT_NEAR(hi.y - lo.y, 2.0f, 1e-3);
-    EXPECT_NEAR(lo.x + hi.x, 0.0f, 1e-4);
-    EXPECT_NEAR(lo.y + hi.y, 0.0f, 1e-4);
-    EXPECT_NEAR(lo.z + hi.z, 0.0f, 1e-4);
+    for (float centre : {lo.x + hi.x, lo.y + hi.y, lo.z + hi.z}) EXPECT_NEAR(centre, 0.0f, 1e-4);
     EXPECT_EQ(nodeGet(tall)->scale.x, 1.0f);  // the source tree is left as imported
     EXPECT_EQ(vs.modelRoot, tall);
 
@@ -196,15 +187,14 @@ TEST_F(ViewerSceneTest, ShowModelFitsTenUnitsAndCentresOnTheOrigin) {
     int32_t flat = boxObjectCreate(4, 2, 0);
     ASSERT_EQ(showModel(flat), 0);
     EXPECT_EQ(copiesInUse(), 4);
-    sceneGetScale(vs.scene, vs.modelCopy, &x, &y, &z);
-    EXPECT_FLOAT_EQ(x, 2.5f);  // the flat axis takes no part in the fit
+    EXPECT_FLOAT_EQ(modelScale().x, 2.5f);  // the flat axis takes no part in the fit
 
     // A tree without objects has nothing to fit: it is shown as it is.
     int32_t empty = emptyCreate(-1);
     nodeSetPosition(nodeGet(empty), 1, 2, 3);
     ASSERT_EQ(showModel(empty), 0);
-    sceneGetScale(vs.scene, vs.modelCopy, &x, &y, &z);
-    EXPECT_EQ(x, 1.0f);
+    EXPECT_EQ(modelScale().x, 1.0f);
+    float x, y, z;
     sceneGetPosition(vs.scene, vs.modelCopy, &x, &y, &z);
     EXPECT_EQ(z, 3.0f);
     nodeDestroy(flat);
@@ -219,17 +209,9 @@ TEST_F(ViewerSceneTest, ReleaseGivesBackEverythingItMade) {
     frame(16, true);
     int32_t messages = viewerScene.importMessages;
     releaseViewerScene();
-    EXPECT_EQ(inUse(nodeTable), 0);
-    EXPECT_EQ(inUse(objectTable), 0);
-    EXPECT_EQ(inUse(meshTable), 0);
-    EXPECT_EQ(inUse(lightTable), 0);
-    EXPECT_EQ(inUse(cameraTable), 0);
-    EXPECT_EQ(inUse(sceneTable), 0);
-    EXPECT_EQ(inUse(viewTable), 0);
+    for (const SlotTable* t : {&nodeTable, &objectTable, &meshTable, &lightTable, &cameraTable, &sceneTable, &viewTable})
+        EXPECT_EQ(inUse(*t), 0) << t - &nodeTable;
     EXPECT_EQ(stringTableCount(messages), 0);
-    EXPECT_EQ(viewerScene.scene, -1);
-    EXPECT_EQ(viewerScene.view, -1);
-    EXPECT_EQ(viewerScene.modelRoot, -1);
-    EXPECT_EQ(viewerScene.importMessages, -1);
+    for (int32_t i : {viewerScene.scene, viewerScene.view, viewerScene.modelRoot, viewerScene.importMessages}) EXPECT_EQ(i, -1);
     createViewerScene();  // for the fixture's own release
 }
