@@ -28,20 +28,11 @@ void expectAllUnbound() {
     EXPECT_EQ(inputSettings().captureState, CAPTURE_IDLE);
 }
 
-class Bindings : public InputTest {
-protected:
-    // Ends any capture, starts a new one and lets one frame pass.
-    static void recapture(int32_t p, int32_t kind, int32_t action) {
-        endBindingCapture();
-        startBindingCapture(p, kind, action);
-        frame();
-    }
-};
 }  // namespace
 
-using Actions = Bindings;
-using Capture = Bindings;
-using Settings = Bindings;
+using Actions = InputTest;
+using Capture = InputTest;
+using Settings = InputTest;
 
 TEST_F(Actions, EvaluatedInActionModeForKeysMouseAndJoystickButtons) {
     fake.present[2] = 1;
@@ -124,116 +115,110 @@ TEST_F(Actions, TypingSuspendsTheActionModeUntilTheFieldIsLeft) {
     EXPECT_EQ(inputSettings().inputMode, INPUT_MODE_ACTION);
 }
 
-TEST_F(Capture, PrimaryWaitsForReleaseThenBindsAndRemovesDuplicates) {
-    player(1).primaryCode[5] = 'K';
-    player(2).secondaryCode[0][1] = 'K';
-    player(0).primaryCode[6] = 'K';  // the capturing player's other action
-    player(3).primaryCode[0] = 'L';
-    enterActionMode();
-    inputKeyEvent('Q', 1);
-    ASSERT_EQ(startBindingCapture(0, CAPTURE_PRIMARY, 2), 0);
-    EXPECT_EQ(startBindingCapture(1, CAPTURE_PRIMARY, 0), -1);  // one at a time
-    frame();
-    EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_RELEASE);
-    inputKeyEvent('Q', 0);
-    frame();
-    EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);
-    inputKeyEvent('K', 1);
-    frame();
-    EXPECT_EQ(inputSettings().captureState, CAPTURE_DONE);
-    EXPECT_EQ(player(0).primaryKind[2], BIND_KEY);
-    EXPECT_EQ(player(0).primaryCode[2], 'K');
-    EXPECT_EQ(player(0).primaryJoystick[2], -1);
-    EXPECT_EQ(player(1).primaryCode[5], -1);
-    EXPECT_EQ(player(2).secondaryCode[0][1], -1);
-    EXPECT_EQ(player(0).primaryCode[6], -1);
-    EXPECT_EQ(player(3).primaryCode[0], 'L');
-    EXPECT_EQ(capturePlayer(), 0);
-
-    endBindingCapture();
-    inputKeyEvent('K', 0);
-    EXPECT_EQ(startBindingCapture(4, CAPTURE_PRIMARY, 0), -1);
-    EXPECT_EQ(startBindingCapture(0, 3, 0), -1);
-    EXPECT_EQ(startBindingCapture(0, CAPTURE_PRIMARY, 8), -1);
-}
-
-TEST_F(Capture, PrimaryTakesMouseAndJoystickButtonsAndEscCancels) {
+TEST_F(Capture, BindsWhatIsPressedIntoEachSlotAndTakesItFromOtherPlayers) {
+    fake.present[1] = 1;
+    fake.axisCount[1] = 4;
+    fake.axes[1][2] = 0.5f;  // resting off-centre but inside the dead zone throughout
     fake.present[4] = 1;
     fake.buttonCount[4] = 16;
     detectJoysticks();
+    // Bindings the rows below take over, and lookalikes that must stay.
+    player(1).primaryCode[5] = 'K';
+    player(2).secondaryCode[3][1] = 'K';
+    player(0).primaryCode[6] = 'K';  // the capturing player's other action
+    player(3).primaryCode[0] = 'L';
     bind(2, 1, BIND_JOYSTICK_BUTTON, 4, 9);
-    bind(2, 2, BIND_JOYSTICK_BUTTON, 3, 9);  // same button, other joystick: kept
-    enterActionMode();
-    recapture(1, CAPTURE_PRIMARY, 7);
-    inputMouseButtonEvent(MOUSE_MIDDLE, 1);
-    frame();
-    EXPECT_EQ(player(1).primaryKind[7], BIND_MOUSE_BUTTON);
-    EXPECT_EQ(player(1).primaryCode[7], MOUSE_MIDDLE);
-    inputMouseButtonEvent(MOUSE_MIDDLE, 0);
-
-    recapture(1, CAPTURE_PRIMARY, 6);
-    fake.buttons[4][9] = 1;
-    frame();
-    EXPECT_EQ(player(1).primaryKind[6], BIND_JOYSTICK_BUTTON);
-    EXPECT_EQ(player(1).primaryJoystick[6], 4);
-    EXPECT_EQ(player(1).primaryCode[6], 9);
-    EXPECT_EQ(player(2).primaryCode[1], -1);
-    EXPECT_EQ(player(2).primaryCode[2], 9);
-    fake.buttons[4][9] = 0;
-
-    recapture(1, CAPTURE_PRIMARY, 6);
-    inputKeyEvent(KEY_ESC, 1);
-    frame();
-    EXPECT_EQ(inputSettings().captureState, CAPTURE_IDLE);
-    EXPECT_EQ(player(1).primaryCode[6], 9);
-}
-
-TEST_F(Capture, SecondaryKeysAndAxisDirectionChanges) {
-    fake.present[1] = 1;
-    fake.axisCount[1] = 4;
-    detectJoysticks();
+    bind(2, 2, BIND_JOYSTICK_BUTTON, 3, 9);  // same button, other joystick
     player(3).secondaryKind[0] = BIND_JOYSTICK_AXIS;
     player(3).secondaryJoystick[0] = 1;
     player(3).secondaryCode[0][0] = 2;
     enterActionMode();
 
-    // Two keys: the second slot keeps the first.
-    for (int32_t key : {'A', 'D'}) {
-        recapture(0, key == 'A' ? CAPTURE_SECONDARY_FIRST : CAPTURE_SECONDARY_SECOND, 4);
-        inputKeyEvent(key, 1);
+    // A capture starts only once what is held is let go, and one at a time.
+    inputKeyEvent('Q', 1);
+    ASSERT_EQ(startBindingCapture(0, CAPTURE_PRIMARY, 2), 0);
+    EXPECT_EQ(startBindingCapture(1, CAPTURE_PRIMARY, 0), -1);
+    frame();
+    EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_RELEASE);
+    inputKeyEvent('Q', 0);
+    frame();
+    EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);
+
+    // Rows run in order: the secondary rows build on each other and Esc keeps the row before it.
+    // Triggers press, run frames until the capture ends and let go.
+    struct {
+        const char* trigger;
+        int32_t player, slot, action;
+        void (*press)();
+        uint8_t state, kind;
+        int32_t joystick, code0, code1;  // code1: the secondary slots' second code
+    } const rows[] = {
+        {"key K", 0, CAPTURE_PRIMARY, 2, [] { inputKeyEvent('K', 1), frame(), inputKeyEvent('K', 0); },
+         CAPTURE_DONE, BIND_KEY, -1, 'K', -1},
+        {"middle button", 1, CAPTURE_PRIMARY, 7,
+         [] { inputMouseButtonEvent(MOUSE_MIDDLE, 1), frame(), inputMouseButtonEvent(MOUSE_MIDDLE, 0); },
+         CAPTURE_DONE, BIND_MOUSE_BUTTON, -1, MOUSE_MIDDLE, -1},
+        {"joystick 4 button 9", 1, CAPTURE_PRIMARY, 6, [] { fake.buttons[4][9] = 1, frame(), fake.buttons[4][9] = 0; },
+         CAPTURE_DONE, BIND_JOYSTICK_BUTTON, 4, 9, -1},
+        {"Esc cancels", 1, CAPTURE_PRIMARY, 6, [] { inputKeyEvent(KEY_ESC, 1), frame(), inputKeyEvent(KEY_ESC, 0); },
+         CAPTURE_IDLE, BIND_JOYSTICK_BUTTON, 4, 9, -1},
+        {"key A first", 0, CAPTURE_SECONDARY_FIRST, 4, [] { inputKeyEvent('A', 1), frame(), inputKeyEvent('A', 0); },
+         CAPTURE_DONE, BIND_KEYS, -1, 'A', -1},
+        {"key D second keeps A", 0, CAPTURE_SECONDARY_SECOND, 4,
+         [] { inputKeyEvent('D', 1), frame(), inputKeyEvent('D', 0); }, CAPTURE_DONE, BIND_KEYS, -1, 'A', 'D'},
+        {"axis pushed, then back: A means nothing next to it", 0, CAPTURE_SECONDARY_SECOND, 4,
+         [] {
+             fake.axes[1][2] = -0.95f;
+             frame();
+             EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);  // one way only is not enough
+             fake.axes[1][2] = 0.1f;
+             frame();
+         },
+         CAPTURE_DONE, BIND_JOYSTICK_AXIS, 1, -1, 2},
+        {"mouse up and back: the y axis", 2, CAPTURE_SECONDARY_FIRST, 0,
+         [] {
+             inputCursorEvent(400, 100);
+             frame();
+             EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);
+             inputCursorEvent(400, 300);
+             frame();
+         },
+         CAPTURE_DONE, BIND_MOUSE_STICK, -1, 1, -1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.trigger);
+        endBindingCapture();
+        ASSERT_EQ(startBindingCapture(r.player, r.slot, r.action), 0);
         frame();
-        inputKeyEvent(key, 0);
+        EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);
+        r.press();
+        EXPECT_EQ(inputSettings().captureState, r.state);
+        const PlayerBindings& b = player(r.player);
+        if (r.slot == CAPTURE_PRIMARY) {
+            EXPECT_EQ(b.primaryKind[r.action], r.kind);
+            EXPECT_EQ(b.primaryJoystick[r.action], r.joystick);
+            EXPECT_EQ(b.primaryCode[r.action], r.code0);
+        } else {
+            EXPECT_EQ(b.secondaryKind[r.action], r.kind);
+            EXPECT_EQ(b.secondaryJoystick[r.action], r.joystick);
+            EXPECT_EQ(b.secondaryCode[r.action][0], r.code0);
+            EXPECT_EQ(b.secondaryCode[r.action][1], r.code1);
+        }
+        if (r.state == CAPTURE_DONE) {
+            EXPECT_EQ(capturePlayer(), r.player);
+        }
     }
-    EXPECT_EQ(player(0).secondaryKind[4], BIND_KEYS);
-    EXPECT_EQ(player(0).secondaryCode[4][0], 'A');
-    EXPECT_EQ(player(0).secondaryCode[4][1], 'D');
+    for (int32_t taken : {player(1).primaryCode[5], player(2).secondaryCode[3][1], player(0).primaryCode[6],
+                          player(2).primaryCode[1], player(3).secondaryCode[0][0], player(3).secondaryJoystick[0]}) {
+        EXPECT_EQ(taken, -1);
+    }
+    EXPECT_EQ(player(3).primaryCode[0], 'L');
+    EXPECT_EQ(player(2).primaryCode[2], 9);
 
-    // A joystick axis pushed one way only is not enough; pushed and let go binds.
-    fake.axes[1][2] = 0.5f;  // resting off-centre but inside the dead zone
-    recapture(0, CAPTURE_SECONDARY_SECOND, 4);
-    fake.axes[1][2] = -0.95f;
-    frame();
-    EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);
-    fake.axes[1][2] = 0.1f;
-    frame();
-    EXPECT_EQ(inputSettings().captureState, CAPTURE_DONE);
-    EXPECT_EQ(player(0).secondaryKind[4], BIND_JOYSTICK_AXIS);
-    EXPECT_EQ(player(0).secondaryJoystick[4], 1);
-    EXPECT_EQ(player(0).secondaryCode[4][1], 2);
-    EXPECT_EQ(player(0).secondaryCode[4][0], -1);  // 'A' meant nothing next to an axis
-    EXPECT_EQ(player(3).secondaryCode[0][0], -1);
-    EXPECT_EQ(player(3).secondaryJoystick[0], -1);
-
-    // The mouse as a stick: up and back on the y axis.
-    recapture(2, CAPTURE_SECONDARY_FIRST, 0);
-    inputCursorEvent(400, 100);
-    frame();
-    EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);
-    inputCursorEvent(400, 300);
-    frame();
-    EXPECT_EQ(player(2).secondaryKind[0], BIND_MOUSE_STICK);
-    EXPECT_EQ(player(2).secondaryCode[0][0], 1);
-    EXPECT_EQ(player(2).secondaryJoystick[0], -1);
+    endBindingCapture();
+    EXPECT_EQ(startBindingCapture(4, CAPTURE_PRIMARY, 0), -1);
+    EXPECT_EQ(startBindingCapture(0, 3, 0), -1);
+    EXPECT_EQ(startBindingCapture(0, CAPTURE_PRIMARY, 8), -1);
 }
 
 TEST_F(Settings, SaveWritesTheRecordAtItsOffsets) {

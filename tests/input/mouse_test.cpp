@@ -98,18 +98,7 @@ TEST_F(Mouse, WheelStepCountsForExactlyOneFrame) {
     EXPECT_FLOAT_EQ(m.wheelDelta, 2.0f);
 }
 
-TEST_F(Mouse, ActionModeDiscardsClicksAndFreezesThePosition) {
-    const MouseState& m = mouseState();
-    enterActionMode();
-    inputCursorEvent(10, 10);
-    inputMouseButtonEvent(MOUSE_LEFT, 1);
-    frame();
-    EXPECT_EQ(m.mouseButtonState, 2);
-    EXPECT_EQ(m.mouseEvent, 0);
-    EXPECT_FLOAT_EQ(m.canvasX, 2000.0f);
-}
-
-TEST_F(Mouse, StickClampsAroundTheCentre) {
+TEST_F(Mouse, StickClampsAroundTheCentreAndActionModeFreezesThePointer) {
     const MouseState& m = mouseState();
     inputCursorEvent(790, 300);
     mouseStick();
@@ -123,6 +112,14 @@ TEST_F(Mouse, StickClampsAroundTheCentre) {
     mouseStick();
     EXPECT_NEAR(m.stickX, -0.375f, 1e-6);
     EXPECT_NEAR(m.stickY, 0.5f, 1e-6);
+
+    enterActionMode();  // clicks are discarded, the canvas position stays at the centre
+    inputCursorEvent(10, 10);
+    inputMouseButtonEvent(MOUSE_LEFT, 1);
+    frame();
+    EXPECT_EQ(m.mouseButtonState, 2);
+    EXPECT_EQ(m.mouseEvent, 0);
+    EXPECT_FLOAT_EQ(m.canvasX, 2000.0f);
 }
 
 TEST_F(Joysticks, DetectionCapsCountsAndReadsStates) {

@@ -87,11 +87,10 @@ TEST_F(Nodes, LightsAndCamerasAreCountedAndCollected) {
     Camera c;
     std::memset(&c, 0, sizeof c);
     cameraInit(&c);
-    EXPECT_EQ(c.fov, 50.0f);
-    EXPECT_FLOAT_EQ(c.nearPlane, 0.01f);
-    EXPECT_EQ(c.farPlane, 1400.0f);
-    EXPECT_EQ(c.aspectWidth, 4.0f);
-    EXPECT_EQ(c.aspectHeight, 3.0f);
+    for (auto [value, expected] : {std::pair{c.fov, 50.0f}, {c.nearPlane, 0.01f}, {c.farPlane, 1400.0f},
+                                   {c.aspectWidth, 4.0f}, {c.aspectHeight, 3.0f}}) {
+        EXPECT_FLOAT_EQ(value, expected);
+    }
     int32_t cn = cameraCreate(-1, &c);
     int32_t camera = nodeGet(cn)->attachment;
     EXPECT_EQ(cameraGet(camera)->refCount, 1);

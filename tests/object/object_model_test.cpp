@@ -105,17 +105,17 @@ TEST_F(Meshes, BadCountsAreClampedAndMissingArraysReadAsZeros) {
     EXPECT_EQ(meshCreate(1 << 30, &t), -1);
 }
 
-TEST_F(Objects, DestroyTakesItsMeshesAndAcceptsNone) {
+TEST_F(Objects, DestroyReplacementAndCollectionTakeTheirMeshes) {
     int32_t o = triangleObject();
     addTriangle(o);
     EXPECT_EQ(objectGet(o)->refCount, 0);
     EXPECT_EQ(objectGet(o)->texturesLoaded, 0);
     EXPECT_EQ(meshesInUse(), 2);
-    EXPECT_EQ(objectDestroy(o), -1);
+    for (int32_t i : {o, o, -1}) {  // the object, then a released one and none
+        EXPECT_EQ(objectDestroy(i), -1);
+    }
     EXPECT_EQ(objectGet(o), nullptr);
     EXPECT_EQ(meshesInUse(), 0);
-    EXPECT_EQ(objectDestroy(o), -1);
-    EXPECT_EQ(objectDestroy(-1), -1);
     objectAddMesh(o, 3);  // onto a released object or none: nothing
     objectAddMesh(-1, 3);
 
@@ -124,16 +124,15 @@ TEST_F(Objects, DestroyTakesItsMeshesAndAcceptsNone) {
     EXPECT_EQ(objectCreate(a), a);  // replacing destroys the old meshes
     EXPECT_EQ(meshesInUse(), 1);
     EXPECT_EQ(objectGet(b)->refCount, 0);
-}
 
-TEST_F(Objects, UnheldObjectsAreCollectedWithTheirMeshes) {
+    // A scene update collects the objects no node holds, with their meshes.
+    int32_t node = nodeCreate(-1, NODE_OBJECT, b);
+    EXPECT_EQ(objectGet(b)->refCount, 1);
     int32_t loose = triangleObject();
-    int32_t held = triangleObject();
-    int32_t node = nodeCreate(-1, NODE_OBJECT, held);
-    EXPECT_EQ(objectGet(held)->refCount, 1);
     sceneUpdate(node, "");
     EXPECT_EQ(objectGet(loose), nullptr);
-    EXPECT_NE(objectGet(held), nullptr);
+    EXPECT_EQ(objectGet(a), nullptr);  // emptied by the replacement, held by nobody
+    EXPECT_NE(objectGet(b), nullptr);
     EXPECT_EQ(meshesInUse(), 1);
 }
 

@@ -29,13 +29,15 @@ TEST_F(Frame, ProjectionComesFromTheCameraNotTheWindow) {
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(mode, GL_MODELVIEW);
     // A camera GL could not make a frustum of leaves the identity instead of an error.
-    stageCamera()->aspectHeight = 0.0f;
-    render_projection(stageCameraIndex());
-    EXPECT_EQ(glMatrix(GL_PROJECTION_MATRIX).m[0], 1.0f);
-    stageCamera()->aspectHeight = 3.0f;
-    stageCamera()->nearPlane = 0.0f;
-    render_projection(stageCameraIndex());
-    EXPECT_EQ(glMatrix(GL_PROJECTION_MATRIX).m[5], 1.0f);
+    Mat4 identity;
+    mat4_identity(&identity);
+    for (float Camera::*zero : {&Camera::aspectHeight, &Camera::nearPlane}) {
+        const Camera saved = *stageCamera();
+        stageCamera()->*zero = 0.0f;
+        render_projection(stageCameraIndex());
+        EXPECT_EQ(std::memcmp(glMatrix(GL_PROJECTION_MATRIX).m, identity.m, sizeof identity.m), 0);
+        *stageCamera() = saved;
+    }
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 

@@ -38,12 +38,16 @@ struct FullSquare {
     }
     ~FullSquare() { meshFreeBuffers(&mesh); }
 
-    // The arrays of m hold exactly what went in.
+    // The arrays of m hold exactly what went in; an attribute switched off has no array.
     void expectArraysOf(const Mesh* m) const {
-        ASSERT_TRUE(m->positions && m->normals && m->indices);
+        ASSERT_TRUE(m->positions && m->indices);
         EXPECT_EQ(std::vector<float>(m->positions, m->positions + 12), positions);
-        EXPECT_EQ(std::vector<float>(m->normals, m->normals + 12), normals);
         EXPECT_EQ(std::vector<int32_t>(m->indices, m->indices + 6), indices);
+        if (!m->hasNormals) {
+            EXPECT_EQ(m->normals, nullptr);
+        } else {
+            EXPECT_EQ(std::vector<float>(m->normals, m->normals + 12), normals);
+        }
         const std::vector<float>* sets[2] = {&set0, &set1};
         for (int s = 0; s < m->texCoordSets && s < 2; s++) {
             EXPECT_EQ(std::vector<float>(m->texCoords[s], m->texCoords[s] + 8), *sets[s]);
@@ -60,8 +64,9 @@ void* failingMap(GLenum, GLenum) { return nullptr; }
 
 void expectNoArrays(const Mesh* m) {
     for (const void* p : {(const void*)m->positions, (const void*)m->normals, (const void*)m->texCoords[0],
-                          (const void*)m->texCoords[1], (const void*)m->colours})
+                          (const void*)m->texCoords[1], (const void*)m->colours}) {
         EXPECT_EQ(p, nullptr);
+    }
 }
 
 void expectSameColour(Rgb a, Rgb b) { expectPixel(a, b.r, b.g, b.b); }
@@ -122,14 +127,7 @@ TEST_F(MeshDraw, ClientArraysWhenBufferObjectsAreOff) {
     EXPECT_EQ(std::vector<int32_t>(m->indices, m->indices + 6), square.indices);
     Rgb clientDrawn = pixel(400, 300);
 
-    // Vertex 2 in the store: position, normal, set 0, set 1, colour.
-    const uint8_t* v = (const uint8_t*)m->interleaved + 2 * m->stride;
-    EXPECT_EQ(m->stride, 44);
-    EXPECT_EQ(std::memcmp(v, &square.positions[6], 12), 0);
-    EXPECT_EQ(std::memcmp(v + 12, &square.normals[6], 12), 0);
-    EXPECT_EQ(std::memcmp(v + 24, &square.set0[4], 8), 0);
-    EXPECT_EQ(std::memcmp(v + 32, &square.set1[4], 8), 0);
-    EXPECT_EQ(std::memcmp(v + 40, &square.colours[8], 4), 0);
+    EXPECT_EQ(m->stride, 44);  // the layout itself: InterleavedLayoutFollowsThePresentAttributes
     mesh_release_buffers(m);
     square.expectArraysOf(m);
     EXPECT_EQ(m->interleaved, nullptr);
@@ -142,36 +140,31 @@ TEST_F(MeshDraw, ClientArraysWhenBufferObjectsAreOff) {
 
 TEST_F(MeshDraw, InterleavedLayoutFollowsThePresentAttributes) {
     extensions.flag[EXT_VERTEX_BUFFER_OBJECT] = 0;
-    FullSquare twoSets(false, 2);
-    mesh_build_buffers(&twoSets.mesh);
-    const Mesh& t = twoSets.mesh;
-    EXPECT_EQ(t.stride, 40);
-    EXPECT_EQ(t.positionOffset, 0);
-    EXPECT_EQ(t.normalOffset, 12);
-    EXPECT_EQ(t.texCoordOffset, 24);
-    EXPECT_EQ(t.colourOffset, 40);
-    mesh_release_buffers(&twoSets.mesh);
-    twoSets.expectArraysOf(&t);
-
-    Mesh bare = squareTemplate(1, 1, 1, 1, 1);
-    bare.hasNormals = 0;
-    mesh_build_buffers(&bare);
-    EXPECT_EQ(bare.stride, 12);
-    EXPECT_EQ(bare.normalOffset, 12);
-    EXPECT_EQ(bare.colourOffset, 12);
-    EXPECT_FLOAT_EQ(((const float*)bare.interleaved)[3], 1.0f);  // vertex 1 starts 12 bytes in
-    mesh_release_buffers(&bare);
-    EXPECT_EQ(bare.normals, nullptr);  // an absent attribute stays absent
-    meshFreeBuffers(&bare);
-
-    FullSquare noNormals(true, 1);
-    noNormals.mesh.hasNormals = 0;
-    mesh_build_buffers(&noNormals.mesh);
-    EXPECT_EQ(noNormals.mesh.stride, 24);
-    EXPECT_EQ(noNormals.mesh.texCoordOffset, 12);
-    EXPECT_EQ(noNormals.mesh.colourOffset, 20);
-    mesh_release_buffers(&noNormals.mesh);
-    EXPECT_EQ(std::vector<uint8_t>(noNormals.mesh.colours, noNormals.mesh.colours + 16), noNormals.colours);
+    // Position, normal, set 0, set 1, colour: an absent attribute takes no room and stays absent.
+    const struct {
+        bool normals, colours;
+        int sets, stride, normal, texCoord, colour;
+    } layouts[] = {{true, true, 2, 44, 12, 24, 40}, {true, false, 2, 40, 12, 24, 40},
+                   {false, true, 1, 24, 12, 12, 20}, {false, false, 0, 12, 12, 12, 12}};
+    for (const auto& l : layouts) {
+        SCOPED_TRACE(l.stride);
+        FullSquare sq(l.colours, l.sets);
+        Mesh& m = sq.mesh;
+        m.hasNormals = l.normals;
+        mesh_build_buffers(&m);
+        ASSERT_NE(m.interleaved, nullptr);
+        EXPECT_EQ((std::vector<int32_t>{m.stride, m.positionOffset, m.normalOffset, m.texCoordOffset, m.colourOffset}),
+                  (std::vector<int32_t>{l.stride, 0, l.normal, l.texCoord, l.colour}));
+        const uint8_t* v = (const uint8_t*)m.interleaved + 2 * m.stride;  // vertex 2, attribute by attribute
+        EXPECT_EQ(std::memcmp(v, &sq.positions[6], 12), 0);
+        EXPECT_TRUE(!l.normals || std::memcmp(v + l.normal, &sq.normals[6], 12) == 0);
+        EXPECT_TRUE(l.sets < 1 || std::memcmp(v + l.texCoord, &sq.set0[4], 8) == 0);
+        EXPECT_TRUE(l.sets < 2 || std::memcmp(v + l.texCoord + 8, &sq.set1[4], 8) == 0);
+        EXPECT_TRUE(!l.colours || std::memcmp(v + l.colour, &sq.colours[8], 4) == 0);
+        mesh_release_buffers(&m);
+        sq.expectArraysOf(&m);
+        EXPECT_EQ(m.interleaved, nullptr);
+    }
 }
 
 TEST_F(MeshDraw, AFailedMapFallsBackToClientMemoryWithNothingLost) {

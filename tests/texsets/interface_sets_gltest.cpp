@@ -1,17 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "pack/jpeg_decoder.h"
 #include "render/gl.h"
 #include "render/render_state.h"
 #include "strings/string_table.h"
 #include "support/test_support.h"
 #include "system/files.h"
-#include "system/memory.h"
 #include "texsets/interface_sets.h"
 #include "texsets/set_file.h"
 #include "texture/test_images.h"
@@ -19,6 +16,20 @@
 
 namespace {
 using Sizes = std::vector<std::pair<int, int>>;
+
+GLint levelParam(GLenum name, GLint level = 0) {
+    GLint v = -1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &v);
+    return v;
+}
+
+GLint param(GLenum name) {
+    GLint v = -1;
+    glGetTexParameteriv(GL_TEXTURE_2D, name, &v);
+    return v;
+}
+
+TestRgb gradient(int x, int y) { return TestRgb{(uint8_t)(x * 3), (uint8_t)(y * 2), 128}; }
 
 class InterfaceSets : public ::testing::Test {
 protected:
@@ -45,29 +56,19 @@ protected:
         uploadSetImage(0, 0, c, pixels.data(), w, h);
         bindSetImage(0, 0);
         Sizes sizes;
-        for (int k = 0;; k++) {
-            GLint lw = 0, lh = 0;
-            glGetTexLevelParameteriv(GL_TEXTURE_2D, k, GL_TEXTURE_WIDTH, &lw);
-            glGetTexLevelParameteriv(GL_TEXTURE_2D, k, GL_TEXTURE_HEIGHT, &lh);
-            if (lw == 0) break;
-            sizes.push_back({lw, lh});
-        }
+        for (int k = 0; levelParam(GL_TEXTURE_WIDTH, k) > 0; k++)
+            sizes.push_back({levelParam(GL_TEXTURE_WIDTH, k), levelParam(GL_TEXTURE_HEIGHT, k)});
         return sizes;
     }
-    static GLint levelParam(GLenum name) {
-        GLint v = -1;
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &v);
-        return v;
-    }
-    static GLint param(GLenum name) {
-        GLint v = -1;
-        glGetTexParameteriv(GL_TEXTURE_2D, name, &v);
-        return v;
+    // Builds a set file from the named JPEGs (all 32x32 unless given) and loads it.
+    int32_t loadSet(const std::vector<std::string>& names, int32_t defer, std::vector<int> heights = {}) {
+        for (size_t i = 0; i < names.size(); i++)
+            EXPECT_TRUE(makeJpeg(dir.file(names[i]), 32, i < heights.size() ? heights[i] : 32, gradient));
+        EXPECT_EQ(buildInterfaceSetFile("s.stf", dir.path().c_str(), 0), 0);
+        return loadInterfaceSet(-1, -1, "s.stf", dir.path().c_str(), defer);
     }
     TempDir dir;
 };
-
-TestRgb gradient(int x, int y) { return TestRgb{(uint8_t)(x * 3), (uint8_t)(y * 2), 128}; }
 }  // namespace
 
 TEST_F(InterfaceSets, LevelChainsFollowThePowerOfTwoSteps) {
@@ -76,15 +77,18 @@ TEST_F(InterfaceSets, LevelChainsFollowThePowerOfTwoSteps) {
     EXPECT_EQ(setImageGet(0, 0)->height, 16);
     EXPECT_EQ(param(GL_TEXTURE_WRAP_S), GL_REPEAT);
     EXPECT_EQ(param(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
-    EXPECT_EQ(param(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
     GLint env = 0;
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env);
     EXPECT_EQ(env, GL_MODULATE);
-    EXPECT_EQ(upload(2048, 2048)[0], std::make_pair(2048, 2048));
-    EXPECT_EQ(upload(3000, 400)[0], std::make_pair(2048, 256));
-    EXPECT_EQ(upload(20, 300)[0], std::make_pair(16, 128));  // the long side halves to 8 x the short one
-    interfaceSizeLimit = 100;
-    EXPECT_EQ(upload(300, 300)[0], std::make_pair(64, 64));
+    // Width x height, size limit, level 0; the long side halves down to 8 x the short one.
+    const struct { int w, h, limit, w0, h0; } cases[] = {{2048, 2048, 2048, 2048, 2048},
+                                                         {3000, 400, 2048, 2048, 256},
+                                                         {20, 300, 2048, 16, 128},
+                                                         {300, 300, 100, 64, 64}};
+    for (const auto& c : cases) {
+        interfaceSizeLimit = c.limit;
+        EXPECT_EQ(upload(c.w, c.h)[0], std::make_pair(c.w0, c.h0)) << c.w << "x" << c.h;
+    }
     // Replacing an image's texture deletes the old one.
     GLuint old = setImageGet(0, 0)->texture;
     upload(8, 8);
@@ -92,16 +96,17 @@ TEST_F(InterfaceSets, LevelChainsFollowThePowerOfTwoSteps) {
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
-TEST_F(InterfaceSets, CompressionFollowsQAndThePreviousImage) {
+TEST_F(InterfaceSets, CompressionFollowsQAndThePreviousImageAndAlphaImagesKeepTheirMask) {
     ASSERT_EQ(extensions.flag[EXT_TEXTURE_COMPRESSION], 1) << "Mesa offers S3TC under Xvfb";
-    std::string src = dir.path();
-    const char* names[] = {"N_0000_T_00_A_0_Q_7_a.jpg", "N_0001_T_00_A_0_Q_0_b.jpg", "N_0002_T_00_A_0_Q_7_c.jpg",
-                           "N_0003_T_00_A_0_Q_2_d.jpg", "N_0004_T_00_A_0_Q_7_e.jpg", "N_0005_T_00_A_0_Q_1_f.jpg",
-                           "N_0006_T_00_A_0_Q_9_g.jpg"};
-    for (const char* n : names) ASSERT_TRUE(makeJpeg(src + n, 32, 32, gradient));
-    ASSERT_EQ(buildInterfaceSetFile("q.stf", src.c_str(), 0), 0);
-    int32_t set = loadInterfaceSet(-1, -1, "q.stf", src.c_str(), 0);
+    // Image 3 (A = 1, Q = 2) is 32x64: its lower half becomes the alpha of a 32x32 texture.
+    int32_t set = loadSet({"N_0000_T_00_A_0_Q_7_a.jpg", "N_0001_T_00_A_0_Q_0_b.jpg", "N_0002_T_00_A_0_Q_7_c.jpg",
+                           "N_0003_T_00_A_1_Q_2_d.jpg", "N_0004_T_00_A_0_Q_7_e.jpg", "N_0005_T_00_A_0_Q_1_f.jpg",
+                           "N_0006_T_00_A_0_Q_9_g.jpg"},
+                          1, {32, 32, 32, 64});
     ASSERT_NE(set, -1);
+    EXPECT_EQ(setImageGet(set, 0)->texture, 0u);
+    const std::vector<uint8_t> masked(setImageGet(set, 3)->pixels, setImageGet(set, 3)->pixels + 32 * 32 * 4);
+    uploadPendingImages(set);
     const GLint expected[] = {0, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0,
                               GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT};
     for (int i = 0; i < 7; i++) {
@@ -115,53 +120,28 @@ TEST_F(InterfaceSets, CompressionFollowsQAndThePreviousImage) {
             EXPECT_EQ(levelParam(GL_TEXTURE_INTERNAL_FORMAT), expected[i]) << i;
         }
     }
+    bindSetImage(set, 3);
+    ASSERT_EQ(levelParam(GL_TEXTURE_HEIGHT), 32);
+    std::vector<uint8_t> texels(32 * 32 * 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    EXPECT_TRUE(texels == masked);
+    EXPECT_GT(texels[31 * 4 + 3], texels[3] + 50) << "the mask's ramp, not an opaque picture";
     // Without driver compression nothing is compressed, whatever Q says.
     extensions.flag[EXT_TEXTURE_COMPRESSION] = 0;
-    EXPECT_EQ(loadInterfaceSet(set, -1, "q.stf", src.c_str(), 0), set);
+    EXPECT_EQ(loadInterfaceSet(set, -1, "s.stf", dir.path().c_str(), 0), set);
     extensions.flag[EXT_TEXTURE_COMPRESSION] = 1;
     for (int i = 0; i < 7; i++) {
         bindSetImage(set, i);
         EXPECT_EQ(levelParam(GL_TEXTURE_COMPRESSED), 0) << i;
     }
-    // DXT3 is reachable through uploadSetImage.
     upload(16, 16, 2);
     EXPECT_EQ(levelParam(GL_TEXTURE_INTERNAL_FORMAT), GL_COMPRESSED_RGBA_S3TC_DXT3_EXT);
 }
 
-TEST_F(InterfaceSets, AlphaImagesUploadTheMaskOfTheirLowerHalf) {
-    std::string src = dir.path();
-    ASSERT_TRUE(makeJpeg(src + "N_0000_T_00_A_1_Q_2_icon.jpg", 64, 128, [](int x, int y) {
-        return y < 64 ? TestRgb{40, 80, 120} : TestRgb{(uint8_t)(x * 4), 0, 0};
-    }));
-    ASSERT_EQ(buildInterfaceSetFile("a.stf", src.c_str(), 0), 0);
-    int32_t set = loadInterfaceSet(-1, -1, "a.stf", src.c_str(), 0);
-    bindSetImage(set, 0);
-    EXPECT_EQ(levelParam(GL_TEXTURE_WIDTH), 64);
-    EXPECT_EQ(levelParam(GL_TEXTURE_HEIGHT), 64);
-    std::vector<uint8_t> texels(64 * 64 * 4);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    std::vector<uint8_t> jpeg = readBytes(src + "N_0000_T_00_A_1_Q_2_icon.jpg");
-    uint8_t* rgb = nullptr;
-    int32_t w = 0, h = 0, ok = 0;
-    jpeg_decode_memory(&rgb, jpeg.data(), (int32_t)jpeg.size(), &w, &h, 0, &ok);
-    ASSERT_EQ(ok, 1);
-    for (int y = 0; y < 64; y++)
-        for (int x = 0; x < 64; x++) ASSERT_EQ(texels[(size_t)(y * 64 + x) * 4 + 3], rgb[((y + 64) * 64 + x) * 3]);
-    EXPECT_GT(texels[63 * 4 + 3], texels[3] + 100);  // the mask's ramp, not the picture's flat colour
-    memFree(rgb, "test", __LINE__);
-}
-
 TEST_F(InterfaceSets, FreeingDeletesTexturesAndBindingChecksNothingBeyondTheStore) {
-    std::string src = dir.path();
-    ASSERT_TRUE(makeJpeg(src + "N_0000_T_00_A_0_Q_2_a.jpg", 16, 16, gradient));
-    ASSERT_EQ(buildInterfaceSetFile("f.stf", src.c_str(), 0), 0);
-    int32_t a = loadInterfaceSet(-1, -1, "f.stf", src.c_str(), 0);
-    int32_t b = loadInterfaceSet(-1, -1, "f.stf", src.c_str(), 1);  // deferred: pixels wait
+    int32_t a = loadSet({"N_0000_T_00_A_0_Q_2_a.jpg"}, 0);
+    int32_t b = loadInterfaceSet(-1, -1, "s.stf", dir.path().c_str(), 1);
     ASSERT_NE(a, b);
-    EXPECT_EQ(setImageGet(b, 0)->texture, 0u);
-    EXPECT_EQ(setImageGet(b, 0)->pending, 1);
-    uploadPendingImages(b);
-    EXPECT_NE(setImageGet(b, 0)->texture, 0u);
     GLuint name = setImageGet(a, 0)->texture;
     bindSetImage(a, 0);
     GLint bound = 0;
@@ -176,6 +156,7 @@ TEST_F(InterfaceSets, FreeingDeletesTexturesAndBindingChecksNothingBeyondTheStor
     EXPECT_EQ(findFreeSet(), a);
     EXPECT_EQ(freeInterfaceSet(-1), -1);
 
+    uploadPendingImages(b);
     bindSetImage(b, 0);
     for (int mode = 0; mode <= 3; mode++) {
         applyFilterMode(mode);

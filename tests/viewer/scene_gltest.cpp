@@ -64,27 +64,30 @@ TEST_F(ViewerSceneTest, StartsWithRigLightAndEmptyMessageList) {
     const ViewerScene& vs = viewerScene;
     const View* v = view_get(vs.view);
     ASSERT_NE(v, nullptr);
-    EXPECT_EQ(v->scene, vs.scene);
-    EXPECT_EQ(v->cameraNode, vs.cameraCopy);
-    EXPECT_EQ(sceneCopy(vs.scene, vs.cameraCopy)->parent, vs.rootCopy);
-    const Camera* k = cameraGet(nodeGet(vs.cameraNode)->attachment);
-    EXPECT_EQ(k->fov, 50.0f);
-    EXPECT_EQ(k->aspectWidth / k->aspectHeight, 4.0f / 3.0f);
-    EXPECT_FLOAT_EQ(cameraWorldPosition().x, 16.0f);
-    float x, y, z;
-    sceneGetPosition(vs.scene, vs.lightCopy, &x, &y, &z);
-    EXPECT_EQ(x, 16.0f);
-    EXPECT_EQ(y, -14.0f);
-    EXPECT_EQ(z, 12.0f);
-    EXPECT_EQ(lightGet(nodeGet(vs.lightNode)->attachment)->colour[1], 1.0f);
-    EXPECT_EQ(nodeGet(vs.lightNode)->parent, -1);
-    EXPECT_EQ(vs.modelCopy, -1);
     EXPECT_NE(stringTableGet(vs.importMessages), nullptr);
-    EXPECT_EQ(stringTableCount(vs.importMessages), 0);
-    EXPECT_EQ(vs.cameraDistance, 16.0f);
-    EXPECT_EQ(vs.zoomSpeed, 1.0f);
-    for (uint8_t flag : renderDebug) EXPECT_EQ(flag, 0);
-    EXPECT_EQ(copiesInUse(), 3);
+    const Camera* k = cameraGet(nodeGet(vs.cameraNode)->attachment);
+    Vec3 light;
+    sceneGetPosition(vs.scene, vs.lightCopy, &light.x, &light.y, &light.z);
+    // The view on the scene and its camera copy, the camera under the rig, the light outside it,
+    // no model and no messages yet, three copies (rig, camera, light).
+    const int32_t links[][2] = {{v->scene, vs.scene}, {v->cameraNode, vs.cameraCopy},
+                                {sceneCopy(vs.scene, vs.cameraCopy)->parent, vs.rootCopy},
+                                {nodeGet(vs.lightNode)->parent, -1}, {vs.modelCopy, -1},
+                                {stringTableCount(vs.importMessages), 0}, {copiesInUse(), 3}};
+    for (const auto& l : links) {
+        EXPECT_EQ(l[0], l[1]) << "row " << &l - links;
+    }
+    // Camera fov, aspect and x; light position and green; distance and zoom speed.
+    const float values[][2] = {{k->fov, 50.0f}, {k->aspectWidth / k->aspectHeight, 4.0f / 3.0f},
+                               {cameraWorldPosition().x, 16.0f}, {light.x, 16.0f}, {light.y, -14.0f}, {light.z, 12.0f},
+                               {lightGet(nodeGet(vs.lightNode)->attachment)->colour[1], 1.0f},
+                               {vs.cameraDistance, 16.0f}, {vs.zoomSpeed, 1.0f}};
+    for (const auto& x : values) {
+        EXPECT_FLOAT_EQ(x[0], x[1]) << "row " << &x - values;
+    }
+    for (uint8_t flag : renderDebug) {
+        EXPECT_EQ(flag, 0);
+    }
 }
 
 TEST_F(ViewerSceneTest, TheBoxShowsLitAtTheCentreAndBrighterOnTheFaceTurnedToTheLight) {
