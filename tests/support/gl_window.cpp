@@ -28,9 +28,11 @@ bool openTestWindow(const char* title, int32_t width, int32_t height) {
     if (windowLibraryStart() != 0) return false;
     windowOpen();
     if (!windowIsOpen()) return false;
-    dl_iterate_phdr(pinLoadedLibrary, nullptr);
+    keepLoadedLibraries();
     return true;
 }
+
+void keepLoadedLibraries() { dl_iterate_phdr(pinLoadedLibrary, nullptr); }
 
 void closeTestWindow() {
     windowClose();

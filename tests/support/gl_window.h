@@ -9,3 +9,6 @@
 bool openTestWindow(const char* title, int32_t width, int32_t height);
 // Closes the window and the window library.
 void closeTestWindow();
+// Keeps every library loaded so far resident (openTestWindow does it; tests that open the window
+// through the viewer's own start-up call it after that).
+void keepLoadedLibraries();

@@ -8,6 +8,7 @@
 #include "input/input.h"
 #include "input/keys.h"
 #include "render/render_state.h"
+#include "support/gl_window.h"
 #include "support/test_support.h"
 #include "system/clock.h"
 #include "system/files.h"
@@ -23,6 +24,7 @@ protected:
         optionsDefault(&options);
         appInit(&options);
         ASSERT_TRUE(windowIsOpen());
+        keepLoadedLibraries();
     }
     void TearDown() override {
         if (appState != appStopped) {

@@ -5,6 +5,7 @@
 
 #include "object/node.h"
 #include "object/scene.h"
+#include "support/gl_window.h"
 #include "support/test_support.h"
 #include "system/files.h"
 #include "texture/texture_manager.h"
@@ -22,6 +23,7 @@ protected:
         optionsDefault(&options);
         appInit(&options);
         ASSERT_TRUE(windowIsOpen());
+        keepLoadedLibraries();
         sample = sourceDirectory() + "assets/sample/";
     }
     void TearDown() override {
