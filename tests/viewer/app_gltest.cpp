@@ -8,7 +8,7 @@
 #include "input/input.h"
 #include "input/keys.h"
 #include "render/render_state.h"
-#include "support/gl_window.h"
+#include "app_fixture.h"
 #include "support/test_support.h"
 #include "system/clock.h"
 #include "system/files.h"
@@ -16,22 +16,8 @@
 #include "viewer/window.h"
 
 namespace {
-class Spine : public ::testing::Test {
+class Spine : public AppTest {
 protected:
-    void SetUp() override {
-        createDataDirectories(home.path().c_str());
-        AppOptions options;
-        optionsDefault(&options);
-        appInit(&options);
-        ASSERT_TRUE(windowIsOpen());
-        keepLoadedLibraries();
-    }
-    void TearDown() override {
-        if (appState != appStopped) {
-            requestQuit();
-            appFrame();
-        }
-    }
     // Polls until the window system has delivered what `done` waits for.
     template <typename F>
     bool pollUntil(F done) {
@@ -41,7 +27,6 @@ protected:
         }
         return done();
     }
-    TempDir home;
 };
 
 void viewport(GLint out[4]) { glGetIntegerv(GL_VIEWPORT, out); }

@@ -5,7 +5,7 @@
 
 #include "object/node.h"
 #include "object/scene.h"
-#include "support/gl_window.h"
+#include "app_fixture.h"
 #include "support/test_support.h"
 #include "system/files.h"
 #include "texture/texture_manager.h"
@@ -15,22 +15,11 @@
 #include "viewer/window.h"
 
 namespace {
-class ModelLoad : public ::testing::Test {
+class ModelLoad : public AppTest {
 protected:
     void SetUp() override {
-        createDataDirectories(home.path().c_str());
-        AppOptions options;
-        optionsDefault(&options);
-        appInit(&options);
-        ASSERT_TRUE(windowIsOpen());
-        keepLoadedLibraries();
+        AppTest::SetUp();
         sample = sourceDirectory() + "assets/sample/";
-    }
-    void TearDown() override {
-        if (appState != appStopped) {
-            requestQuit();
-            appFrame();
-        }
     }
     int32_t copiesInScene() {
         Scene* s = sceneGet(viewerScene.scene);
@@ -38,7 +27,6 @@ protected:
         for (int32_t i = 0; s && i < s->copies.capacity; i++) n += slotUnits(&s->copies, i) > 0;
         return n;
     }
-    TempDir home;
     std::string sample;
 };
 }  // namespace
