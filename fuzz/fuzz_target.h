@@ -20,6 +20,11 @@ const FuzzTarget* fuzzTargetAt(int i);
 // The target of that name, or null.
 const FuzzTarget* fuzzTargetFind(const char* name);
 
+// True when no byte pattern that could be a JPEG frame header claims more than 2^20 pixels, so
+// that decoding stays small. The real frame header is among the patterns, wherever the decoder
+// finds it.
+bool fuzzJpegIsSmall(const uint8_t* data, int32_t size);
+
 #define VCV_FUZZ_TARGET(name)                                            \
     static int vcvFuzz_##name(const uint8_t* data, size_t size);         \
     static const int vcvFuzzRegistered_##name = fuzzRegister(#name, vcvFuzz_##name); \

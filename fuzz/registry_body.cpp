@@ -30,3 +30,12 @@ const FuzzTarget* fuzzTargetFind(const char* name) {
         if (std::strcmp(registry().targets[i].name, name) == 0) return &registry().targets[i];
     return nullptr;
 }
+
+bool fuzzJpegIsSmall(const uint8_t* d, int32_t n) {
+    for (int32_t i = 0; i + 8 < n; i++) {
+        if (d[i] != 0xFF || d[i + 1] < 0xC0 || d[i + 1] > 0xCF || d[i + 1] == 0xC4 || d[i + 1] == 0xCC) continue;
+        int64_t h = (d[i + 5] << 8) | d[i + 6], w = (d[i + 7] << 8) | d[i + 8];
+        if (w * h > (1 << 20)) return false;
+    }
+    return true;
+}

@@ -11,15 +11,6 @@
 #include "texsets/set_file.h"
 
 namespace {
-// True when no byte pattern that could be a frame header claims more than 2^20 pixels.
-bool jpegIsSmall(const uint8_t* d, int32_t n) {
-    for (int32_t i = 0; i + 8 < n; i++) {
-        if (d[i] != 0xFF || d[i + 1] < 0xC0 || d[i + 1] > 0xCF || d[i + 1] == 0xC4 || d[i + 1] == 0xCC) continue;
-        int64_t h = (d[i + 5] << 8) | d[i + 6], w = (d[i + 7] << 8) | d[i + 8];
-        if (w * h > (1 << 20)) return false;
-    }
-    return true;
-}
 
 void check(int32_t set) {
     for (int32_t i = 0; i < SET_IMAGES; i++) {
@@ -44,7 +35,7 @@ VCV_FUZZ_TARGET(set_file) {
     int32_t firstImage = -1;
     while (setFileNext(&cursor, &record) == 0) {
         if (record.data < plain + offset || record.data + record.size > plain + n) std::abort();
-        small = small && jpegIsSmall(record.data, record.size);
+        small = small && fuzzJpegIsSmall(record.data, record.size);
         if (firstImage < 0 && record.kind == 0) firstImage = cursor.index - 1;
     }
     if (cursor.position > n && n >= 6) std::abort();

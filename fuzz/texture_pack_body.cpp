@@ -9,16 +9,6 @@
 #include "texture/texture_pack.h"
 
 namespace {
-// True when no byte pattern that could be a frame header claims more than 2^20 pixels, so that
-// decoding stays small. The real frame header is among the patterns, wherever the decoder finds it.
-bool jpegIsSmall(const uint8_t* d, int32_t n) {
-    for (int32_t i = 0; i + 8 < n; i++) {
-        if (d[i] != 0xFF || d[i + 1] < 0xC0 || d[i + 1] > 0xCF || d[i + 1] == 0xC4 || d[i + 1] == 0xCC) continue;
-        int64_t h = (d[i + 5] << 8) | d[i + 6], w = (d[i + 7] << 8) | d[i + 8];
-        if (w * h > (1 << 20)) return false;
-    }
-    return true;
-}
 
 int32_t writeBack(SlotTable* records, uint8_t** out) {
     int64_t size = texture_pack_size(records);
@@ -51,7 +41,7 @@ VCV_FUZZ_TARGET(texture_pack) {
 
     for (int32_t i = slotFirst(&records); i != -1; i = slotNext(&records)) {
         TextureRecord* r = slotGet<TextureRecord>(&records, i);
-        if (r->stored && jpegIsSmall(r->stored, r->dataSize)) texture_record_decode(r);
+        if (r->stored && fuzzJpegIsSmall(r->stored, r->dataSize)) texture_record_decode(r);
         if (r->pixels && memBlockSize(r->pixels) < (int64_t)r->width * r->height * 4) std::abort();
     }
     texture_apply_alpha_masks(&records);
