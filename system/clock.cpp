@@ -43,3 +43,9 @@ void showBenchmark() {
 }
 
 void sleepMs(int32_t milliseconds) { platformSleep(milliseconds); }
+
+double clockSeconds() {
+    uint64_t frequency = 0;
+    if (platformCounterFrequency(&frequency) && frequency > 0) return (double)platformCounter() / (double)frequency;
+    return (double)platformMilliseconds() / 1000.0;
+}

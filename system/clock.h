@@ -15,3 +15,5 @@ void clockReset();
 void showBenchmark();
 // Sleeps the given milliseconds.
 void sleepMs(int32_t milliseconds);
+// Seconds since an arbitrary start, from the high-resolution counter (for pacing; not frame time).
+double clockSeconds();

@@ -111,6 +111,77 @@ int32_t writeWholeFile(const char* name, const char* dir, const void* data, int3
     return (put == (size_t)size && closed == 0) ? 0 : -1;
 }
 
+int32_t writeWholeFileAtomic(const char* name, const char* dir, const void* data, int32_t size, char* reason,
+                             int32_t reasonCap) {
+    char path[PATH_CAPACITY], temporary[PATH_CAPACITY], newName[PATH_CAPACITY];
+    if (reason && reasonCap > 0) reason[0] = '\0';
+    if (joinPath(path, dir, name) != 0 || joinPath(newName, name, ".new") != 0 ||
+        joinPath(temporary, dir, newName) != 0 || size < 0) {
+        if (reason && reasonCap > 0) std::snprintf(reason, (size_t)reasonCap, "path too long");
+        return -1;
+    }
+    std::FILE* f = std::fopen(temporary, "wb");
+    if (!f) {
+        platformLastError(reason, reasonCap);
+        return -1;
+    }
+    size_t put = size > 0 ? std::fwrite(data, 1, (size_t)size, f) : 0;
+    bool written = put == (size_t)size && std::fflush(f) == 0;
+    if (!written) platformLastError(reason, reasonCap);
+    if (std::fclose(f) != 0 && written) {
+        platformLastError(reason, reasonCap);
+        written = false;
+    }
+    if (!written || platformRename(temporary, path, reason, reasonCap) != 0) {
+        platformRemoveFile(temporary);
+        return -1;
+    }
+    return 0;
+}
+
+int32_t readFilePrefix(const char* name, const char* dir, void* out, int32_t capacity) {
+    char path[PATH_CAPACITY];
+    if (joinPath(path, dir, name) != 0 || capacity < 0 || !platformIsRegularFile(path)) return -1;
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) return -1;
+    size_t got = std::fread(out, 1, (size_t)capacity, f);
+    std::fclose(f);
+    return (int32_t)got;
+}
+
+int32_t checkReadableFile(const char* path, char* reason, int32_t cap) {
+    switch (platformCheckReadable(path, reason, cap)) {
+        case PLATFORM_PATH_READABLE: return FILE_READABLE;
+        case PLATFORM_PATH_MISSING: return FILE_MISSING;
+        case PLATFORM_PATH_DIRECTORY: return FILE_IS_DIRECTORY;
+        case PLATFORM_PATH_OTHER: return FILE_NOT_REGULAR;
+        default: return FILE_UNREADABLE;
+    }
+}
+
+int32_t directoryWritable(const char* dir, char* reason, int32_t cap) {
+    char name[64], path[PATH_CAPACITY];
+    std::snprintf(name, sizeof name, ".vcv-write-test-%d", (int)platformProcessId());
+    if (joinPath(path, dir, name) != 0) {
+        std::snprintf(reason, (size_t)cap, "path too long");
+        return -1;
+    }
+    std::FILE* f = std::fopen(path, "wb");
+    if (!f) {
+        platformLastError(reason, cap);
+        return -1;
+    }
+    bool ok = std::fputc('v', f) != EOF;
+    if (std::fclose(f) != 0 || !ok) {
+        platformLastError(reason, cap);
+        ok = false;
+    }
+    platformRemoveFile(path);
+    return ok ? 0 : -1;
+}
+
+void lastFileError(char* reason, int32_t cap) { platformLastError(reason, cap); }
+
 int32_t copyWholeFile(const char* dstName, const char* dstDir, const char* srcName, const char* srcDir) {
     uint8_t* buffer = nullptr;
     int32_t size = 0;

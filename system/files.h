@@ -41,6 +41,23 @@ int32_t joinPath(char* out, const char* dir, const char* name);
 int32_t readWholeFile(const char* name, const char* dir, uint8_t** buffer, int32_t* size);
 // Creates or truncates the file and writes size bytes. -1 when it cannot be created or written.
 int32_t writeWholeFile(const char* name, const char* dir, const void* data, int32_t size);
+// Writes the file through a temporary file beside it ("<name>.new"), renamed over the name only once
+// every byte is written, so that a failure never leaves the old file damaged or a partial new one.
+// 0, or -1 (the old file unchanged; reason, when not null, gets the system's words).
+int32_t writeWholeFileAtomic(const char* name, const char* dir, const void* data, int32_t size, char* reason,
+                             int32_t reasonCap);
+// Reads at most capacity bytes from the start of the file into out. The bytes read, or -1 when the
+// file cannot be opened; a file larger than capacity is not read further.
+int32_t readFilePrefix(const char* name, const char* dir, void* out, int32_t capacity);
+// Whether a path can be read as a document: FILE_READABLE, or why not.
+enum { FILE_READABLE = 0, FILE_MISSING = 1, FILE_IS_DIRECTORY = 2, FILE_NOT_REGULAR = 3, FILE_UNREADABLE = 4 };
+// One of the codes above; for FILE_UNREADABLE reason gets the system's words (cap bytes).
+int32_t checkReadableFile(const char* path, char* reason, int32_t cap);
+// 0 when a file can be created in the directory (one is made and removed again); otherwise -1 with
+// the system's words in reason.
+int32_t directoryWritable(const char* dir, char* reason, int32_t cap);
+// The system's words for why the last file operation of this thread failed.
+void lastFileError(char* reason, int32_t cap);
 // Reads the source whole and writes it as the destination. -1 when the source cannot be read.
 int32_t copyWholeFile(const char* dstName, const char* dstDir, const char* srcName, const char* srcDir);
 // 0 when both files can be read and hold the same bytes; otherwise -1.

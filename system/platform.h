@@ -27,6 +27,21 @@ int64_t platformFileSize(const char* path);
 int32_t platformMakeDirectory(const char* path);
 int32_t platformRemoveDirectory(const char* path);
 int32_t platformRemoveFile(const char* path);
+// What a path names, for telling the user why a file cannot be read: PLATFORM_PATH_MISSING,
+// PLATFORM_PATH_DIRECTORY, PLATFORM_PATH_OTHER (device, FIFO, socket), PLATFORM_PATH_UNREADABLE (a
+// regular file that cannot be opened; reason gets the system's words) or PLATFORM_PATH_READABLE.
+enum { PLATFORM_PATH_READABLE = 0, PLATFORM_PATH_MISSING = 1, PLATFORM_PATH_DIRECTORY = 2, PLATFORM_PATH_OTHER = 3,
+       PLATFORM_PATH_UNREADABLE = 4 };
+int32_t platformCheckReadable(const char* path, char* reason, int32_t cap);
+// True when the path names a regular file (symbolic links followed).
+bool platformIsRegularFile(const char* path);
+// Renames a file, replacing the target. 0, or -1 (reason gets the system's words when not null).
+int32_t platformRename(const char* from, const char* to, char* reason, int32_t cap);
+// The system's words for the last failed call of this thread (errno), into reason.
+void platformLastError(char* reason, int32_t cap);
+// This process's id, and whether a process of that id still exists.
+int32_t platformProcessId();
+bool platformProcessAlive(int32_t pid);
 // Directory listing: open (null when it cannot be read), next entry (false at the end), close.
 void* platformDirOpen(const char* dir);
 bool platformDirNext(void* handle, char* name, int32_t cap, bool* isDirectory);

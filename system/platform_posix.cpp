@@ -2,6 +2,8 @@
 #include "system/platform.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <malloc.h>
 #include <poll.h>
 #include <pwd.h>
@@ -94,6 +96,48 @@ int64_t platformFileSize(const char* path) {
 int32_t platformMakeDirectory(const char* path) { return mkdir(path, 0755) == 0 ? 0 : -1; }
 int32_t platformRemoveDirectory(const char* path) { return rmdir(path) == 0 ? 0 : -1; }
 int32_t platformRemoveFile(const char* path) { return unlink(path) == 0 ? 0 : -1; }
+
+static void errorText(int code, char* reason, int32_t cap) {
+    if (reason && cap > 0) std::snprintf(reason, (size_t)cap, "%s", std::strerror(code));
+}
+
+int32_t platformCheckReadable(const char* path, char* reason, int32_t cap) {
+    if (reason && cap > 0) reason[0] = '\0';
+    struct stat st;
+    if (!path || !path[0] || stat(path, &st) != 0) {
+        if (path && path[0] && errno != ENOENT && errno != ENOTDIR) {
+            errorText(errno, reason, cap);
+            return PLATFORM_PATH_UNREADABLE;
+        }
+        return PLATFORM_PATH_MISSING;
+    }
+    if (S_ISDIR(st.st_mode)) return PLATFORM_PATH_DIRECTORY;
+    if (!S_ISREG(st.st_mode)) return PLATFORM_PATH_OTHER;
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        errorText(errno, reason, cap);
+        return PLATFORM_PATH_UNREADABLE;
+    }
+    close(fd);
+    return PLATFORM_PATH_READABLE;
+}
+
+bool platformIsRegularFile(const char* path) {
+    struct stat st;
+    return path && path[0] && stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+int32_t platformRename(const char* from, const char* to, char* reason, int32_t cap) {
+    if (rename(from, to) == 0) return 0;
+    errorText(errno, reason, cap);
+    return -1;
+}
+
+void platformLastError(char* reason, int32_t cap) { errorText(errno, reason, cap); }
+
+int32_t platformProcessId() { return (int32_t)getpid(); }
+
+bool platformProcessAlive(int32_t pid) { return pid > 0 && (kill((pid_t)pid, 0) == 0 || errno == EPERM); }
 
 namespace {
 struct DirSearch {

@@ -2,6 +2,7 @@
 
 #include "system/clock.h"
 #include "system/console.h"
+#include "system/platform.h"
 
 Rgba8 directoryColour = {255, 240, 224, 255};
 Rgba8 fileColour = {224, 240, 255, 255};
@@ -14,3 +15,7 @@ void systemStart() {
 }
 
 void systemStop() {}
+
+int32_t currentProcessId() { return platformProcessId(); }
+
+bool processExists(int32_t pid) { return platformProcessAlive(pid); }

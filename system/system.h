@@ -14,3 +14,7 @@ extern Rgba8 fileColour;
 void systemStart();
 // Nothing to release.
 void systemStop();
+// This process's id, and whether a process of that id still runs (for folders named after a
+// process that may have crashed).
+int32_t currentProcessId();
+bool processExists(int32_t pid);
