@@ -208,14 +208,107 @@ static int32_t importDocument(xmlDoc* doc, const char* textureDirectory) {
     return result;
 }
 
-// A usable document: parsed, with a root element and without entity declarations. COLLADA files
-// declare none, and expanding nested entities while reading text could take unbounded memory.
-static bool usableDocument(xmlDoc* doc) {
-    if (!doc || !xmlDocGetRootElement(doc)) return false;
-    for (xmlDtd* dtd : {doc->intSubset, doc->extSubset})
-        if (dtd && (dtd->entities || dtd->pentities)) return false;
+namespace {
+// libxml2 prints what it finds unless told otherwise; the importer says itself what went wrong, so
+// while a document is parsed the library's reports are caught here. The first error is the one
+// that explains the rest ("premature end of data" usually follows it).
+struct ParseError {
+    bool seen;
+    int line, column;
+    char text[512];
+};
+
+void quietLibraryMessage(void*, const char*, ...) {}
+
+void keepFirstError(void* context, xmlErrorPtr error) {
+    ParseError* first = (ParseError*)context;
+    if (first->seen || !error || error->level < XML_ERR_ERROR) return;
+    first->seen = true;
+    first->line = error->line;
+    first->column = error->int2;
+    textCopy(first->text, error->message ? error->message : "", sizeof first->text);
+    size_t n = std::strlen(first->text);
+    while (n > 0 && (first->text[n - 1] == '\n' || first->text[n - 1] == ' ' || first->text[n - 1] == '.'))
+        first->text[--n] = '\0';
+}
+
+// A root element named COLLADA (in any namespace) that declares no entities. COLLADA files declare
+// none, and expanding nested entities while reading text could take unbounded memory.
+bool usableDocument(xmlDoc* doc, const char* shownName) {
+    for (xmlDtd* dtd : {doc->intSubset, doc->extSubset}) {
+        if (dtd && (dtd->entities || dtd->pentities)) {
+            importMessage("[ERROR] %s declares XML entities, which COLLADA documents never use; it is not read.",
+                          shownName);
+            return false;
+        }
+    }
+    const xmlNode* root = xmlDocGetRootElement(doc);
+    if (!xmlIsElement(root, "COLLADA")) {
+        importMessage("[ERROR] %s is not a COLLADA document: its root element is <%s>.", shownName,
+                      root && root->name ? (const char*)root->name : "");
+        return false;
+    }
     return true;
 }
+
+// Parses a file (data null) or bytes in memory; a document that cannot be used gives null after a
+// message that says why.
+xmlDoc* parseDocument(const char* path, const uint8_t* data, int32_t size, const char* shownName) {
+    if (!data) {
+        char reason[256];
+        switch (checkReadableFile(path, reason, sizeof reason)) {
+            case FILE_MISSING: importMessage("[ERROR] %s does not exist.", shownName); return nullptr;
+            case FILE_IS_DIRECTORY: importMessage("[ERROR] %s is a folder, not a document.", shownName); return nullptr;
+            case FILE_NOT_REGULAR: importMessage("[ERROR] %s is not a regular file.", shownName); return nullptr;
+            case FILE_UNREADABLE: importMessage("[ERROR] %s cannot be read: %s.", shownName, reason); return nullptr;
+            default: break;
+        }
+    }
+    xmlParserCtxt* context = xmlNewParserCtxt();
+    if (!context) {
+        importMessage("[ERROR] %s cannot be read: out of memory.", shownName);
+        return nullptr;
+    }
+    ParseError first = {false, 0, 0, ""};
+    xmlGenericErrorFunc savedHandler = xmlGenericError;
+    void* savedContext = xmlGenericErrorContext;
+    xmlStructuredErrorFunc savedStructured = xmlStructuredError;
+    void* savedStructuredContext = xmlStructuredErrorContext;
+    xmlSetGenericErrorFunc(nullptr, quietLibraryMessage);
+    xmlSetStructuredErrorFunc(&first, keepFirstError);
+    xmlDoc* doc = data ? xmlCtxtReadMemory(context, (const char*)data, size, shownName, nullptr, kParseOptions)
+                       : xmlCtxtReadFile(context, path, nullptr, kParseOptions);
+    xmlSetStructuredErrorFunc(savedStructuredContext, savedStructured);
+    xmlSetGenericErrorFunc(savedContext, savedHandler);
+    if (!doc || !context->wellFormed) {
+        if (!first.seen) textCopy(first.text, "it holds no element", sizeof first.text);
+        if (first.line > 0)
+            importMessage("[ERROR] %s is not well-formed XML: %s (line %d, column %d).", shownName, first.text,
+                          first.line, first.column);
+        else
+            importMessage("[ERROR] %s is not well-formed XML: %s.", shownName, first.text);
+        if (doc) xmlFreeDoc(doc);
+        doc = nullptr;
+    }
+    xmlFreeParserCtxt(context);
+    if (doc && !usableDocument(doc, shownName)) {
+        xmlFreeDoc(doc);
+        doc = nullptr;
+    }
+    return doc;
+}
+
+// The import of a parsed document, between "Open %s." and "Done.".
+int32_t importParsed(xmlDoc* doc, const char* shownName, const char* textureDirectory) {
+    importMessage("Open %s.", shownName);
+    int32_t root = importDocument(doc, textureDirectory);
+    xmlFreeDoc(doc);
+    if (root < 0) importMessage("[ERROR] %s holds no node to show.", shownName);
+    importMessage("Done.");
+    messageList = -1;
+    return root;
+}
+}  // namespace
 
 static void beginImport(int32_t previousRoot, const char* documentDirectory, int32_t messages) {
     textCopy(documentDir, documentDirectory, sizeof documentDir);
@@ -233,34 +326,27 @@ int32_t importScene(int32_t previousRoot, const char* fileName, const char* docu
                     const char* textureDirectory, int32_t messages) {
     beginImport(previousRoot, documentDirectory, messages);
     char path[PATH_CAPACITY];
-    xmlDoc* doc = nullptr;
-    if (joinPath(path, documentDirectory, fileName) == 0) doc = xmlReadFile(path, nullptr, kParseOptions);
-    if (!usableDocument(doc)) {
-        if (doc) xmlFreeDoc(doc);
+    if (joinPath(path, documentDirectory, fileName) != 0) {
+        importMessage("[ERROR] the path of %s is too long.", fileName);
         messageList = -1;
         return -1;
     }
-    importMessage("Open %s.", path);
-    int32_t root = importDocument(doc, textureDirectory);
-    xmlFreeDoc(doc);
-    importMessage("Done.");
-    messageList = -1;
-    return root;
+    xmlDoc* doc = parseDocument(path, nullptr, 0, path);
+    if (!doc) {
+        messageList = -1;
+        return -1;
+    }
+    return importParsed(doc, path, textureDirectory);
 }
 
 int32_t importSceneMemory(int32_t previousRoot, const uint8_t* data, int32_t size, const char* documentDirectory,
                           const char* textureDirectory, int32_t messages) {
     beginImport(previousRoot, documentDirectory, messages);
-    xmlDoc* doc = size > 0 ? xmlReadMemory((const char*)data, size, "memory.dae", nullptr, kParseOptions) : nullptr;
-    if (!usableDocument(doc)) {
-        if (doc) xmlFreeDoc(doc);
+    xmlDoc* doc = size > 0 ? parseDocument(nullptr, data, size, "memory.dae") : nullptr;
+    if (size <= 0) importMessage("[ERROR] memory.dae is empty.");
+    if (!doc) {
         messageList = -1;
         return -1;
     }
-    importMessage("Open %s.", "memory.dae");
-    int32_t root = importDocument(doc, textureDirectory);
-    xmlFreeDoc(doc);
-    importMessage("Done.");
-    messageList = -1;
-    return root;
+    return importParsed(doc, "memory.dae", textureDirectory);
 }

@@ -97,12 +97,36 @@ TEST_F(ImportTest, ImportingTwiceLeavesOneTreeAndFailuresReturnMinusOne) {
     EXPECT_EQ(objects, 1);  // shared by both nodes
 
     EXPECT_EQ(import("<not xml"), -1);
-    EXPECT_TRUE(messageTexts().empty());
     EXPECT_EQ(nodesInUse(), 0);  // the previous tree is gone even so
+}
+
+TEST_F(ImportTest, EveryLoadFailureSaysWhy) {
+    std::string path = dir.path() + "model.dae";
+    auto only = [&](const std::string& text) { return std::vector<std::string>{"[ERROR] " + path + text}; };
+    EXPECT_EQ(import("<COLLADA>\n  <library type=\"GEOMETRY\">\n</COLLADA>"), -1);
+    EXPECT_EQ(messageTexts(),
+              only(" is not well-formed XML: Opening and ending tag mismatch: library line 2 and COLLADA "
+                   "(line 3, column 11)."));
+    EXPECT_EQ(import(""), -1);
+    ASSERT_EQ(messageTexts().size(), 1u);
+    EXPECT_EQ(messageTexts()[0].rfind("[ERROR] " + path + " is not well-formed XML: ", 0), 0u);
+    EXPECT_EQ(import("<?xml version=\"1.0\"?><svg><g/></svg>"), -1);
+    EXPECT_EQ(messageTexts(), only(" is not a COLLADA document: its root element is <svg>."));
     EXPECT_EQ(import(document(triangleLibrary(), "")), -1);  // no node at all
-    EXPECT_EQ(messageTexts(), (std::vector<std::string>{"Open " + dir.path() + "model.dae.", "Done."}));
-    root = importScene(-1, "missing.dae", dir.path().c_str(), textures.c_str(), messages);
-    EXPECT_EQ(root, -1);
+    EXPECT_EQ(messageTexts(), (std::vector<std::string>{"Open " + path + ".", "[ERROR] " + path +
+                                                        " holds no node to show.", "Done."}));
+
+    stringTableClear(messages);
+    EXPECT_EQ(importScene(-1, "missing.dae", dir.path().c_str(), textures.c_str(), messages), -1);
+    EXPECT_EQ(messageTexts(), (std::vector<std::string>{"[ERROR] " + dir.path() + "missing.dae does not exist."}));
+    makeDirectories((dir.path() + "folder.dae/").c_str());
+    stringTableClear(messages);
+    EXPECT_EQ(importScene(-1, "folder.dae", dir.path().c_str(), textures.c_str(), messages), -1);
+    EXPECT_EQ(messageTexts(),
+              (std::vector<std::string>{"[ERROR] " + dir.path() + "folder.dae is a folder, not a document."}));
+    stringTableClear(messages);
+    EXPECT_EQ(importScene(-1, "null", "/dev/", textures.c_str(), messages), -1);
+    EXPECT_EQ(messageTexts(), (std::vector<std::string>{"[ERROR] /dev/null is not a regular file."}));
 }
 
 TEST_F(ImportTest, DocumentsThatDeclareEntitiesAreRefused) {
@@ -122,7 +146,9 @@ TEST_F(ImportTest, DocumentsThatDeclareEntitiesAreRefused) {
               "<float_array count=\"3\">&k;</float_array></source></mesh></geometry></library>"
               "<scene><node id=\"n\"><instance url=\"#g\"/></node></scene></COLLADA>";
     EXPECT_EQ(import(laughs), -1);
-    EXPECT_TRUE(messageTexts().empty());
+    EXPECT_EQ(messageTexts(), (std::vector<std::string>{"[ERROR] " + dir.path() +
+                                                        "model.dae declares XML entities, which COLLADA documents "
+                                                        "never use; it is not read."}));
 }
 
 TEST_F(ImportTest, InstancesOfUnknownGeometriesGiveEmptyNodes) {
