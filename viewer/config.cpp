@@ -1,15 +1,13 @@
 #include "viewer/config.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "system/blob.h"
 #include "system/files.h"
-#include "system/memory.h"
 
 char browseDirectory[CONFIG_SIZE];
-
-static const char* const kModule = "vor_cv_main";
 
 static void defaultBrowseDirectory() {
     std::memset(browseDirectory, 0, sizeof browseDirectory);
@@ -25,14 +23,20 @@ static void defaultBrowseDirectory() {
 
 void loadViewerConfig() {
     defaultBrowseDirectory();
-    uint8_t* buffer = nullptr;
-    int32_t size = 0;
-    if (readWholeFile("vcv.cfg", saveDirectory, &buffer, &size) != 0) return;
-    blobReadBegin(buffer, size);
-    blobGetBytes(browseDirectory, CONFIG_SIZE);  // a short file changes nothing
-    MEM_FREE(buffer);
+    // Only the record's own bytes are read: a huge file costs no more than a right one.
+    uint8_t buffer[CONFIG_SIZE];
+    if (readFilePrefix("vcv.cfg", saveDirectory, buffer, CONFIG_SIZE) != CONFIG_SIZE) return;  // short: no change
+    blobReadBegin(buffer, CONFIG_SIZE);
+    blobGetBytes(browseDirectory, CONFIG_SIZE);
     // A file without a terminator must not make the directory text run past the buffer.
     browseDirectory[CONFIG_SIZE - 1] = '\0';
 }
 
-int32_t saveViewerConfig() { return writeWholeFile("vcv.cfg", saveDirectory, browseDirectory, CONFIG_SIZE); }
+int32_t saveViewerConfig() {
+    // Written beside and renamed over, so that a full disk or a crash never leaves half a file.
+    char reason[256];
+    if (writeWholeFileAtomic("vcv.cfg", saveDirectory, browseDirectory, CONFIG_SIZE, reason, sizeof reason) == 0)
+        return 0;
+    std::fprintf(stderr, "vcv: cannot save the settings in %svcv.cfg: %s\n", saveDirectory, reason);
+    return -1;
+}

@@ -7,8 +7,9 @@ enum { CONFIG_SIZE = 2048 };
 extern char browseDirectory[CONFIG_SIZE];
 
 // Sets the default (the home directory, else "/"), then copies the first 2048 bytes of
-// saveDirectory + "vcv.cfg" over it when the file holds at least that many. The text is kept
-// terminated within the buffer whatever the file holds.
+// saveDirectory + "vcv.cfg" over it when the file holds at least that many (no more is read). The
+// text is kept terminated within the buffer whatever the file holds.
 void loadViewerConfig();
-// Writes the 2048 bytes as saveDirectory + "vcv.cfg". 0 or -1.
+// Writes the 2048 bytes as saveDirectory + "vcv.cfg" through a temporary file and a rename. 0, or
+// -1 with a message on standard error (the old file unchanged).
 int32_t saveViewerConfig();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -75,4 +76,27 @@ TEST(ViewerConfig, BrowseDirectoryRoundTripsAndBadFilesLeaveTheDefault) {
     writeBytes(save + "vcv.cfg", std::vector<uint8_t>(4096, 'x'));
     loadViewerConfig();
     EXPECT_EQ(std::strlen(browseDirectory), 2047u);
+
+    // Only the record is read from a huge file (a sparse 3 GB file here: reading it whole would
+    // take gigabytes).
+    std::vector<uint8_t> record(2048, 0);
+    std::memcpy(record.data(), "/big/", 5);
+    writeBytes(save + "vcv.cfg", record);
+    std::filesystem::resize_file(save + "vcv.cfg", 3ull << 30);
+    loadViewerConfig();
+    EXPECT_STREQ(browseDirectory, "/big/");
+
+    // A save that cannot be written leaves the old file as it was, and no temporary file.
+    std::filesystem::remove(save + "vcv.cfg");
+    writeBytes(save + "vcv.cfg", record);
+    std::filesystem::create_directories(save + "vcv.cfg.new/x");  // the temporary name is taken
+    std::strcpy(browseDirectory, "/other/");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(saveViewerConfig(), -1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot save the settings"), std::string::npos);
+    EXPECT_EQ(readBytes(save + "vcv.cfg"), record);
+    std::filesystem::remove_all(save + "vcv.cfg.new");
+    ASSERT_EQ(saveViewerConfig(), 0);
+    EXPECT_FALSE(std::filesystem::exists(save + "vcv.cfg.new"));
+    EXPECT_EQ(std::string((const char*)readBytes(save + "vcv.cfg").data()), "/other/");
 }
