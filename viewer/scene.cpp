@@ -16,6 +16,11 @@ namespace {
 constexpr float kZoomIdleLimitMs = 400.0f;
 // Edge of the box a model is fitted into.
 constexpr float kFitSize = 10.0f;
+// The wheel keeps the camera between these distances from the origin: beyond the near plane (0.01),
+// so that it never passes through the point it orbits and turns round, and well inside the far
+// plane (1400) with the whole fitted model.
+constexpr float kMinCameraDistance = 0.5f;
+constexpr float kMaxCameraDistance = 1000.0f;
 // A bounding box is never thinner than twice APPROX_EPSILON; an extent up to this counts as flat
 // and takes no part in the fit.
 constexpr float kFlatExtent = 4.0f * APPROX_EPSILON;
@@ -79,6 +84,8 @@ void updateViewerScene() {
         if (vs.zoomIdleMs < kZoomIdleLimitMs) vs.zoomSpeed += delta * 0.2f;
         vs.zoomIdleMs = 0.0f;
         vs.cameraDistance += mouse.wheelDelta * delta * vs.zoomSpeed * 0.002f;
+        if (!(vs.cameraDistance >= kMinCameraDistance)) vs.cameraDistance = kMinCameraDistance;  // NaN too
+        if (vs.cameraDistance > kMaxCameraDistance) vs.cameraDistance = kMaxCameraDistance;
     }
     vs.zoomIdleMs += delta;
     if (vs.zoomIdleMs >= kZoomIdleLimitMs) {

@@ -30,7 +30,8 @@ extern ViewerScene viewerScene;
 // and the string tables running.
 void createViewerScene();
 // Once per frame, before the views are drawn: right-button orbit of the rig and wheel zoom, both
-// scaled by frameDeltaMs, then the camera placed again at cameraDistance.
+// scaled by frameDeltaMs, then the camera placed again at cameraDistance, which the wheel keeps
+// within 0.5 .. 1000 units of the origin.
 void updateViewerScene();
 // Takes the model's copy out of the scene (before a new import destroys the model's nodes).
 void hideModel();

@@ -167,6 +167,24 @@ TEST_F(ViewerSceneTest, WheelStepsAccelerateWithin400MsAndSlowDownAfter) {
     inputWheelEvent(-2);  // backwards: farther, at speed 1 again
     frame(16);
     EXPECT_NEAR(vs.cameraDistance, distance + 2 * 0.032f, 1e-4);
+
+    // A fast scroll stops short of the origin instead of flying through it, and a fast scroll back
+    // stops well inside the far plane; from either end the wheel brings the camera back.
+    for (int i = 0; i < 100; i++) {
+        inputWheelEvent(30);
+        frame(16);
+    }
+    EXPECT_EQ(vs.cameraDistance, 0.5f);
+    EXPECT_NEAR(cameraWorldPosition().x, 0.5f, 1e-4);
+    for (int i = 0; i < 100; i++) {
+        inputWheelEvent(-300);
+        frame(16);
+    }
+    EXPECT_EQ(vs.cameraDistance, 1000.0f);
+    for (int i = 0; i < 30; i++) frame(16);
+    inputWheelEvent(10);
+    frame(16);
+    EXPECT_LT(vs.cameraDistance, 1000.0f);
 }
 
 TEST_F(ViewerSceneTest, ShowModelFitsTenUnitsAndCentresOnTheOrigin) {
