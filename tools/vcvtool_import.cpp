@@ -4,8 +4,6 @@
 #include <filesystem>
 #include <string>
 
-#include <unistd.h>
-
 #include "import/scene_import.h"
 #include "object/mesh.h"
 #include "object/node.h"
@@ -13,6 +11,7 @@
 #include "object/object_model.h"
 #include "strings/string_table.h"
 #include "system/files.h"
+#include "system/system.h"
 #include "tools/vcvtool.h"
 
 namespace {
@@ -40,6 +39,19 @@ void printTree(int32_t node, int depth, int32_t* count) {
         if (slotUnits(&n->children, i) > 0) printTree(*(int32_t*)n->children.slots[i], depth + 1, count);
     }
 }
+
+// Work folders are named "vcvtool_<pid>"; one whose process is gone was left by a run that crashed.
+void removeAbandonedWorkFolders(const std::filesystem::path& temp) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(temp, ec)) {
+        std::string name = entry.path().filename().string();
+        if (name.rfind("vcvtool_", 0) != 0 || !entry.is_directory(ec)) continue;
+        char* end = nullptr;
+        long pid = std::strtol(name.c_str() + 8, &end, 10);
+        if (!end || *end || pid <= 0 || pid > INT32_MAX || processExists((int32_t)pid)) continue;
+        std::filesystem::remove_all(entry.path(), ec);
+    }
+}
 }  // namespace
 
 int toolImportInfo(int argc, char** argv) {
@@ -52,7 +64,11 @@ int toolImportInfo(int argc, char** argv) {
     fileNamePart(name, argv[0]);
     // Images are copied and converted into a folder of our own, named as the viewer's is so that the
     // pack name in the listing is the viewer's; removed afterwards.
-    std::string work = (std::filesystem::temp_directory_path() / ("vcvtool_" + std::to_string(getpid()))).string();
+    std::error_code tempError;
+    std::filesystem::path temp = std::filesystem::temp_directory_path(tempError);
+    if (tempError) temp = "/tmp";
+    removeAbandonedWorkFolders(temp);
+    std::string work = (temp / ("vcvtool_" + std::to_string(currentProcessId()))).string();
     std::string textures = work + "/texture_import/";
     makeDirectories(textures.c_str());
 

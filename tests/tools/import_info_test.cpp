@@ -1,6 +1,9 @@
 // vcvtool import-info on the bundled sample and the shared sample documents.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 
 #include "support/test_support.h"
@@ -42,12 +45,33 @@ TEST(ImportInfo, SharedSamplesGiveTheTrianglesOfTheirPolygons) {
     EXPECT_TRUE(has(humanoid, "references 6")) << humanoid;
 }
 
-TEST(ImportInfo, ADocumentThatGivesNoModelFails) {
+TEST(ImportInfo, ADocumentThatGivesNoModelFailsWithItsReason) {
     TempDir dir;
     writeText(dir.file("broken.dae"), "<COLLADA><library");
     int code = -1;
-    importInfo(dir.file("broken.dae"), &code);
+    std::string out = importInfo(dir.file("broken.dae"), &code);
     EXPECT_EQ(code, 1);
-    importInfo(dir.file("missing.dae"), &code);
+    EXPECT_TRUE(has(out, "message [ERROR] " + dir.file("broken.dae") + " is not well-formed XML: ")) << out;
+    EXPECT_FALSE(has(out, "I/O error")) << out;
+    out = importInfo(dir.path(), &code);  // a folder
     EXPECT_EQ(code, 1);
+    EXPECT_TRUE(has(out, "is a folder, not a document.")) << out;
+}
+
+TEST(ImportInfo, WorkFoldersLeftByCrashedRunsAreRemoved) {
+    TempDir temp;
+    // A process id above the largest the system gives names a run that is gone; our own is alive.
+    std::string gone = temp.path() + "vcvtool_2147483000/texture_import/";
+    std::string alive = temp.path() + "vcvtool_" + std::to_string(getpid()) + "/";
+    std::filesystem::create_directories(gone);
+    std::filesystem::create_directories(alive);
+    writeText(gone + "left.jpg", "x");
+    int code = -1;
+    std::string out = runCommand("TMPDIR='" + temp.path() + "' '" + builtProgram("tools/vcvtool") +
+                                     "' import-info '" + sourceDirectory() + "assets/sample/sample.dae' 2>&1",
+                                 &code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_FALSE(std::filesystem::exists(temp.path() + "vcvtool_2147483000"));
+    EXPECT_TRUE(std::filesystem::exists(alive));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp.path()), {}), 1);  // its own is gone too
 }
