@@ -28,10 +28,25 @@ int32_t interfaceSet = -1;
 int32_t appFrameCount = 0;
 
 namespace {
+// A paced frame lasts at least this long while nothing changes (about 60 frames a second).
+constexpr double kIdleFrameSeconds = 1.0 / 60.0;
+// Quiet frames before the loop rests, and how long one wait of a rest lasts at most.
+constexpr int32_t kQuietFramesBeforeRest = 30;
+constexpr double kRestWaitSeconds = 0.5;
+
 struct AppRun {
     AppOptions options;
+    bool scripted;           // --frames or --screenshot: failures end the run with a non-zero status
+    int32_t exitStatus;      // what main returns
+    uint32_t eventsSeen;     // window events counted when the last frame began
+    double frameStart;       // seconds, when the last frame began
+    int32_t quietFrames;     // frames in a row during which nothing changed
 };
 AppRun run;
+
+void fail(int32_t status) {
+    if (run.exitStatus == 0) run.exitStatus = status;
+}
 
 // The frame is kept before every swap, so that the picture of a quit that comes later (Ctrl+Q, a
 // close request) is still the last frame shown.
@@ -41,9 +56,19 @@ void keepFrameForScreenshot() {
 
 void writeScreenshot() {
     if (run.options.screenshot[0] == '\0') return;
-    if (writeCapturedFrame(run.options.screenshot) != 0)
-        std::fprintf(stderr, "vcv: cannot write the screenshot %s\n", run.options.screenshot);
+    char reason[256];
+    if (writeCapturedFrame(run.options.screenshot, reason, sizeof reason) != 0) {
+        std::fprintf(stderr, "vcv: cannot write the screenshot %s: %s\n", run.options.screenshot, reason);
+        fail(1);
+    }
     releaseCapturedFrame();
+}
+
+// Directories the viewer writes into; a user is told at start when one cannot be written.
+void checkWritable(const char* dir, const char* consequence) {
+    char reason[256];
+    if (directoryWritable(dir, reason, sizeof reason) != 0)
+        std::fprintf(stderr, "vcv: cannot write in %s (%s): %s\n", dir, reason, consequence);
 }
 }  // namespace
 
@@ -59,7 +84,10 @@ void engineStart() {
     stringsInit();
     if (windowLibraryStart() != 0) std::fprintf(stderr, "vcv: the window system cannot be started\n");
     windowOpen();
-    if (!windowIsOpen()) std::fprintf(stderr, "vcv: the OpenGL window cannot be opened\n");
+    if (!windowIsOpen()) {
+        std::fprintf(stderr, "vcv: the OpenGL window cannot be opened\n");
+        fail(1);
+    }
     inputInit();
     if (windowIsOpen()) {
         render_init();
@@ -89,9 +117,13 @@ void engineStop() {
 
 void appInit(const AppOptions* options) {
     run.options = *options;
+    run.scripted = options->frames > 0 || options->screenshot[0] != '\0';
+    run.exitStatus = 0;
     appFrameCount = 0;
     joinPath(imageImportDirectory, dataDirectory, "texture_import" PATH_SEP_TEXT);
     makeDirectories(imageImportDirectory);
+    checkWritable(imageImportDirectory, "models will show without their textures");
+    checkWritable(saveDirectory, "the browse directory will not be remembered");
 
     std::memset(&windowRequest, 0, sizeof windowRequest);
     std::snprintf(windowRequest.title, sizeof windowRequest.title, "%s", "VORTEN COLLADA VIEWER v0.2");
@@ -134,7 +166,12 @@ void appFrame() {
     updateViewerScene();
     if (drawing) {
         render_views();
-        serviceModelLoad();
+        // A script that asked for a model gets no picture of an empty scene: the run ends here.
+        if (serviceModelLoad() < 0 && run.scripted) {
+            fail(1);
+            run.options.screenshot[0] = '\0';
+            requestQuit();
+        }
     }
     appFrameCount++;
     if (drawing) keepFrameForScreenshot();
@@ -168,9 +205,49 @@ int32_t mainLoopDispatch() {
     return 0;
 }
 
+int32_t appExitStatus() { return run.exitStatus; }
+
+// Pacing. While something changes (input arrived, a load is under way, a button is held, the zoom
+// has not settled) frames run as fast as they can. When nothing changed during a frame, the next
+// one waits for an event or for the end of its 1/60 s; after half a second of such frames the loop
+// rests: no frame is drawn until an event arrives, since the picture would be the same. Scripted
+// runs are never paced: they exist to finish.
+static bool viewerChanging() {
+    uint32_t events = windowEventCount();
+    bool changing = events != run.eventsSeen || modelLoadPending() || mouseState().mouseButtonState != 0 ||
+                    viewerScene.zoomIdleMs < 400.0f;
+    run.eventsSeen = events;
+    return changing;
+}
+
+static void paceFrame() {
+    if (run.options.frames != 0) return;
+    if (viewerChanging()) {
+        run.quietFrames = 0;
+    } else if (++run.quietFrames < kQuietFramesBeforeRest) {
+        double remaining = run.frameStart + kIdleFrameSeconds - clockSeconds();
+        if (remaining > 0.0) waitWindowEvents(remaining);
+    }
+    run.frameStart = clockSeconds();
+}
+
+// True while the loop rests: waits for an event without drawing. When one arrives the clock is
+// reset, so that the first frame after the rest does not scale its motion by the whole pause.
+static bool resting() {
+    if (run.quietFrames < kQuietFramesBeforeRest || appState != appRunning) return false;
+    waitWindowEvents(kRestWaitSeconds);
+    if (windowEventCount() == run.eventsSeen && !windowRequest.windowCloseRequested) return true;
+    run.quietFrames = 0;
+    clockReset();
+    return false;
+}
+
 void runMainLoop() {
+    run.frameStart = clockSeconds();
+    run.quietFrames = 0;
     while (appState != appStopped) {
         pollWindow();
-        mainLoopDispatch();
+        if (resting()) continue;
+        if (mainLoopDispatch() == 1) paceFrame();
     }
 }

@@ -32,5 +32,9 @@ void appQuit();
 // One turn of the main loop after the events were polled: a frame when a close was requested or the
 // window is active, else a 1 ms sleep. Returns 1 when a frame ran.
 int32_t mainLoopDispatch();
-// Runs the main loop until the application has stopped.
+// Runs the main loop until the application has stopped; frames are paced to about 60 a second
+// while nothing changes.
 void runMainLoop();
+// What the program returns: 0, or 1 when the window could not be opened or, in a scripted run
+// (--frames or --screenshot), when the model gave nothing to show or the screenshot was not written.
+int32_t appExitStatus();

@@ -11,5 +11,5 @@ int main(int argc, char** argv) {
     findProgramDirectory();
     appInit(&options);
     runMainLoop();
-    return 0;
+    return appExitStatus();
 }

@@ -30,12 +30,23 @@ int32_t importModel(const char* name, const char* directory) {
     stringTableClear(messages);
     viewerScene.modelRoot =
         importScene(viewerScene.modelRoot, name, directory, imageImportDirectory, messages);
-    for (int32_t i = 0; i < stringTableCount(messages); i++) std::printf("%s\n", stringTableText(messages, i));
+    // What went wrong goes where a user running from a terminal looks for it.
+    for (int32_t i = 0; i < stringTableCount(messages); i++) {
+        const char* text = stringTableText(messages, i);
+        bool problem = std::strncmp(text, "[ERROR]", 7) == 0 || std::strncmp(text, "[WARNING]", 9) == 0;
+        std::fprintf(problem ? stderr : stdout, "%s\n", text);
+    }
+    std::fflush(stdout);
     if (viewerScene.modelRoot < 0) {
         std::fprintf(stderr, "vcv: %s%s gives no model\n", directory, name);
         return -1;
     }
-    texture_pack_build(imageImportDirectory);
+    if (texture_pack_build(imageImportDirectory) != 0) {
+        char reason[256];
+        lastFileError(reason, sizeof reason);
+        std::fprintf(stderr, "vcv: cannot write the texture pack in %s (%s): the model shows without textures\n",
+                     imageImportDirectory, reason);
+    }
     sceneUpdate(viewerScene.modelRoot, imageImportDirectory);
     return showModel(viewerScene.modelRoot);
 }
@@ -60,11 +71,13 @@ int32_t requestModelLoad(const char* path) {
     return 0;
 }
 
-void serviceModelLoad() {
-    if (!load.active) return;
-    if (load.step == 1) importModel(load.name, load.directory);
+int32_t serviceModelLoad() {
+    if (!load.active) return 0;
+    int32_t result = 0;
+    if (load.step == 1) result = importModel(load.name, load.directory) == 0 ? 1 : -1;
     if (load.step == 2) load.active = false;
     load.step++;
+    return result;
 }
 
 bool modelLoadPending() { return load.active; }

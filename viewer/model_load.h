@@ -7,13 +7,15 @@
 // Replaces the shown model by the document directory + name: the old copy leaves the scene, the
 // image-import directory is emptied, the document is imported (its messages are printed), the
 // converted images are packed, the tree is updated (bounds, textures) and shown fitted and centred.
-// 0, or -1 when the document gives no model (none is shown then).
+// Errors and warnings go to standard error, the other messages to standard output. 0, or -1 when
+// the document gives no model (none is shown then).
 int32_t importModel(const char* name, const char* directory);
 // Starts the loading sequence for a document: loading step 0 now, the import at step 1, done at 2.
 // A path without a directory part is taken relative to the working directory. The directory becomes
 // the browse directory, as a pick in the file dialog makes it. -1 when the path does not fit.
 int32_t requestModelLoad(const char* path);
-// Advances the loading sequence by one frame (called once per frame from the screens).
-void serviceModelLoad();
+// Advances the loading sequence by one frame (called once per frame from the screens). 1 when this
+// frame imported a model, -1 when its import gave none, 0 otherwise.
+int32_t serviceModelLoad();
 // True while a loading sequence runs.
 bool modelLoadPending();

@@ -16,6 +16,7 @@ namespace {
 struct WindowState {
     bool libraryStarted = false;
     GLFWwindow* window = nullptr;
+    uint32_t events = 0;  // every callback counts one
 };
 WindowState glue;
 
@@ -57,26 +58,49 @@ int32_t engineKey(int key) {
 }
 
 void keyCallback(GLFWwindow*, int key, int, int action, int) {
+    glue.events++;
     int32_t code = engineKey(key);
     if (code < 0) return;
     inputKeyEvent(code, action != GLFW_RELEASE ? 1 : 0);
 }
 
-void charCallback(GLFWwindow*, unsigned int codepoint) { inputCharEvent(codepoint); }
+void charCallback(GLFWwindow*, unsigned int codepoint) {
+    glue.events++;
+    inputCharEvent(codepoint);
+}
 
 void buttonCallback(GLFWwindow*, int button, int action, int) {
+    glue.events++;
     if (button >= 0 && button <= 2) inputMouseButtonEvent(button, action == GLFW_PRESS ? 1 : 0);
 }
 
-void cursorCallback(GLFWwindow*, double x, double y) { inputCursorEvent(x, y); }
+void cursorCallback(GLFWwindow*, double x, double y) {
+    glue.events++;
+    inputCursorEvent(x, y);
+}
 
-void scrollCallback(GLFWwindow*, double, double y) { inputWheelEvent(y); }
+void scrollCallback(GLFWwindow*, double, double y) {
+    glue.events++;
+    inputWheelEvent(y);
+}
 
-void focusCallback(GLFWwindow*, int focused) { inputFocusEvent(focused ? 1 : 0); }
+void focusCallback(GLFWwindow*, int focused) {
+    glue.events++;
+    inputFocusEvent(focused ? 1 : 0);
+}
 
-void sizeCallback(GLFWwindow*, int width, int height) { onWindowSize(width, height); }
+void sizeCallback(GLFWwindow*, int width, int height) {
+    glue.events++;
+    onWindowSize(width, height);
+}
 
-void closeCallback(GLFWwindow*) { onWindowClose(); }
+// The window system asks for the picture again (uncovered, exposed): that counts as a change.
+void refreshCallback(GLFWwindow*) { glue.events++; }
+
+void closeCallback(GLFWwindow*) {
+    glue.events++;
+    onWindowClose();
+}
 
 bool extensionSupported(const char* name) { return glfwExtensionSupported(name) == GLFW_TRUE; }
 
@@ -153,6 +177,7 @@ void windowOpen() {
     windowRequest.windowResized = 0;
     glfwSetWindowSizeCallback(glue.window, sizeCallback);
     glfwSetWindowCloseCallback(glue.window, closeCallback);
+    glfwSetWindowRefreshCallback(glue.window, refreshCallback);
     glfwSetKeyCallback(glue.window, keyCallback);
     glfwSetCharCallback(glue.window, charCallback);
     glfwSetMouseButtonCallback(glue.window, buttonCallback);
@@ -165,8 +190,7 @@ void windowOpen() {
     onWindowSize(width, height);
 }
 
-void pollWindow() {
-    if (glue.libraryStarted) glfwPollEvents();
+static void refreshWindowFlags() {
     if (!glue.window) {
         windowRequest.windowActive = 0;
         windowRequest.windowCloseRequested = 1;
@@ -177,6 +201,18 @@ void pollWindow() {
                                      ? 1
                                      : 0;
 }
+
+void pollWindow() {
+    if (glue.libraryStarted) glfwPollEvents();
+    refreshWindowFlags();
+}
+
+void waitWindowEvents(double seconds) {
+    if (glue.libraryStarted && seconds > 0.0) glfwWaitEventsTimeout(seconds);
+    refreshWindowFlags();
+}
+
+uint32_t windowEventCount() { return glue.events; }
 
 void swapWindow() {
     if (!glue.window) return;

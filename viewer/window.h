@@ -36,6 +36,11 @@ void windowOpen();
 void windowInstallAnswers();
 // Polls events; refreshes windowActive; a missing window sets windowCloseRequested.
 void pollWindow();
+// Waits up to the given time for an event and handles what arrives (as pollWindow does).
+void waitWindowEvents(double seconds);
+// Events the window delivered since it opened (input, focus, size, close): a change of the count
+// means something happened.
+uint32_t windowEventCount();
 // Shows the frame.
 void swapWindow();
 // True while a window with its context exists.

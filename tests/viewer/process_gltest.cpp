@@ -104,14 +104,14 @@ TEST(Program, LeftControlQQuitsRightControlQDoesNot) {
     ilDeleteImages(1, &image);
 }
 
-TEST(Program, WithoutADisplayItSaysSoAndStopsAfterOneFrame) {
+TEST(Program, WithoutADisplayItSaysSoAndFails) {
     TempDir home;
     int code = -1;
     std::string out = runCommand("env -u DISPLAY VCV_HOME='" + home.path() + "' LSAN_OPTIONS=suppressions=" +
                                      sourceDirectory() + "scripts/lsan.supp '" + builtProgram("viewer/vcv") +
                                      "' 2>&1",
                                  &code);
-    EXPECT_EQ(code, 0) << out;
+    EXPECT_EQ(code, 1) << out;
     EXPECT_NE(out.find("the OpenGL window cannot be opened"), std::string::npos) << out;
     EXPECT_EQ(std::filesystem::file_size(home.path() + "save/vcv.cfg"), 2048u);
 }
@@ -189,10 +189,45 @@ TEST(Program, SharedSamplesShowOnScreen) {
     }
 }
 
-TEST(Program, ADocumentThatGivesNoModelLeavesTheViewerRunning) {
-    Viewer v;
-    writeText(v.home.file("broken.dae"), "<COLLADA><library");
-    int w = 0, h = 0;
-    std::vector<uint8_t> rgb = showModel(v, v.home.file("broken.dae"), &w, &h);
-    EXPECT_EQ(modelShare(rgb), 0.0);
+TEST(Program, ScriptedRunsThatFailSayWhyAndExitWithOne) {
+    TempDir home;
+    auto run = [&](const std::string& args, int* code) {
+        return runCommand("VCV_HOME='" + home.path() + "' ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 '" +
+                              builtProgram("viewer/vcv") + "' " + args + " 2>&1",
+                          code);
+    };
+    // A model that gives nothing: the reason, and no picture of an empty window.
+    writeText(home.file("broken.dae"), "<COLLADA>\n<library");
+    int code = -1;
+    std::string png = home.file("broken.png");
+    std::string out = run("--frames 4 --screenshot '" + png + "' '" + home.file("broken.dae") + "'", &code);
+    EXPECT_EQ(code, 1) << out;
+    EXPECT_NE(out.find("broken.dae is not well-formed XML: "), std::string::npos) << out;
+    EXPECT_NE(out.find("(line 2, column"), std::string::npos) << out;
+    EXPECT_FALSE(std::filesystem::exists(png));
+    out = run("--frames 2 '" + home.file("missing.dae") + "'", &code);
+    EXPECT_EQ(code, 1) << out;
+    EXPECT_NE(out.find("missing.dae does not exist."), std::string::npos) << out;
+
+    // A screenshot that cannot be written, into a missing folder or onto a full device.
+    out = run("--frames 2 --screenshot /no/such/folder/x.png", &code);
+    EXPECT_EQ(code, 1) << out;
+    EXPECT_NE(out.find("cannot write the screenshot /no/such/folder/x.png: No such file or directory"),
+              std::string::npos)
+        << out;
+    out = run("--frames 2 --screenshot /dev/full", &code);
+    EXPECT_EQ(code, 1) << out;
+    EXPECT_NE(out.find("cannot write the screenshot /dev/full: No space left on device"), std::string::npos) << out;
+
+    // A data folder that cannot be written is named at start; the viewer still runs.
+    TempDir other;
+    writeText(other.file("data"), "a file where the data folder belongs");
+    out = runCommand("VCV_HOME='" + other.path() + "' ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 '" +
+                         builtProgram("viewer/vcv") + "' --frames 2 2>&1",
+                     &code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_NE(out.find("cannot write in " + other.path() + "data/texture_import/ (Not a directory): "
+                       "models will show without their textures"),
+              std::string::npos)
+        << out;
 }
