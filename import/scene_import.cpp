@@ -5,12 +5,14 @@
 #include <cstring>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "import/geometry.h"
 #include "import/workspace.h"
 #include "import/xml_access.h"
 #include "object/node.h"
 #include "object/object.h"
+#include "object/object_model.h"
 #include "system/files.h"
 #include "strings/text.h"
 #include "system/memory.h"
@@ -29,7 +31,9 @@ static void readTransform(int32_t record, uint8_t kind, const xmlNode* element, 
     xmlReadFloats(element, t->values, count);
 }
 
-void readNode(const xmlNode* element, const char* parentId) {
+// Adds the record of one <node> element: ids, instance and transforms; its child nodes are left to
+// the caller. Returns the record's index.
+static int32_t readNodeRecord(const xmlNode* element, const char* parentId) {
     int32_t index = slotAdd(&nodeRecTable, 1, -1);
     NodeRec* n = slotGet<NodeRec>(&nodeRecTable, index);
     slotInit(&n->transforms, 4, (int32_t)sizeof(TransformRec));
@@ -50,12 +54,27 @@ void readNode(const xmlNode* element, const char* parentId) {
             readTransform(index, TRANSFORM_ROTATE, c, 4);
         } else if (xmlIsElement(c, "scale")) {
             readTransform(index, TRANSFORM_SCALE, c, 3);
-        } else if (xmlIsElement(c, "node")) {
-            // The id is copied: reading the child may move this record.
-            char* id = importTextCopy(slotGet<NodeRec>(&nodeRecTable, index)->id);
-            readNode(c, id);
-            importTextFree(id);
         }
+    }
+    return index;
+}
+
+void readNode(const xmlNode* element, const char* parentId) {
+    // Nesting is as deep as the document makes it, so the elements still to read wait on a heap
+    // stack rather than in calls. Records are added in document order (a node before the nodes
+    // inside it), as a recursive reading would add them.
+    struct Pending {
+        const xmlNode* element;
+        int32_t parentRecord;  // -1: the caller's parentId
+    };
+    std::vector<Pending> pending{{element, -1}};
+    while (!pending.empty()) {
+        Pending p = pending.back();
+        pending.pop_back();
+        const NodeRec* parent = slotGet<NodeRec>(&nodeRecTable, p.parentRecord);
+        int32_t index = readNodeRecord(p.element, parent ? parent->id : parentId);
+        for (const xmlNode* c = p.element->last; c; c = c->prev)
+            if (xmlIsElement(c, "node")) pending.push_back({c, index});
     }
 }
 
@@ -102,11 +121,9 @@ struct SceneImportState {
 SceneImportState sceneState;
 }  // namespace
 
-void applyTransforms(int32_t record) {
-    const NodeRec* r = slotGet<NodeRec>(&nodeRecTable, record);
-    if (!r) return;
-    Node* n = nodeGet(r->nodeIndex);
-    if (!n) return;
+// The record's transforms on its node: the last translate, the rotations in document order, the
+// last scale.
+static void applyOwnTransforms(const NodeRec* r, Node* n) {
     int32_t count = r->transforms.capacity;
     for (int32_t i = 0; i < count; i++) {
         const TransformRec* t = slotGet<TransformRec>(&r->transforms, i);
@@ -120,15 +137,29 @@ void applyTransforms(int32_t record) {
         const TransformRec* t = slotGet<TransformRec>(&r->transforms, i);
         if (t && t->kind == TRANSFORM_SCALE) nodeSetScale(n, t->values[0], t->values[1], t->values[2]);
     }
-    int32_t node = r->nodeIndex;
-    for (int32_t i = 0;; i++) {
-        Node* parent = nodeGet(node);
-        if (!parent || i >= parent->children.capacity) break;
-        if (slotUnits(&parent->children, i) <= 0) continue;
-        int32_t child = *(int32_t*)parent->children.slots[i];
-        auto found = sceneState.recordOfNode.find(child);
-        if (found != sceneState.recordOfNode.end()) applyTransforms(found->second);
+}
+
+void applyTransforms(int32_t record) {
+    const NodeRec* r = slotGet<NodeRec>(&nodeRecTable, record);
+    if (!r) return;
+    NodeWalk walk;
+    nodeWalkBegin(&walk, &nodeTable);
+    nodeWalkPush(&walk, r->nodeIndex, 0, record);
+    NodeWalkStep step;
+    while (nodeWalkNext(&walk, &step)) {
+        // The root's record is given; a child's is found through its node. A child that no record
+        // made keeps its transform, and so does its subtree.
+        int32_t own = step.tag;
+        if (step.depth > 0) {
+            auto found = sceneState.recordOfNode.find(step.node);
+            if (found == sceneState.recordOfNode.end()) continue;
+            own = found->second;
+        }
+        Node* n = nodeGet(step.node);
+        applyOwnTransforms(slotGet<NodeRec>(&nodeRecTable, own), n);
+        nodeWalkChildren(&walk, n, &step, 0);
     }
+    nodeWalkEnd(&walk);
 }
 
 // Everything after the document was parsed: workspace, objects, nodes, root, transforms.

@@ -5,7 +5,10 @@
 #include "object/mesh.h"
 #include "object/object.h"
 #include "object/object_model.h"
+#include "system/memory.h"
 #include "texture/texture_manager.h"
+
+static const char* const kModule = "vor3d_object_1_11";
 
 // ---- Nodes, lights, cameras -------------------------------------------------------------------
 
@@ -57,17 +60,20 @@ static void dropAttachment(uint8_t kind, int32_t attachment) {
 }
 
 int32_t nodeDestroy(int32_t index) {
-    Node* node = nodeGet(index);
-    if (node == nullptr) return -1;
-    dropAttachment(node->kind, node->attachment);
-    // The slot is released before the children are visited: a released slot keeps its buffer, so
-    // the record stays readable, and a child list that leads back here finds nothing to destroy.
-    slotRelease(&nodeTable, index);
-    for (int32_t k = 0; k < node->children.capacity; k++) {
-        int32_t* child = slotGet<int32_t>(&node->children, k);
-        if (child) nodeDestroy(*child);
+    if (nodeGet(index) == nullptr) return -1;
+    NodeWalk walk;
+    nodeWalkBegin(&walk, &nodeTable);
+    nodeWalkPush(&walk, index, 0, 0);
+    NodeWalkStep step;
+    while (nodeWalkNext(&walk, &step)) {
+        Node* node = nodeGet(step.node);
+        dropAttachment(node->kind, node->attachment);
+        nodeWalkChildren(&walk, node, &step, 0);
+        // A released slot keeps its buffer, so the record stays valid until its list is freed.
+        slotRelease(&nodeTable, step.node);
+        slotFree(&node->children);
     }
-    slotFree(&node->children);
+    nodeWalkEnd(&walk);
     return -1;
 }
 
@@ -202,43 +208,116 @@ void nodeComposeLocal(Node* node) {
     node->dirty = 0;
 }
 
+// ---- Tree walks ---------------------------------------------------------------------------------
+
+void nodeWalkBegin(NodeWalk* walk, const SlotTable* table) {
+    walk->table = table;
+    walk->stack = nullptr;
+    walk->count = 0;
+    walk->capacity = 0;
+    walk->seen = nullptr;
+    walk->seenBytes = 0;
+}
+
+void nodeWalkPush(NodeWalk* walk, int32_t node, int32_t depth, int32_t tag) {
+    if (walk->count == walk->capacity) {
+        walk->capacity = walk->capacity * 2 + 16;
+        walk->stack = (NodeWalkStep*)MEM_REALLOC(walk->stack, (int64_t)walk->capacity * sizeof(NodeWalkStep));
+    }
+    walk->stack[walk->count++] = NodeWalkStep{node, depth, tag};
+}
+
+// Marks a slot as visited; false when it already was.
+static bool markVisited(NodeWalk* walk, int32_t node) {
+    int32_t byte = node / 8;
+    if (byte >= walk->seenBytes) {
+        // Sized for the table at the first visit; grows only if the table grew during the walk.
+        int32_t bytes = walk->table->capacity / 8 + 1;
+        if (bytes <= byte) bytes = byte + 1;
+        walk->seen = (uint8_t*)MEM_REALLOC(walk->seen, bytes);
+        std::memset(walk->seen + walk->seenBytes, 0, (size_t)(bytes - walk->seenBytes));
+        walk->seenBytes = bytes;
+    }
+    uint8_t bit = (uint8_t)(1u << (node % 8));
+    if (walk->seen[byte] & bit) return false;
+    walk->seen[byte] |= bit;
+    return true;
+}
+
+bool nodeWalkNext(NodeWalk* walk, NodeWalkStep* step) {
+    while (walk->count > 0) {
+        *step = walk->stack[--walk->count];
+        if (slotData(walk->table, step->node) != nullptr && markVisited(walk, step->node)) return true;
+    }
+    return false;
+}
+
+void nodeWalkChildren(NodeWalk* walk, const Node* node, const NodeWalkStep* step, int32_t tag) {
+    for (int32_t k = node->children.capacity - 1; k >= 0; k--) {
+        const int32_t* child = slotGet<int32_t>(&node->children, k);
+        if (child) nodeWalkPush(walk, *child, step->depth + 1, tag);
+    }
+}
+
+void nodeWalkEnd(NodeWalk* walk) {
+    walk->stack = (NodeWalkStep*)MEM_FREE(walk->stack);
+    walk->seen = (uint8_t*)MEM_FREE(walk->seen);
+    walk->count = walk->capacity = walk->seenBytes = 0;
+}
+
 // ---- Tree passes ----------------------------------------------------------------------------------
 
-static void updateMatrices(SlotTable* table, int32_t index, bool force, int32_t depth) {
-    Node* node = slotGet<Node>(table, index);
-    if (node == nullptr || depth >= NODE_DEPTH_LIMIT) return;
-    if (node->dirty || force) {
-        Node* parent = slotGet<Node>(table, node->parent);
-        if (parent)
-            mat4_copy(&node->matrix, &parent->matrix);
-        else
-            mat4_identity(&node->matrix);
-        nodeComposeLocal(node);
-        force = true;
+// Runs the pushed steps of a matrix walk; a step's tag is its force flag.
+static void updateMatrices(NodeWalk* walk) {
+    NodeWalkStep step;
+    while (nodeWalkNext(walk, &step)) {
+        Node* node = slotGet<Node>(walk->table, step.node);
+        int32_t force = step.tag;
+        if (node->dirty || force) {
+            const Node* parent = slotGet<Node>(walk->table, node->parent);
+            if (parent)
+                mat4_copy(&node->matrix, &parent->matrix);
+            else
+                mat4_identity(&node->matrix);
+            nodeComposeLocal(node);
+            force = 1;
+        }
+        nodeWalkChildren(walk, node, &step, force);
     }
-    for (int32_t k = 0; k < node->children.capacity; k++) {
-        int32_t* child = slotGet<int32_t>(&node->children, k);
-        if (child) updateMatrices(table, *child, force, depth + 1);
-    }
+    nodeWalkEnd(walk);
 }
 
 void nodeTreeUpdateMatrices(SlotTable* table, int32_t index, bool force) {
-    updateMatrices(table, index, force, 0);
+    NodeWalk walk;
+    nodeWalkBegin(&walk, table);
+    nodeWalkPush(&walk, index, 0, force ? 1 : 0);
+    updateMatrices(&walk);
 }
 
-void nodeUpdateMatrices(int32_t index, bool force) { updateMatrices(&nodeTable, index, force, 0); }
-
-static void updateBounds(int32_t index, int32_t depth) {
-    Node* node = nodeGet(index);
-    if (node == nullptr || depth >= NODE_DEPTH_LIMIT) return;
-    if (node->kind == NODE_OBJECT) objectBounds(node->attachment, &node->corners, &node->centre, &node->radius);
-    for (int32_t k = 0; k < node->children.capacity; k++) {
-        int32_t* child = slotGet<int32_t>(&node->children, k);
-        if (child) updateBounds(*child, depth + 1);
+void nodeTableUpdateMatrices(SlotTable* table) {
+    NodeWalk walk;
+    nodeWalkBegin(&walk, table);
+    for (int32_t i = table->capacity - 1; i >= 0; i--) {
+        const Node* node = slotGet<Node>(table, i);
+        if (node && node->parent == -1) nodeWalkPush(&walk, i, 0, 0);
     }
+    updateMatrices(&walk);
 }
 
-void nodeUpdateBounds(int32_t index) { updateBounds(index, 0); }
+void nodeUpdateMatrices(int32_t index, bool force) { nodeTreeUpdateMatrices(&nodeTable, index, force); }
+
+void nodeUpdateBounds(int32_t index) {
+    NodeWalk walk;
+    nodeWalkBegin(&walk, &nodeTable);
+    nodeWalkPush(&walk, index, 0, 0);
+    NodeWalkStep step;
+    while (nodeWalkNext(&walk, &step)) {
+        Node* node = nodeGet(step.node);
+        if (node->kind == NODE_OBJECT) objectBounds(node->attachment, &node->corners, &node->centre, &node->radius);
+        nodeWalkChildren(&walk, node, &step, 0);
+    }
+    nodeWalkEnd(&walk);
+}
 
 static void loadObjectTextures(Object* object, const char* textureDirectory) {
     for (int32_t k = 0; k < object->meshes.capacity; k++) {
@@ -252,23 +331,24 @@ static void loadObjectTextures(Object* object, const char* textureDirectory) {
     }
 }
 
-static void loadTextures(int32_t index, const char* textureDirectory, int32_t depth) {
-    Node* node = nodeGet(index);
-    if (node == nullptr || depth >= NODE_DEPTH_LIMIT) return;
-    if (node->kind == NODE_OBJECT) {
-        Object* object = objectGet(node->attachment);
-        if (object && object->texturesLoaded == 0) {
-            object->texturesLoaded = 1;
-            loadObjectTextures(object, textureDirectory ? textureDirectory : "");
+void nodeLoadTextures(int32_t index, const char* textureDirectory) {
+    NodeWalk walk;
+    nodeWalkBegin(&walk, &nodeTable);
+    nodeWalkPush(&walk, index, 0, 0);
+    NodeWalkStep step;
+    while (nodeWalkNext(&walk, &step)) {
+        const Node* node = nodeGet(step.node);
+        if (node->kind == NODE_OBJECT) {
+            Object* object = objectGet(node->attachment);
+            if (object && object->texturesLoaded == 0) {
+                object->texturesLoaded = 1;
+                loadObjectTextures(object, textureDirectory ? textureDirectory : "");
+            }
         }
+        nodeWalkChildren(&walk, node, &step, 0);
     }
-    for (int32_t k = 0; k < node->children.capacity; k++) {
-        int32_t* child = slotGet<int32_t>(&node->children, k);
-        if (child) loadTextures(*child, textureDirectory, depth + 1);
-    }
+    nodeWalkEnd(&walk);
 }
-
-void nodeLoadTextures(int32_t index, const char* textureDirectory) { loadTextures(index, textureDirectory, 0); }
 
 void sceneUpdate(int32_t root, const char* textureDirectory) {
     objectCollect();

@@ -16,9 +16,6 @@
 enum : uint8_t { NODE_OBJECT = 0, NODE_LIGHT = 1, NODE_EMPTY = 2, NODE_CAMERA = 3 };
 // How the local transform is given.
 enum : uint8_t { MODE_TRS = 0, MODE_LOOK_AT = 1 };
-// Walks through children stop at this depth, so a cycle made by re-parenting cannot recurse
-// without bound.
-enum { NODE_DEPTH_LIMIT = 1024 };
 
 // One node of a tree; also one copy inside a scene. Every field before `parent` is what a scene
 // copy duplicates.
@@ -64,8 +61,8 @@ struct Camera {
 // Replaces whatever stood at index (-1 = first free slot) with a clean node of that kind, taking a
 // reference on the attachment. Returns the index, or -1 when the index cannot be taken.
 int32_t nodeCreate(int32_t index, uint8_t kind, int32_t attachment);
-// Drops the attachment's reference (destroying it at zero), destroys the children recursively,
-// frees the slot. Does not unlink the node from its parent. Returns -1.
+// Drops the attachment's reference (destroying it at zero) and frees the slot, for the node and
+// then its whole subtree (a walk). Does not unlink the node from its parent. Returns -1.
 int32_t nodeDestroy(int32_t index);
 // nodeDestroy(index), then a new empty node at the first free slot; returns it.
 int32_t emptyCreate(int32_t index);
@@ -106,12 +103,58 @@ void nodeAxes(const Node* node, Vec3 out[3]);
 // matrix (holding the parent's world matrix) = matrix * local transform; dirty = 0.
 void nodeComposeLocal(Node* node);
 
+// ---- Tree walks ---------------------------------------------------------------------------------
+//
+// Every pass over a subtree (matrices, bounds, textures, destruction, scene copies and their
+// removal and bounds, the importer's transforms, tool listings) is a NodeWalk: pre-order, a node
+// before its children, children in list order, each child's subtree before the next child. The
+// pending steps live on a heap stack, so a tree of any depth costs no machine stack.
+//
+// The links need not form a tree: nodeSetParent leaves a child in its old parent's list, so a node
+// can be listed under two parents, or under its own descendant (a cycle). A walk therefore marks
+// what it visits (one bit per slot of the table) and visits each node at most once: a node listed
+// twice is visited at its first place in pre-order only, and a cycle ends where it comes back to a
+// visited node. For a tree this changes nothing; any other shape costs at most one visit per slot.
+
+// One visit: the node, its depth below the walk's root (0 for a root) and the value its parent's
+// visit handed down with nodeWalkChildren.
+struct NodeWalkStep {
+    int32_t node;
+    int32_t depth;
+    int32_t tag;
+};
+
+// A walk in progress over one table of nodes (nodeTable or a scene's copies).
+struct NodeWalk {
+    const SlotTable* table;
+    NodeWalkStep* stack;  // pending steps; the last one comes next
+    int32_t count;
+    int32_t capacity;
+    uint8_t* seen;        // one bit per slot; allocated at the first visit
+    int32_t seenBytes;
+};
+
+// Starts an empty walk over table.
+void nodeWalkBegin(NodeWalk* walk, const SlotTable* table);
+// Adds a pending step. The last pushed comes out first: push several roots in reverse order.
+void nodeWalkPush(NodeWalk* walk, int32_t node, int32_t depth, int32_t tag);
+// The next node in use that the walk has not visited yet, marked as visited; false at the end.
+bool nodeWalkNext(NodeWalk* walk, NodeWalkStep* step);
+// Makes the node's children (the node of `step`; read from `node`, which may already be released)
+// the next steps, in list order, one level deeper, each carrying tag.
+void nodeWalkChildren(NodeWalk* walk, const Node* node, const NodeWalkStep* step, int32_t tag);
+// Frees the walk's memory; it can end before its last step.
+void nodeWalkEnd(NodeWalk* walk);
+
 // ---- Tree passes ----------------------------------------------------------------------------------
 
 // World matrices of the subtree at index within a table of nodes (nodeTable or a scene's copies):
 // a dirty node, or any node when force is set, recomposes from its parent's matrix and forces its
 // descendants.
 void nodeTreeUpdateMatrices(SlotTable* table, int32_t index, bool force);
+// nodeTreeUpdateMatrices, unforced, of every top-level node (parent -1) of the table in slot
+// order, as one walk.
+void nodeTableUpdateMatrices(SlotTable* table);
 // nodeTreeUpdateMatrices over nodeTable.
 void nodeUpdateMatrices(int32_t index, bool force);
 // Object bounds (and pass masks) of every object node in the subtree.

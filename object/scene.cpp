@@ -40,32 +40,29 @@ static int32_t takeCopySlot(Scene* s, int32_t index) {
     return slot;
 }
 
-static void copyNode(int32_t scene, int32_t slot, int32_t parentCopy, int32_t node, int32_t depth) {
-    Scene* s = sceneGet(scene);
-    const Node* source = nodeGet(node);
-    Node* copy = s ? slotGet<Node>(&s->copies, slot) : nullptr;
-    if (source == nullptr || copy == nullptr) return;
-    std::memcpy(copy, source, offsetof(Node, parent));
-    copy->parent = parentCopy;
-    if (Node* parent = slotGet<Node>(&s->copies, parentCopy)) {
-        int32_t k = slotAdd(&parent->children, 1, -1);
-        *slotGet<int32_t>(&parent->children, k) = slot;
-    }
-    if (depth + 1 >= NODE_DEPTH_LIMIT) return;
-    for (int32_t k = 0; k < source->children.capacity; k++) {
-        // Adding copies may grow the scene's table, so no record pointer is kept across an add.
-        source = nodeGet(node);
-        int32_t* child = slotGet<int32_t>(&source->children, k);
-        if (child == nullptr || nodeGet(*child) == nullptr) continue;
-        int32_t childNode = *child;
-        int32_t childSlot = takeCopySlot(sceneGet(scene), -1);
-        if (childSlot < 0) return;
-        copyNode(scene, childSlot, slot, childNode, depth + 1);
-    }
-}
-
 void sceneCopyNode(int32_t scene, int32_t slot, int32_t parentCopy, int32_t node) {
-    copyNode(scene, slot, parentCopy, node, 0);
+    if (sceneCopy(scene, slot) == nullptr || nodeGet(node) == nullptr) return;
+    // A step's tag is the parent copy. Copies take their slots in the walk's order, so a subtree's
+    // copies are numbered in pre-order as the source is laid out.
+    NodeWalk walk;
+    nodeWalkBegin(&walk, &nodeTable);
+    nodeWalkPush(&walk, node, 0, parentCopy);
+    NodeWalkStep step;
+    while (nodeWalkNext(&walk, &step)) {
+        Scene* s = sceneGet(scene);
+        int32_t target = step.depth == 0 ? slot : takeCopySlot(s, -1);
+        if (target < 0) continue;  // the scene cannot grow: this subtree stays out
+        const Node* source = nodeGet(step.node);
+        Node* copy = slotGet<Node>(&s->copies, target);
+        std::memcpy(copy, source, offsetof(Node, parent));
+        copy->parent = step.tag;
+        if (Node* parent = slotGet<Node>(&s->copies, step.tag)) {
+            int32_t k = slotAdd(&parent->children, 1, -1);
+            *slotGet<int32_t>(&parent->children, k) = target;
+        }
+        nodeWalkChildren(&walk, source, &step, target);
+    }
+    nodeWalkEnd(&walk);
 }
 
 int32_t sceneAddCopy(int32_t scene, int32_t copyIndex, int32_t node) {
@@ -78,21 +75,21 @@ int32_t sceneAddCopy(int32_t scene, int32_t copyIndex, int32_t node) {
     return slot;
 }
 
-static void removeCopy(Scene* s, int32_t copy, int32_t depth) {
-    Node* node = slotGet<Node>(&s->copies, copy);
-    if (node == nullptr || depth >= NODE_DEPTH_LIMIT) return;
-    // Released first, as nodeDestroy does: the buffer stays, and a loop in the links ends here.
-    slotRelease(&s->copies, copy);
-    for (int32_t k = 0; k < node->children.capacity; k++) {
-        int32_t* child = slotGet<int32_t>(&node->children, k);
-        if (child) removeCopy(s, *child, depth + 1);
-    }
-    slotFree(&node->children);
-}
-
 int32_t sceneRemoveCopy(int32_t scene, int32_t copy) {
     Scene* s = sceneGet(scene);
-    if (s != nullptr) removeCopy(s, copy, 0);
+    if (s == nullptr || slotGet<Node>(&s->copies, copy) == nullptr) return -1;
+    NodeWalk walk;
+    nodeWalkBegin(&walk, &s->copies);
+    nodeWalkPush(&walk, copy, 0, 0);
+    NodeWalkStep step;
+    while (nodeWalkNext(&walk, &step)) {
+        Node* node = slotGet<Node>(&s->copies, step.node);
+        nodeWalkChildren(&walk, node, &step, 0);
+        // Released as nodeDestroy does: the buffer stays until its child list is freed.
+        slotRelease(&s->copies, step.node);
+        slotFree(&node->children);
+    }
+    nodeWalkEnd(&walk);
     return -1;
 }
 
@@ -104,10 +101,7 @@ void sceneUpdateCopy(int32_t scene, int32_t copy, bool force) {
 void sceneUpdateMatrices(int32_t scene) {
     Scene* s = sceneGet(scene);
     if (s == nullptr) return;
-    for (int32_t c = 0; c < s->copies.capacity; c++) {
-        Node* copy = slotGet<Node>(&s->copies, c);
-        if (copy && copy->parent == -1) nodeTreeUpdateMatrices(&s->copies, c, false);
-    }
+    nodeTableUpdateMatrices(&s->copies);
 }
 
 int32_t sceneFindKind(int32_t scene, uint8_t kind, int32_t from) {
@@ -120,28 +114,27 @@ int32_t sceneFindKind(int32_t scene, uint8_t kind, int32_t from) {
     return -1;
 }
 
-static void growBounds(Scene* s, int32_t copy, Vec3* min, Vec3* max, int32_t depth) {
-    Node* node = slotGet<Node>(&s->copies, copy);
-    if (node == nullptr || depth >= NODE_DEPTH_LIMIT) return;
-    if (node->kind == NODE_OBJECT) {
-        Vec3 world[8], lo, hi;
-        points_transform(&node->matrix, world, node->corners.p, 8);
-        box_of_points(&lo, &hi, world, 8);
-        box_union(min, max, *min, *max, lo, hi);
-    }
-    for (int32_t k = 0; k < node->children.capacity; k++) {
-        int32_t* child = slotGet<int32_t>(&node->children, k);
-        if (child) growBounds(s, *child, min, max, depth + 1);
-    }
-}
-
 void sceneBounds(int32_t scene, int32_t copy, Vec3* min, Vec3* max) {
     vec3_set(min, FAR_VALUE, FAR_VALUE, FAR_VALUE);
     vec3_set(max, -FAR_VALUE, -FAR_VALUE, -FAR_VALUE);
     Scene* s = sceneGet(scene);
     if (s == nullptr) return;
     sceneUpdateMatrices(scene);
-    growBounds(s, copy, min, max, 0);
+    NodeWalk walk;
+    nodeWalkBegin(&walk, &s->copies);
+    nodeWalkPush(&walk, copy, 0, 0);
+    NodeWalkStep step;
+    while (nodeWalkNext(&walk, &step)) {
+        const Node* node = slotGet<Node>(&s->copies, step.node);
+        if (node->kind == NODE_OBJECT) {
+            Vec3 world[8], lo, hi;
+            points_transform(&node->matrix, world, node->corners.p, 8);
+            box_of_points(&lo, &hi, world, 8);
+            box_union(min, max, *min, *max, lo, hi);
+        }
+        nodeWalkChildren(&walk, node, &step, 0);
+    }
+    nodeWalkEnd(&walk);
 }
 
 void sceneSetScale(int32_t scene, int32_t copy, float x, float y, float z) {

@@ -13,16 +13,61 @@
 #include "system/messages.h"
 
 namespace {
+// Lights beyond this many are not used; GL implementations offer 8.
+enum { FRAME_LIGHT_CAPACITY = 64 };
+
+// One GL light as the scene's light nodes give it: the colour, and the world direction (w = 0).
+struct FrameLight {
+    float colour[4];
+    float position[4];
+};
+
 struct FrameState {
     GLint maxLights = 0;  // asked once; every GL has at least 8
+    // The lights of the view being drawn, gathered once: every node's draw sets them again, and a
+    // walk over the scene for each node would make a frame cost the square of the node count.
+    FrameLight lights[FRAME_LIGHT_CAPACITY];
+    int32_t lightCount = 0;
 };
 FrameState frame;
 
+// The scene's light nodes, in slot order, as GL_LIGHT0, GL_LIGHT1, ...
+void gatherLights(const Scene* s) {
+    if (frame.maxLights == 0) glGetIntegerv(GL_MAX_LIGHTS, &frame.maxLights);
+    int32_t limit = frame.maxLights < FRAME_LIGHT_CAPACITY ? frame.maxLights : FRAME_LIGHT_CAPACITY;
+    frame.lightCount = 0;
+    for (int32_t c = 0; c < s->copies.capacity && frame.lightCount < limit; c++) {
+        const Node* node = slotGet<Node>(&s->copies, c);
+        if (node == nullptr || node->kind != NODE_LIGHT) continue;
+        const Light* light = lightGet(node->attachment);
+        if (light == nullptr) continue;
+        FrameLight* l = &frame.lights[frame.lightCount++];
+        for (int i = 0; i < 4; i++) l->colour[i] = light->colour[i];
+        l->position[0] = node->matrix.m[12];
+        l->position[1] = node->matrix.m[13];
+        l->position[2] = node->matrix.m[14];
+        l->position[3] = 0.0f;
+    }
+}
+
+// Sets the gathered lights; their positions go through the modelview matrix loaded now.
+void setLights() {
+    for (int32_t n = 0; n < frame.lightCount; n++) {
+        const FrameLight* l = &frame.lights[n];
+        GLenum id = GL_LIGHT0 + (GLenum)n;
+        glLightfv(id, GL_AMBIENT, l->colour);
+        glLightfv(id, GL_DIFFUSE, l->colour);
+        glLightfv(id, GL_SPECULAR, l->colour);
+        glLightfv(id, GL_POSITION, l->position);
+        glEnable(id);
+    }
+}
+
 // One node of the pass: its transform on the camera's view, the lights set again in that frame.
-void beginNode(int32_t view, int32_t camera, const Camera* k, const Node* node) {
+void beginNode(const Camera* k, const Node* node) {
     glPushMatrix();
     glLoadMatrixf(k->view.m);
-    render_lights(view, camera);
+    setLights();
     glMultMatrixf(node->matrix.m);
     glEnable(GL_LIGHTING);
 }
@@ -47,13 +92,13 @@ void drawOverlays(const Node* node) {
     }
 }
 
-void drawPass(int32_t view, int32_t camera, int32_t scene, int32_t pass) {
+void drawPass(int32_t camera, int32_t scene, int32_t pass) {
     Scene* s = sceneGet(scene);
     for (int32_t c = 0; c < s->copies.capacity; c++) {
         const Node* node = slotGet<Node>(&s->copies, c);
         const Camera* k = cameraGet(camera);
         if (node == nullptr) continue;
-        beginNode(view, camera, k, node);
+        beginNode(k, node);
         if (node->kind == NODE_OBJECT) render_object(node->attachment, pass);
         if (pass == PASS_OPAQUE) drawOverlays(node);
         glPopMatrix();
@@ -90,10 +135,10 @@ void render_view(int32_t view) {
     mat4_copy(&k->orientation, &eye->matrix);
     mat4_set_translation(&k->orientation, 0.0f, 0.0f, 0.0f);
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
-    render_lights(view, camera);
-    drawPass(view, camera, scene, PASS_OPAQUE);
+    render_lights(view, camera);  // gathers the lights that every node's draw sets again
+    drawPass(camera, scene, PASS_OPAQUE);
     glDepthMask(GL_FALSE);
-    drawPass(view, camera, scene, PASS_TRANSPARENT);
+    drawPass(camera, scene, PASS_TRANSPARENT);
     glDepthMask(GL_TRUE);
 }
 
@@ -114,26 +159,13 @@ void render_projection(int32_t camera) {
 }
 
 void render_lights(int32_t view, int32_t camera) {
+    frame.lightCount = 0;
     const View* v = view_get(view);
     const Camera* k = cameraGet(camera);
     if (v == nullptr || k == nullptr) return;
     glLoadMatrixf(k->view.m);
-    Scene* s = sceneGet(v->scene);
+    const Scene* s = sceneGet(v->scene);
     if (s == nullptr) return;
-    if (frame.maxLights == 0) glGetIntegerv(GL_MAX_LIGHTS, &frame.maxLights);
-    GLint n = 0;
-    for (int32_t c = 0; c < s->copies.capacity && n < frame.maxLights; c++) {
-        const Node* node = slotGet<Node>(&s->copies, c);
-        if (node == nullptr || node->kind != NODE_LIGHT) continue;
-        const Light* light = lightGet(node->attachment);
-        if (light == nullptr) continue;
-        GLenum id = GL_LIGHT0 + (GLenum)n;
-        glLightfv(id, GL_AMBIENT, light->colour);
-        glLightfv(id, GL_DIFFUSE, light->colour);
-        glLightfv(id, GL_SPECULAR, light->colour);
-        const float position[4] = {node->matrix.m[12], node->matrix.m[13], node->matrix.m[14], 0.0f};
-        glLightfv(id, GL_POSITION, position);
-        glEnable(id);
-        n++;
-    }
+    gatherLights(s);
+    setLights();
 }

@@ -28,16 +28,22 @@ const char* modeName(uint8_t mode) {
     return mode == MATERIAL_UNLIT ? "UNLIT" : mode == MATERIAL_TEXTURED ? "TEXTURED" : "LIT";
 }
 
-void printTree(int32_t node, int depth, int32_t* count) {
-    const Node* n = nodeGet(node);
-    if (!n || depth > NODE_DEPTH_LIMIT) return;
-    (*count)++;
-    std::printf("node %d depth %d kind %s name \"%s\" attachment %d\n", node, depth, kindName(n->kind),
-                importNodeName(node), n->attachment);
-    for (int32_t i = 0; i < n->children.capacity; i++) {
-        n = nodeGet(node);
-        if (slotUnits(&n->children, i) > 0) printTree(*(int32_t*)n->children.slots[i], depth + 1, count);
+// One line per node of the tree, in pre-order; returns the count.
+int32_t printTree(int32_t root) {
+    int32_t count = 0;
+    NodeWalk walk;
+    nodeWalkBegin(&walk, &nodeTable);
+    nodeWalkPush(&walk, root, 0, 0);
+    NodeWalkStep step;
+    while (nodeWalkNext(&walk, &step)) {
+        const Node* n = nodeGet(step.node);
+        count++;
+        std::printf("node %d depth %d kind %s name \"%s\" attachment %d\n", step.node, step.depth, kindName(n->kind),
+                    importNodeName(step.node), n->attachment);
+        nodeWalkChildren(&walk, n, &step, 0);
     }
+    nodeWalkEnd(&walk);
+    return count;
 }
 
 // Work folders are named "vcvtool_<pid>"; one whose process is gone was left by a run that crashed.
@@ -84,8 +90,7 @@ int toolImportInfo(int argc, char** argv) {
     } else {
         // What the viewer shows: objects no node holds are dropped, as the scene update does.
         objectCollect();
-        int32_t nodes = 0;
-        printTree(root, 0, &nodes);
+        int32_t nodes = printTree(root);
         int64_t objects = 0, meshes = 0, vertices = 0, triangles = 0;
         for (int32_t o = 0; o < objectTable.capacity; o++) {
             const Object* object = objectGet(o);

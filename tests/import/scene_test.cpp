@@ -72,6 +72,28 @@ TEST_F(ImportTest, TranslatesAndScalesKeepTheLastRotationsMultiplyInOrder) {
     EXPECT_NEAR(n->matrix.m[13], 2.0f, 1e-6f);
 }
 
+TEST_F(ImportTest, NestedNodesComeInDocumentOrderWithTheTransformsAroundThem) {
+    ASSERT_GE(import(document(triangleLibrary(), "<node id=\"a\"><translate>1 0 0</translate>"
+                                                 "<node id=\"b\"><node id=\"c\"><rotate>0 0 1 90</rotate></node></node>"
+                                                 "<translate>0 2 0</translate>"
+                                                 "<node id=\"d\"><translate>0 0 3</translate></node></node>")),
+              0);
+    EXPECT_EQ(nodeGet(root)->position.y, 2.0f);  // a translate after a child node still counts
+    auto kids = childrenOf(root);
+    ASSERT_EQ(kids.size(), 2u);
+    auto grandChildren = childrenOf(kids[0]);
+    ASSERT_EQ(grandChildren.size(), 1u);
+    // Made in document order: a, b, c, d.
+    EXPECT_LT(root, kids[0]);
+    EXPECT_LT(kids[0], grandChildren[0]);
+    EXPECT_LT(grandChildren[0], kids[1]);
+    EXPECT_NEAR(nodeGet(grandChildren[0])->rotation.z, std::sqrt(0.5f), 1e-6f);
+    const Mat4& d = nodeGet(kids[1])->matrix;
+    EXPECT_FLOAT_EQ(d.m[12], 0.0f);
+    EXPECT_FLOAT_EQ(d.m[13], 2.0f);
+    EXPECT_FLOAT_EQ(d.m[14], 3.0f);
+}
+
 TEST_F(ImportTest, NodesWithoutIdMakeTheirChildrenTopLevel) {
     ASSERT_GE(import(document(triangleLibrary(),
                               "<node id=\"top\"><translate>1 1 1</translate></node>"

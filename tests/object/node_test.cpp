@@ -1,4 +1,7 @@
 // Node trees: creation and reference counting, rotations, world matrices and the scene update.
+#include <utility>
+#include <vector>
+
 #include "object_fixture.h"
 
 using Nodes = ObjectModelTest;
@@ -60,7 +63,7 @@ TEST_F(Nodes, DestroyingAParentTakesTheSubtreeAndASharedObjectSurvives) {
     EXPECT_EQ(meshesInUse(), 0);
 }
 
-TEST_F(Nodes, ParentLinksAndCyclesEndSafely) {
+TEST_F(Nodes, LinksThatMakeNoTreeAreWalkedOnceAndEveryPassEnds) {
     int32_t a = emptyCreate(-1), b = emptyCreate(-1);
     nodeSetParent(a, a);  // refused
     EXPECT_EQ(nodeGet(a)->parent, -1);
@@ -69,12 +72,66 @@ TEST_F(Nodes, ParentLinksAndCyclesEndSafely) {
     EXPECT_EQ(nodeGet(b)->parent, -1);
     nodeSetParent(a, b);
     nodeSetParent(b, a);  // a loop through re-parenting
-    nodeGet(a)->dirty = 1;
-    nodeUpdateMatrices(a, true);  // stops at the depth limit
-    nodeUpdateBounds(a);
     nodeDestroy(a);
     EXPECT_EQ(nodeGet(a), nullptr);
     EXPECT_EQ(nodeGet(b), nullptr);
+
+    // r - c1 - c2, then r re-parented under its own descendant c2, and d listed under both r and
+    // c1 (the old parent keeps it). d and c2 share an object.
+    int32_t shared = triangleObject();
+    int32_t r = emptyCreate(-1), c1 = emptyCreate(-1), c2 = nodeCreate(-1, NODE_OBJECT, shared);
+    int32_t d = nodeCreate(-1, NODE_OBJECT, shared);
+    nodeSetParent(r, c1);
+    nodeSetParent(r, d);
+    nodeSetParent(c1, c2);
+    nodeSetParent(c1, d);
+    nodeSetParent(c2, r);
+    for (int32_t n : {r, c1, c2, d}) nodeSetPosition(nodeGet(n), 1, 0, 0);
+
+    // Pre-order, each node once: d at its first place (under c1), r not again under c2.
+    NodeWalk walk;
+    nodeWalkBegin(&walk, &nodeTable);
+    nodeWalkPush(&walk, r, 0, 0);
+    NodeWalkStep step;
+    std::vector<std::pair<int32_t, int32_t>> visits;
+    while (nodeWalkNext(&walk, &step)) {
+        visits.push_back({step.node, step.depth});
+        nodeWalkChildren(&walk, nodeGet(step.node), &step, 0);
+    }
+    nodeWalkEnd(&walk);
+    EXPECT_EQ(visits, (std::vector<std::pair<int32_t, int32_t>>{{r, 0}, {c1, 1}, {c2, 2}, {d, 2}}));
+
+    nodeUpdateMatrices(r, true);
+    for (int32_t n : {r, c1, c2, d}) EXPECT_EQ(nodeGet(n)->dirty, 0);
+    EXPECT_FLOAT_EQ(nodeGet(d)->matrix.m[12], nodeGet(c1)->matrix.m[12] + 1.0f);  // under its last parent
+    sceneUpdate(r, "");
+    EXPECT_EQ(objectGet(shared)->texturesLoaded, 1);
+
+    // The copy is a tree: one copy per node, d's under c1's.
+    int32_t scene = sceneCreate(-1);
+    int32_t top = sceneAddCopy(scene, -1, r);
+    int32_t copies = 0;
+    for (int32_t i = 0; i < sceneGet(scene)->copies.capacity; i++) copies += sceneCopy(scene, i) != nullptr;
+    EXPECT_EQ(copies, 4);
+    auto listed = [](const Node* n) {
+        int32_t k = 0;
+        for (int32_t i = 0; i < n->children.capacity; i++) k += slotUnits(&n->children, i) > 0;
+        return k;
+    };
+    const Node* c1Copy = sceneCopy(scene, *slotGet<int32_t>(&sceneCopy(scene, top)->children, 0));
+    ASSERT_NE(c1Copy, nullptr);
+    EXPECT_EQ(listed(sceneCopy(scene, top)), 1);
+    EXPECT_EQ(listed(c1Copy), 2);
+    Vec3 lo, hi;
+    sceneBounds(scene, top, &lo, &hi);
+    EXPECT_LT(lo.x, hi.x);
+    sceneRemoveCopy(scene, top);
+    EXPECT_EQ(sceneCopy(scene, top), nullptr);
+
+    nodeDestroy(r);  // every node once: the shared object loses exactly its two references
+    for (int32_t n : {r, c1, c2, d}) EXPECT_EQ(nodeGet(n), nullptr);
+    EXPECT_EQ(objectGet(shared), nullptr);
+    EXPECT_EQ(meshesInUse(), 0);
 }
 
 TEST_F(Nodes, LightsAndCamerasAreCountedAndCollected) {

@@ -45,6 +45,20 @@ TEST(ImportInfo, SharedSamplesGiveTheTrianglesOfTheirPolygons) {
     EXPECT_TRUE(has(humanoid, "references 6")) << humanoid;
 }
 
+TEST(ImportInfo, ADeepTreeIsListedToItsLastNode) {
+    TempDir dir;
+    const int depth = 3000;  // well past any limit a walk on the machine stack would need
+    std::string scene;
+    for (int i = 0; i < depth; i++) scene += "<node id=\"n" + std::to_string(i) + "\">";
+    for (int i = 0; i < depth; i++) scene += "</node>";
+    writeText(dir.file("deep.dae"), "<COLLADA version=\"1.3.1\"><scene>" + scene + "</scene></COLLADA>");
+    int code = -1;
+    std::string out = importInfo(dir.file("deep.dae"), &code);
+    ASSERT_EQ(code, 0) << out.substr(0, 500);
+    EXPECT_TRUE(has(out, "depth 2999 kind EMPTY name \"n2999\"")) << out.substr(out.size() - 500);
+    EXPECT_TRUE(has(out, "totals nodes 3000 objects 0")) << out.substr(out.size() - 500);
+}
+
 TEST(ImportInfo, ADocumentThatGivesNoModelFailsWithItsReason) {
     TempDir dir;
     writeText(dir.file("broken.dae"), "<COLLADA><library");
