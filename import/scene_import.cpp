@@ -162,6 +162,28 @@ void applyTransforms(int32_t record) {
     nodeWalkEnd(&walk);
 }
 
+// Nodes that the links leave outside the returned tree (a parent id that names no node, parents
+// that name each other) would stay in the object model through every later import, since only the
+// returned tree is destroyed by the next one: they are dropped with their references.
+static void dropUnreachableNodes(int32_t root) {
+    std::vector<uint8_t> reachable((size_t)nodeTable.capacity, 0);
+    NodeWalk walk;
+    nodeWalkBegin(&walk, &nodeTable);
+    if (root >= 0) nodeWalkPush(&walk, root, 0, 0);
+    NodeWalkStep step;
+    while (nodeWalkNext(&walk, &step)) {
+        reachable[(size_t)step.node] = 1;
+        nodeWalkChildren(&walk, nodeGet(step.node), &step, 0);
+    }
+    nodeWalkEnd(&walk);
+    for (const auto& entry : sceneState.recordOfNode) {
+        int32_t node = entry.first;
+        if (node < 0 || (node < (int32_t)reachable.size() && reachable[(size_t)node])) continue;
+        nodeDestroy(node);
+        sceneState.names.erase(node);
+    }
+}
+
 // Everything after the document was parsed: workspace, objects, nodes, root, transforms.
 static int32_t importDocument(xmlDoc* doc, const char* textureDirectory) {
     xmlNode* root = xmlDocGetRootElement(doc);
@@ -234,6 +256,7 @@ static int32_t importDocument(xmlDoc* doc, const char* textureDirectory) {
         applyTransforms(rootRecord);
         nodeUpdateMatrices(result, false);
     }
+    dropUnreachableNodes(result);
     sceneState.recordOfNode.clear();
     importWorkspaceFree();
     return result;

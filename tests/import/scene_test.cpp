@@ -120,6 +120,23 @@ TEST_F(ImportTest, ImportingTwiceLeavesOneTreeAndFailuresReturnMinusOne) {
 
     EXPECT_EQ(import("<not xml"), -1);
     EXPECT_EQ(nodesInUse(), 0);  // the previous tree is gone even so
+
+    // Nodes the links leave outside the tree do not pile up in the object model import after import:
+    // here a nested node takes the automatic root's name, so b and it name each other as parents.
+    std::string clash = document(triangleLibrary(), "<node id=\"b\"><node id=\"VORTEN_AUTO_ROOT_NODE\"><instance "
+                                                    "url=\"#g\"/></node></node><node id=\"c\"/>");
+    for (int i = 0; i < 3; i++) {
+        ASSERT_GE(import(clash), 0);
+        std::vector<int32_t> pending{root};
+        int32_t reachable = 0;
+        while (!pending.empty()) {
+            int32_t n = pending.back();
+            pending.pop_back();
+            reachable++;
+            for (int32_t c : childrenOf(n)) pending.push_back(c);
+        }
+        EXPECT_EQ(nodesInUse(), reachable);
+    }
 }
 
 TEST_F(ImportTest, EveryLoadFailureSaysWhy) {
