@@ -39,7 +39,8 @@ int32_t joinPath(char* out, const char* dir, const char* name);
 // -1 when the file is missing, empty, unreadable or larger than 2 GiB - 1, with the buffer freed and
 // null. size is the file size, 0 for an empty file, -1 when the file does not exist.
 int32_t readWholeFile(const char* name, const char* dir, uint8_t** buffer, int32_t* size);
-// Creates or truncates the file and writes size bytes. -1 when it cannot be created or written.
+// Creates or truncates the file and writes size bytes. -1 when it cannot be created or written; a
+// file that was created but not completely written is removed (errno keeps the reason).
 int32_t writeWholeFile(const char* name, const char* dir, const void* data, int32_t size);
 // Reads the source whole and writes it as the destination. -1 when the source cannot be read.
 int32_t copyWholeFile(const char* dstName, const char* dstDir, const char* srcName, const char* srcDir);
