@@ -1,0 +1,192 @@
+#include "import/image_convert.h"
+
+#include <IL/il.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "pack/jpeg_decoder.h"
+#include "system/files.h"
+#include "system/memory.h"
+#include "system/process.h"
+#include "system/regular_file.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VCV_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VCV_ASAN 1
+#endif
+#endif
+#if defined(VCV_ASAN)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+static const char* const kModule = "vor3d_import_1_11";
+
+namespace {
+struct ConverterState {
+    char program[PATH_CAPACITY];  // "" until set or looked up
+    int32_t timeLimitMs = IMAGE_CONVERT_WAIT_MS;
+    bool devilStarted = false;
+};
+ConverterState converter;
+
+// DevIL leaks on some broken files (its PNG reader, for one). Those leaks die with the child, so
+// the leak checker of sanitizer builds is told to ignore what DevIL allocates.
+void ignoreLibraryLeaks(bool ignore) {
+#if defined(VCV_ASAN)
+    if (ignore) __lsan_disable();
+    else __lsan_enable();
+#else
+    (void)ignore;
+#endif
+}
+
+ILenum devilType(int32_t format) {
+    switch (format) {
+        case IMAGE_PNG: return IL_PNG;
+        case IMAGE_JPEG: return IL_JPG;
+        case IMAGE_BMP: return IL_BMP;
+        case IMAGE_TGA: return IL_TGA;
+        default: return IL_TYPE_UNKNOWN;
+    }
+}
+
+// Encodes the bound image as a JPEG into out (capacity bytes); its size, or 0 when it does not fit
+// or cannot be encoded. capacity 0 with a null out asks only for the size.
+ILuint encodeJpeg(void* out, ILuint capacity) {
+    while (ilGetError() != IL_NO_ERROR) {
+    }
+    ILuint n = ilSaveL(IL_JPG, out, capacity);
+    return ilGetError() == IL_NO_ERROR ? n : 0;
+}
+}  // namespace
+
+void imageConverterSetProgram(const char* path) {
+    size_t n = std::strlen(path);
+    if (n >= sizeof converter.program) n = 0;
+    std::memcpy(converter.program, path, n);
+    converter.program[n] = '\0';
+}
+
+const char* imageConverterProgram() {
+    if (converter.program[0]) return converter.program;
+    char exe[PATH_CAPACITY], dir[PATH_CAPACITY] = "";
+    if (processProgramPath(exe, PATH_CAPACITY) == 0) directoryPart(dir, exe);
+    char path[PATH_CAPACITY];
+    if (joinPath(path, dir, "vcvtool") == 0 && !fileExists(path)) {
+        char built[PATH_CAPACITY];
+        if (joinPath(built, dir, "../tools/vcvtool") == 0 && fileExists(built)) std::memcpy(path, built, sizeof path);
+    }
+    imageConverterSetProgram(path);
+    return converter.program;
+}
+
+void imageConverterSetTimeLimit(int32_t milliseconds) {
+    converter.timeLimitMs = milliseconds > 0 ? milliseconds : IMAGE_CONVERT_WAIT_MS;
+}
+
+int32_t imageConvertIsolated(const char* inPath, const char* outPath, const ImageProbe* probe, int32_t* error) {
+    *error = 0;
+    const char* program = imageConverterProgram();
+    const char* argv[] = {program, "convert-image", inPath, outPath, nullptr};
+    ProcessOutcome run = processRun(program, argv, converter.timeLimitMs);
+    if (run.status == PROCESS_NOT_STARTED) {
+        *error = run.code;
+        return IMAGE_CONVERT_NOT_STARTED;
+    }
+    int32_t result = IMAGE_CONVERT_REFUSED;
+    if (run.status == PROCESS_EXITED && run.code > IMAGE_CONVERT_EXIT_WRITE) {
+        *error = run.code - IMAGE_CONVERT_EXIT_WRITE;
+        result = IMAGE_CONVERT_WRITE_FAILED;
+    } else if (run.status == PROCESS_EXITED && run.code == IMAGE_CONVERT_EXIT_OK) {
+        // The child's word is not enough: its output must be what our decoder reads, at the size probed.
+        uint8_t* jpeg = nullptr;
+        int64_t size = 0;
+        int32_t readError = 0, width = 0, height = 0;
+        if (readRegularFile(outPath, IMAGE_MAX_FILE_BYTES, &jpeg, &size, &readError) == REGULAR_FILE_OK &&
+            jpeg_image_size(jpeg, (int32_t)size, &width, &height) == 0 && width == probe->width &&
+            height == probe->height)
+            result = IMAGE_CONVERT_OK;
+        MEM_FREE(jpeg);
+    }
+    if (result != IMAGE_CONVERT_OK) deleteFile(outPath, "");
+    return result;
+}
+
+int32_t imageConvertBytes(const uint8_t* data, int64_t size, uint8_t** jpeg, int32_t* jpegSize) {
+    *jpeg = nullptr;
+    *jpegSize = 0;
+    ImageProbe probe;
+    if (imageProbe(data, size, &probe) != PROBE_OK) return -1;
+    ignoreLibraryLeaks(true);
+    if (!converter.devilStarted) {
+        ilInit();
+        converter.devilStarted = true;
+    }
+    ilEnable(IL_FILE_OVERWRITE);
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    bool loaded = ilLoadL(devilType(probe.format), data, (ILuint)size) == IL_TRUE &&
+                  ilGetInteger(IL_IMAGE_WIDTH) == probe.width && ilGetInteger(IL_IMAGE_HEIGHT) == probe.height &&
+                  ilGetInteger(IL_IMAGE_DEPTH) == 1;
+    int64_t channels = 0;
+    if (loaded) {
+        ILint format = ilGetInteger(IL_IMAGE_FORMAT);
+        bool grey = format == IL_LUMINANCE || format == IL_LUMINANCE_ALPHA;
+        // JPEG holds no alpha; DevIL's writer wants one or three channels of bytes.
+        loaded = ilConvertImage(grey ? IL_LUMINANCE : IL_RGB, IL_UNSIGNED_BYTE) == IL_TRUE;
+        ilSetInteger(IL_JPG_QUALITY, 96);
+        ilSetInteger(IL_JPG_SAVE_FORMAT, IL_JFIF);
+        channels = grey ? 1 : 3;
+    }
+    ignoreLibraryLeaks(false);
+    // Almost every JPEG of quality 96 is smaller than its pixels; when one is not, DevIL measures it.
+    int64_t capacity = loaded ? (int64_t)probe.width * probe.height * channels + 65536 : 0;
+    uint8_t* out = nullptr;
+    ILuint written = 0;
+    for (int attempt = 0; attempt < 2 && capacity > 0 && capacity <= INT32_MAX && written == 0; attempt++) {
+        out = (uint8_t*)MEM_ALLOC(out, capacity);
+        ignoreLibraryLeaks(true);
+        written = encodeJpeg(out, (ILuint)capacity);
+        if (written == 0 && attempt == 0) capacity = encodeJpeg(nullptr, 0);
+        ignoreLibraryLeaks(false);
+    }
+    ignoreLibraryLeaks(true);
+    ilDeleteImages(1, &image);
+    ignoreLibraryLeaks(false);
+    if (written == 0 || (int64_t)written > capacity) {
+        MEM_FREE(out);
+        return -1;
+    }
+    *jpeg = out;
+    *jpegSize = (int32_t)written;
+    return 0;
+}
+
+int32_t imageConvertCommand(const char* inPath, const char* outPath) {
+#if defined(VCV_ASAN)
+    processLimitResources(IMAGE_CONVERT_CPU_SECONDS, 0);
+#else
+    processLimitResources(IMAGE_CONVERT_CPU_SECONDS, IMAGE_CONVERT_ADDRESS_SPACE);
+#endif
+    uint8_t* data = nullptr;
+    int64_t size = 0;
+    int32_t error = 0;
+    if (readRegularFile(inPath, IMAGE_MAX_FILE_BYTES, &data, &size, &error) != REGULAR_FILE_OK)
+        return IMAGE_CONVERT_EXIT_REFUSED;
+    uint8_t* jpeg = nullptr;
+    int32_t jpegSize = 0;
+    int32_t converted = imageConvertBytes(data, size, &jpeg, &jpegSize);
+    MEM_FREE(data);
+    if (converted != 0) return IMAGE_CONVERT_EXIT_REFUSED;
+    int32_t status = IMAGE_CONVERT_EXIT_OK;
+    if (writeWholeFile(outPath, "", jpeg, jpegSize) != 0) {
+        int32_t reason = errno;
+        status = IMAGE_CONVERT_EXIT_WRITE + (reason > 0 && reason <= 127 ? reason : EIO);
+    }
+    MEM_FREE(jpeg);
+    return status;
+}
