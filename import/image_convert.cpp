@@ -61,6 +61,20 @@ ILuint encodeJpeg(void* out, ILuint capacity) {
     ILuint n = ilSaveL(IL_JPG, out, capacity);
     return ilGetError() == IL_NO_ERROR ? n : 0;
 }
+// DevIL hands a CMYK or YCCK JPEG over as the four channels libjpeg gives (CMYK in Adobe's
+// inverted form: 255 is no ink) and would keep the first three as RGB, losing the black. Each
+// pixel becomes RGB as libjpeg-turbo's own CMYK conversion makes it: channel x K / 255, rounded.
+void inkToRgb(const ImageProbe& probe) {
+    if (ilGetInteger(IL_IMAGE_FORMAT) != IL_RGBA || ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE) return;
+    int64_t pixels = (int64_t)probe.width * probe.height;
+    ILubyte* p = ilGetData();
+    if (!p || ilGetInteger(IL_IMAGE_SIZE_OF_DATA) < pixels * 4) return;
+    for (int64_t i = 0; i < pixels; i++, p += 4) {
+        uint32_t k = p[3];
+        for (int c = 0; c < 3; c++) p[c] = (ILubyte)((2 * p[c] * k + 255) / 510);
+        p[3] = 255;
+    }
+}
 }  // namespace
 
 void imageConverterSetProgram(const char* path) {
@@ -133,6 +147,7 @@ int32_t imageConvertBytes(const uint8_t* data, int64_t size, uint8_t** jpeg, int
                   ilGetInteger(IL_IMAGE_WIDTH) == probe.width && ilGetInteger(IL_IMAGE_HEIGHT) == probe.height &&
                   ilGetInteger(IL_IMAGE_DEPTH) == 1;
     int64_t channels = 0;
+    if (loaded && probe.format == IMAGE_JPEG) inkToRgb(probe);
     if (loaded) {
         ILint format = ilGetInteger(IL_IMAGE_FORMAT);
         bool grey = format == IL_LUMINANCE || format == IL_LUMINANCE_ALPHA;
