@@ -61,6 +61,58 @@ ILuint encodeJpeg(void* out, ILuint capacity) {
     ILuint n = ilSaveL(IL_JPG, out, capacity);
     return ilGetError() == IL_NO_ERROR ? n : 0;
 }
+// DevIL's record of the bound image agrees with itself: the channels of its format, the bytes of
+// its sample type, its bytes per pixel and its data size. Some broken files (a 16-bit TGA, for
+// one) leave them disagreeing, which neither its converter nor its JPEG writer survives.
+bool consistentImage(const ImageProbe& probe) {
+    int64_t channels = 0, sampleBytes = 0;
+    switch (ilGetInteger(IL_IMAGE_FORMAT)) {
+        case IL_COLOUR_INDEX:
+        case IL_ALPHA:
+        case IL_LUMINANCE: channels = 1; break;
+        case IL_LUMINANCE_ALPHA: channels = 2; break;
+        case IL_RGB:
+        case IL_BGR: channels = 3; break;
+        case IL_RGBA:
+        case IL_BGRA: channels = 4; break;
+        default: break;
+    }
+    switch (ilGetInteger(IL_IMAGE_TYPE)) {
+        case IL_BYTE:
+        case IL_UNSIGNED_BYTE: sampleBytes = 1; break;
+        case IL_SHORT:
+        case IL_UNSIGNED_SHORT:
+        case IL_HALF: sampleBytes = 2; break;
+        case IL_INT:
+        case IL_UNSIGNED_INT:
+        case IL_FLOAT: sampleBytes = 4; break;
+        case IL_DOUBLE: sampleBytes = 8; break;
+        default: break;
+    }
+    return channels > 0 && sampleBytes > 0 && ilGetInteger(IL_IMAGE_WIDTH) == probe.width &&
+           ilGetInteger(IL_IMAGE_HEIGHT) == probe.height && ilGetInteger(IL_IMAGE_DEPTH) == 1 &&
+           ilGetInteger(IL_IMAGE_BPC) == sampleBytes && ilGetInteger(IL_IMAGE_BYTES_PER_PIXEL) == channels * sampleBytes &&
+           ilGetInteger(IL_IMAGE_SIZE_OF_DATA) == (int64_t)probe.width * probe.height * channels * sampleBytes &&
+           ilGetData() != nullptr;
+}
+
+// A colour-indexed image must have a palette that covers every index: DevIL's palette conversion
+// reads past its palette for an index beyond it (a BMP whose colour count is too small, for one).
+bool paletteCovers(const ImageProbe& probe) {
+    if (ilGetInteger(IL_IMAGE_FORMAT) != IL_COLOUR_INDEX) return true;
+    ILint type = ilGetInteger(IL_PALETTE_TYPE), entryBytes = ilGetInteger(IL_PALETTE_BPP);
+    ILint colours = ilGetInteger(IL_PALETTE_NUM_COLS);
+    bool known = type == IL_PAL_RGB24 || type == IL_PAL_BGR24 || type == IL_PAL_RGB32 || type == IL_PAL_RGBA32 ||
+                 type == IL_PAL_BGR32 || type == IL_PAL_BGRA32;
+    const ILubyte* index = ilGetData();
+    if (!known || entryBytes < 3 || entryBytes > 4 || colours < 1 || colours > 256 || !ilGetPalette() || !index ||
+        ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE)
+        return false;
+    for (int64_t i = 0, n = (int64_t)probe.width * probe.height; i < n; i++)
+        if (index[i] >= colours) return false;
+    return true;
+}
+
 // DevIL hands a CMYK or YCCK JPEG over as the four channels libjpeg gives (CMYK in Adobe's
 // inverted form: 255 is no ink) and would keep the first three as RGB, losing the black. Each
 // pixel becomes RGB as libjpeg-turbo's own CMYK conversion makes it: channel x K / 255, rounded.
@@ -143,16 +195,16 @@ int32_t imageConvertBytes(const uint8_t* data, int64_t size, uint8_t** jpeg, int
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
-    bool loaded = ilLoadL(devilType(probe.format), data, (ILuint)size) == IL_TRUE &&
-                  ilGetInteger(IL_IMAGE_WIDTH) == probe.width && ilGetInteger(IL_IMAGE_HEIGHT) == probe.height &&
-                  ilGetInteger(IL_IMAGE_DEPTH) == 1;
+    bool loaded = ilLoadL(devilType(probe.format), data, (ILuint)size) == IL_TRUE && consistentImage(probe) &&
+                  paletteCovers(probe);
     int64_t channels = 0;
     if (loaded && probe.format == IMAGE_JPEG) inkToRgb(probe);
     if (loaded) {
         ILint format = ilGetInteger(IL_IMAGE_FORMAT);
         bool grey = format == IL_LUMINANCE || format == IL_LUMINANCE_ALPHA;
         // JPEG holds no alpha; DevIL's writer wants one or three channels of bytes.
-        loaded = ilConvertImage(grey ? IL_LUMINANCE : IL_RGB, IL_UNSIGNED_BYTE) == IL_TRUE;
+        loaded = ilConvertImage(grey ? IL_LUMINANCE : IL_RGB, IL_UNSIGNED_BYTE) == IL_TRUE && consistentImage(probe) &&
+                 ilGetInteger(IL_IMAGE_FORMAT) == (grey ? IL_LUMINANCE : IL_RGB);
         ilSetInteger(IL_JPG_QUALITY, 96);
         ilSetInteger(IL_JPG_SAVE_FORMAT, IL_JFIF);
         channels = grey ? 1 : 3;

@@ -50,6 +50,22 @@ int32_t probePng(const Bytes& b, ImageProbe* out) {
     }
     if (!depthOk || b.u8(26) != 0 || b.u8(27) != 0 || b.u8(28) > 1) return PROBE_NOT_IMAGE;
     if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) return PROBE_NOT_IMAGE;
+    // Every chunk up to IEND lies within the file and at least one IDAT comes before it: a length
+    // running past the end keeps some readers spinning at the end of their input.
+    bool data = false;
+    for (int64_t pos = 33;;) {
+        if (!b.has(pos, 12)) return PROBE_NOT_IMAGE;
+        uint32_t length = b.be32(pos);
+        if (length > 0x7FFFFFFFu || !b.has(pos + 12, length)) return PROBE_NOT_IMAGE;
+        const uint8_t* type = b.data + pos + 4;
+        if (std::memcmp(type, "IHDR", 4) == 0) return PROBE_NOT_IMAGE;
+        if (std::memcmp(type, "IDAT", 4) == 0) data = true;
+        if (std::memcmp(type, "IEND", 4) == 0) {
+            if (!data) return PROBE_NOT_IMAGE;
+            break;
+        }
+        pos += 12 + (int64_t)length;
+    }
     return sized(out, IMAGE_PNG, width, height);
 }
 
@@ -122,7 +138,17 @@ int32_t probeBmp(const Bytes& b, ImageProbe* out) {
         return PROBE_NOT_IMAGE;
     }
     if (planes != 1 || width <= 0 || height <= 0) return PROBE_NOT_IMAGE;
-    if ((int64_t)dataOffset < 14 + (int64_t)headerSize || (int64_t)dataOffset >= b.size) return PROBE_NOT_IMAGE;
+    // The palette (the colours the header counts, else all of them below 9 bits) and the masks of
+    // bit fields lie between the header and the pixels; readers size the palette from the count.
+    int64_t colours = bits <= 8 ? (int64_t)1 << bits : 0;
+    int64_t entryBytes = headerSize == 12 ? 3 : 4, masks = (headerSize == 40 && compression == 3) ? 12 : 0;
+    if (headerSize != 12) {
+        uint32_t used = b.le32(46);
+        if (used > (bits <= 8 ? (uint32_t)colours : 256u)) return PROBE_NOT_IMAGE;
+        if (used != 0) colours = used;
+    }
+    if ((int64_t)dataOffset < 14 + (int64_t)headerSize + masks + colours * entryBytes || (int64_t)dataOffset >= b.size)
+        return PROBE_NOT_IMAGE;
     int32_t verdict = sized(out, IMAGE_BMP, width, height);
     if (verdict != PROBE_OK) return verdict;
     if (compression == 0 || compression == 3) {
