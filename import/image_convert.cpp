@@ -27,7 +27,7 @@ static const char* const kModule = "vor3d_import_1_11";
 namespace {
 struct ConverterState {
     char program[PATH_CAPACITY];  // "" until set or looked up
-    int32_t timeLimitMs = IMAGE_CONVERT_WAIT_MS;
+    int32_t timeLimitMs = 0;  // 0: from the picture
     bool devilStarted = false;
 };
 ConverterState converter;
@@ -149,15 +149,19 @@ const char* imageConverterProgram() {
     return converter.program;
 }
 
-void imageConverterSetTimeLimit(int32_t milliseconds) {
-    converter.timeLimitMs = milliseconds > 0 ? milliseconds : IMAGE_CONVERT_WAIT_MS;
+void imageConverterSetTimeLimit(int32_t milliseconds) { converter.timeLimitMs = milliseconds > 0 ? milliseconds : 0; }
+
+int32_t imageConvertCpuSeconds(const ImageProbe* probe) {
+    const int64_t perSecond = (int64_t)4 << 20;
+    return 2 + (int32_t)(((int64_t)probe->width * probe->height + perSecond - 1) / perSecond);
 }
 
 int32_t imageConvertIsolated(const char* inPath, const char* outPath, const ImageProbe* probe, int32_t* error) {
     *error = 0;
     const char* program = imageConverterProgram();
     const char* argv[] = {program, "convert-image", inPath, outPath, nullptr};
-    ProcessOutcome run = processRun(program, argv, converter.timeLimitMs);
+    int32_t waitMs = converter.timeLimitMs > 0 ? converter.timeLimitMs : (2 * imageConvertCpuSeconds(probe) + 1) * 1000;
+    ProcessOutcome run = processRun(program, argv, waitMs);
     if (run.status == PROCESS_NOT_STARTED) {
         *error = run.code;
         return IMAGE_CONVERT_NOT_STARTED;
@@ -234,16 +238,20 @@ int32_t imageConvertBytes(const uint8_t* data, int64_t size, uint8_t** jpeg, int
 }
 
 int32_t imageConvertCommand(const char* inPath, const char* outPath) {
-#if defined(VCV_ASAN)
-    processLimitResources(IMAGE_CONVERT_CPU_SECONDS, 0);
-#else
-    processLimitResources(IMAGE_CONVERT_CPU_SECONDS, IMAGE_CONVERT_ADDRESS_SPACE);
-#endif
     uint8_t* data = nullptr;
     int64_t size = 0;
     int32_t error = 0;
-    if (readRegularFile(inPath, IMAGE_MAX_FILE_BYTES, &data, &size, &error) != REGULAR_FILE_OK)
+    ImageProbe probe;
+    if (readRegularFile(inPath, IMAGE_MAX_FILE_BYTES, &data, &size, &error) != REGULAR_FILE_OK ||
+        imageProbe(data, size, &probe) != PROBE_OK) {
+        MEM_FREE(data);
         return IMAGE_CONVERT_EXIT_REFUSED;
+    }
+#if defined(VCV_ASAN)
+    processLimitResources(imageConvertCpuSeconds(&probe), 0);
+#else
+    processLimitResources(imageConvertCpuSeconds(&probe), IMAGE_CONVERT_ADDRESS_SPACE);
+#endif
     uint8_t* jpeg = nullptr;
     int32_t jpegSize = 0;
     int32_t converted = imageConvertBytes(data, size, &jpeg, &jpegSize);

@@ -69,26 +69,49 @@ int32_t probePng(const Bytes& b, ImageProbe* out) {
     return sized(out, IMAGE_PNG, width, height);
 }
 
-// Segments up to the start of scan; exactly one frame header (any coding process) must come first.
+// Segments up to the first start of scan, exactly one frame header (any coding process) before it;
+// after it, every marker segment between and after the scans (more scans, tables, comments) must
+// lie within the file: a length running past the end keeps some readers spinning. A file that
+// ends inside the coded data is accepted (the decoders show what is there).
 int32_t probeJpeg(const Bytes& b, ImageProbe* out) {
     if (!b.has(0, 2) || b.u8(0) != 0xFF || b.u8(1) != 0xD8) return PROBE_NOT_IMAGE;
     int64_t pos = 2;
     int32_t frames = 0;
     uint32_t width = 0, height = 0;
+    bool scanned = false;
     for (;;) {
-        if (!b.has(pos, 2) || b.u8(pos) != 0xFF) return PROBE_NOT_IMAGE;
+        if (scanned) {
+            // Coded data: skip to the next marker, if any.
+            const void* next = pos < b.size ? std::memchr(b.data + pos, 0xFF, (size_t)(b.size - pos)) : nullptr;
+            if (!next) break;
+            pos = (const uint8_t*)next - b.data;
+        }
+        if (!b.has(pos, 2) || b.u8(pos) != 0xFF) {
+            if (scanned) break;
+            return PROBE_NOT_IMAGE;
+        }
         while (b.has(pos, 2) && b.u8(pos + 1) == 0xFF) pos++;  // fill bytes
-        if (!b.has(pos, 2)) return PROBE_NOT_IMAGE;
+        if (!b.has(pos, 2)) {
+            if (scanned) break;
+            return PROBE_NOT_IMAGE;
+        }
         uint32_t marker = b.u8(pos + 1);
         pos += 2;
         if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
-        if (marker == 0x00 || marker == 0xD9) return PROBE_NOT_IMAGE;
+        if (marker == 0x00) {
+            if (scanned) continue;  // a stuffed 0xFF in the coded data
+            return PROBE_NOT_IMAGE;
+        }
+        if (marker == 0xD9) {
+            if (scanned) break;
+            return PROBE_NOT_IMAGE;
+        }
         if (!b.has(pos, 2)) return PROBE_NOT_IMAGE;
         uint32_t length = b.be16(pos);
         if (length < 2 || !b.has(pos, length)) return PROBE_NOT_IMAGE;
         bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame) {
-            if (length < 8) return PROBE_NOT_IMAGE;
+            if (scanned || length < 8) return PROBE_NOT_IMAGE;
             uint32_t components = b.u8(pos + 7);
             if (components < 1 || components > 4 || length != 8 + 3 * components) return PROBE_NOT_IMAGE;
             height = b.be16(pos + 3);
@@ -97,10 +120,11 @@ int32_t probeJpeg(const Bytes& b, ImageProbe* out) {
             frames++;
         } else if (marker == 0xDA) {
             if (frames != 1) return PROBE_NOT_IMAGE;
-            return sized(out, IMAGE_JPEG, width, height);
+            scanned = true;
         }
         pos += length;
     }
+    return sized(out, IMAGE_JPEG, width, height);
 }
 
 int32_t probeBmp(const Bytes& b, ImageProbe* out) {

@@ -3,15 +3,18 @@
 // headers are checked field by field, and the picture must fit the size cap. Pure functions on
 // memory; nothing here allocates or reads outside data[0, size).
 //
-// Formats: PNG (signature, IHDR with its CRC, then every chunk within the file up to IEND, with
-// at least one IDAT), JPEG (SOI, then every segment up to the start of scan, with
-// exactly one frame header of any coding process), BMP ("BM" with a core, info or v2-v5 header;
-// 1/4/8/16/24/32 bits per pixel, uncompressed, RLE8, RLE4 or bit fields, a colour count within
-// what the depth allows, palette and masks before the pixels, and the pixel rows of an
-// uncompressed file present), TGA (no magic, so every field of the 18-byte header must be
-// consistent: colour-mapped, true-colour or grey, raw or RLE, with its palette and, for raw
-// files, all its pixels present; RLE files must be long enough for their pixel count). GIF, TIFF
-// and everything else are refused.
+// Formats:
+// - PNG: signature, IHDR with its CRC, then every chunk within the file up to IEND, with at least
+//   one IDAT.
+// - JPEG: SOI, every segment up to the start of scan with exactly one frame header (any coding
+//   process) before it, and every marker segment after it within the file.
+// - BMP: "BM" with a core, info or v2-v5 header; 1/4/8/16/24/32 bits per pixel, uncompressed,
+//   RLE8, RLE4 or bit fields; a colour count within what the depth allows; palette and masks
+//   before the pixels, and the pixel rows of an uncompressed file present.
+// - TGA: no magic, so every field of the 18-byte header must be consistent: colour-mapped,
+//   true-colour or grey, raw or RLE, with its palette and, for raw files, all its pixels present;
+//   RLE files must be long enough for their pixel count.
+// GIF, TIFF and everything else are refused.
 #pragma once
 #include <cstdint>
 

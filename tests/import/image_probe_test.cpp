@@ -59,6 +59,10 @@ TEST(ImageProbe, TakesSoundHeadersAndRefusesLiesUnknownFieldsAndOtherFiles) {
     twoFrames.insert(twoFrames.begin() + 2, {0xFF, 0xC0, 0, 11, 8, 0xFF, 0xFF, 0xFF, 0xFF, 1, 1, 0x11, 0});
     ImageBytes fill = jpeg;
     fill.insert(fill.begin() + 2, {0xFF, 0xFF});
+    // After the scan: a comment that fits, a comment whose length runs past the end, coded data cut short.
+    ImageBytes commentAfter = cut(jpeg, jpeg.size() - 2), commentPast = commentAfter;
+    commentAfter.insert(commentAfter.end(), {0xFF, 0xFE, 0, 4, 'h', 'i', 0xFF, 0xD9});
+    commentPast.insert(commentPast.end(), {0xFF, 0xFE, 0xFF, 0x82});
 
     const std::vector<Case> cases = {
         {"PNG", png, PROBE_OK, IMAGE_PNG, 5, 3},
@@ -83,6 +87,9 @@ TEST(ImageProbe, TakesSoundHeadersAndRefusesLiesUnknownFieldsAndOtherFiles) {
          jpegFrame(jpeg, [](ImageBytes& b, size_t p) { std::memset(&b[p + 5], 0xFF, 4); }), PROBE_TOO_LARGE,
          IMAGE_JPEG, 65535, 65535},
         // Lies and unknown fields.
+        {"JPEG with a comment after its scan", commentAfter, PROBE_OK, IMAGE_JPEG, 17, 9},
+        {"JPEG cut in its coded data", cut(jpeg, jpeg.size() - 4), PROBE_OK, IMAGE_JPEG, 17, 9},
+        {"JPEG with a segment past the end after its scan", commentPast, PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
         {"JPEG with a second frame header", twoFrames, PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
         {"JPEG with height 0 (DNL)", jpegFrame(jpeg, [](ImageBytes& b, size_t p) { b[p + 5] = b[p + 6] = 0; }),
          PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
