@@ -10,6 +10,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -287,11 +288,18 @@ int32_t platformWaitChild(int32_t pid, int32_t timeoutMs, int32_t* code) {
     *code = 0;
     if (pid <= 0) return -1;
     const uint64_t deadline = platformCounter() + (uint64_t)(timeoutMs > 0 ? timeoutMs : 0) * 1000000ull;
+    // A process descriptor wakes the wait the moment the child ends; without one (kernels before
+    // 5.3), short sleeps poll for it.
+    int processFd = -1;
+#if defined(SYS_pidfd_open)
+    processFd = (int)syscall(SYS_pidfd_open, (pid_t)pid, 0);
+#endif
     int32_t pauseMs = 1;
     for (;;) {
         int status = 0;
         pid_t r = waitpid((pid_t)pid, &status, WNOHANG);
         if (r == (pid_t)pid) {
+            if (processFd >= 0) close(processFd);
             if (WIFEXITED(status)) {
                 *code = WEXITSTATUS(status);
                 return 0;
@@ -299,12 +307,26 @@ int32_t platformWaitChild(int32_t pid, int32_t timeoutMs, int32_t* code) {
             *code = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
             return 1;
         }
-        if (r < 0 && errno != EINTR) return -1;
-        if (platformCounter() >= deadline) {
+        if (r < 0 && errno != EINTR) {
+            if (processFd >= 0) close(processFd);
+            return -1;
+        }
+        uint64_t now = platformCounter();
+        if (now >= deadline) {
             kill((pid_t)pid, SIGKILL);
             while (waitpid((pid_t)pid, &status, 0) < 0 && errno == EINTR) {
             }
+            if (processFd >= 0) close(processFd);
             return 2;
+        }
+        if (processFd >= 0) {
+            struct pollfd p;
+            p.fd = processFd;
+            p.events = POLLIN;
+            p.revents = 0;
+            uint64_t leftMs = (deadline - now + 999999ull) / 1000000ull;
+            poll(&p, 1, leftMs > 1000 ? 1000 : (int)leftMs);
+            continue;
         }
         // Short pauses first: most children end within milliseconds.
         platformSleep(pauseMs);
