@@ -91,7 +91,8 @@ bool consistentImage(const ImageProbe& probe) {
     }
     return channels > 0 && sampleBytes > 0 && ilGetInteger(IL_IMAGE_WIDTH) == probe.width &&
            ilGetInteger(IL_IMAGE_HEIGHT) == probe.height && ilGetInteger(IL_IMAGE_DEPTH) == 1 &&
-           ilGetInteger(IL_IMAGE_BPC) == sampleBytes && ilGetInteger(IL_IMAGE_BYTES_PER_PIXEL) == channels * sampleBytes &&
+           ilGetInteger(IL_IMAGE_BPC) == sampleBytes &&
+           ilGetInteger(IL_IMAGE_BYTES_PER_PIXEL) == channels * sampleBytes &&
            ilGetInteger(IL_IMAGE_SIZE_OF_DATA) == (int64_t)probe.width * probe.height * channels * sampleBytes &&
            ilGetData() != nullptr;
 }
@@ -167,7 +168,8 @@ int32_t imageConvertIsolated(const char* inPath, const char* outPath, const Imag
         return IMAGE_CONVERT_NOT_STARTED;
     }
     int32_t result = IMAGE_CONVERT_REFUSED;
-    if (run.status == PROCESS_EXITED && run.code > IMAGE_CONVERT_EXIT_WRITE) {
+    bool writeFailed = run.code > IMAGE_CONVERT_EXIT_WRITE && run.code <= IMAGE_CONVERT_EXIT_WRITE + 127;
+    if (run.status == PROCESS_EXITED && writeFailed) {
         *error = run.code - IMAGE_CONVERT_EXIT_WRITE;
         result = IMAGE_CONVERT_WRITE_FAILED;
     } else if (run.status == PROCESS_EXITED && run.code == IMAGE_CONVERT_EXIT_OK) {

@@ -49,8 +49,9 @@ int32_t imageConvertIsolated(const char* inPath, const char* outPath, const Imag
 
 // Child side, on memory: probes the bytes, decodes them with the image library and encodes a
 // baseline JPEG (quality 96, JFIF; grey stays grey, everything else becomes RGB, alpha is dropped,
-// CMYK and YCCK JPEGs become RGB as libjpeg-turbo converts them) into a new memAlloc'd buffer. 0 with *jpeg and *jpegSize, or -1 (nothing allocated). The library's
-// own leaks on broken files are not counted by the leak checker: the child ends right after.
+// CMYK and YCCK JPEGs become RGB as libjpeg-turbo converts them) into a new memAlloc'd buffer.
+// 0 with *jpeg and *jpegSize, or -1 (nothing allocated). The library's own leaks on broken files
+// are not counted by the leak checker: the child ends right after.
 int32_t imageConvertBytes(const uint8_t* data, int64_t size, uint8_t** jpeg, int32_t* jpegSize);
 // The converter's work: reads inPath (a regular file of at most IMAGE_MAX_FILE_BYTES), probes it,
 // limits the process (CPU time for that picture, address space), converts and writes outPath.

@@ -305,8 +305,10 @@ int32_t importTexture(const char* imagePath, const char* textureDirectory, int32
     replaceExtension(jpegName, name, "jpg");
     int32_t error = 0, converted = IMAGE_CONVERT_OK;
     // The same image met again keeps the JPEG made the first time.
-    if (same && acceptedJpeg(textureDirectory, jpegName, &probe)) std::memcpy(name, jpegName, std::strlen(jpegName) + 1);
-    else converted = convertImage(name, textureDirectory, &probe, &error);
+    if (same && acceptedJpeg(textureDirectory, jpegName, &probe))
+        std::memcpy(name, jpegName, std::strlen(jpegName) + 1);
+    else
+        converted = convertImage(name, textureDirectory, &probe, &error);
     if (converted != IMAGE_CONVERT_OK) {
         if (converted == IMAGE_CONVERT_NOT_STARTED)
             reportOnce("[ERROR] image %s cannot be converted: the converter %s cannot be started (%s).", imagePath,

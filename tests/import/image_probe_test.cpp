@@ -30,6 +30,8 @@ ImageBytes pngHeaderChanged(ImageBytes b, size_t at, uint8_t value, size_t at2 =
     return b;
 }
 
+ImageBytes text(const char* t, size_t n = 0) { return ImageBytes(t, t + (n ? n : std::strlen(t))); }
+
 ImageBytes cut(ImageBytes b, size_t size) {
     b.resize(size);
     return b;
@@ -53,7 +55,9 @@ TEST(ImageProbe, TakesSoundHeadersAndRefusesLiesUnknownFieldsAndOtherFiles) {
     ImageBytes tgaRle = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 200, 0, 100, 0, 24, 0};
     for (int i = 0; i < (200 * 100 + 127) / 128; i++) tgaRle.insert(tgaRle.end(), {0xFF, 1, 2, 3});  // 128-pixel runs
     ImageBytes tgaMapped = {0, 1, 1, 0, 0, 2, 0, 24, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0, 0, 0, 0, 255, 255, 255, 0, 1};
-    ImageBytes bmpCore = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 26, 0, 0, 0, 12, 0, 0, 0, 1, 0, 1, 0, 1, 0, 24, 0, 9, 9, 9, 0};
+    // A core (OS/2) header: 16-bit width and height, then one 24-bit pixel and its padding.
+    ImageBytes bmpCore = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 26, 0, 0, 0, 12, 0,
+                          0,   0,   1, 0, 1, 0, 1, 0, 24, 0, 9, 9, 9, 0};
     ImageBytes progressive = jpegFrame(jpeg, [](ImageBytes& b, size_t p) { b[p + 1] = 0xC2; });
     ImageBytes twoFrames = jpeg;
     twoFrames.insert(twoFrames.begin() + 2, {0xFF, 0xC0, 0, 11, 8, 0xFF, 0xFF, 0xFF, 0xFF, 1, 1, 0x11, 0});
@@ -70,7 +74,8 @@ TEST(ImageProbe, TakesSoundHeadersAndRefusesLiesUnknownFieldsAndOtherFiles) {
         {"progressive JPEG", progressive, PROBE_OK, IMAGE_JPEG, 17, 9},
         {"JPEG with fill bytes", fill, PROBE_OK, IMAGE_JPEG, 17, 9},
         {"BMP", bmp, PROBE_OK, IMAGE_BMP, 3, 2},
-        {"top-down BMP", changed(bmp, [](ImageBytes& b) { b[22] = 0xFE, b[23] = b[24] = b[25] = 0xFF; }), PROBE_OK, IMAGE_BMP, 3, 2},
+        {"top-down BMP", changed(bmp, [](ImageBytes& b) { b[22] = 0xFE, b[23] = b[24] = b[25] = 0xFF; }), PROBE_OK,
+         IMAGE_BMP, 3, 2},
         {"OS/2 BMP", bmpCore, PROBE_OK, IMAGE_BMP, 1, 1},
         {"TGA", tga, PROBE_OK, IMAGE_TGA, 4, 2},
         {"run-length TGA", tgaRle, PROBE_OK, IMAGE_TGA, 200, 100},
@@ -95,7 +100,8 @@ TEST(ImageProbe, TakesSoundHeadersAndRefusesLiesUnknownFieldsAndOtherFiles) {
          PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
         {"JPEG cut before its scan", cut(jpeg, 100), PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
         {"JPEG ending before a frame", {0xFF, 0xD8, 0xFF, 0xD9}, PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
-        {"PNG with a bad header CRC", changed(png, [](ImageBytes& b) { b[29] ^= 1; }), PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
+        {"PNG with a bad header CRC", changed(png, [](ImageBytes& b) { b[29] ^= 1; }), PROBE_NOT_IMAGE, IMAGE_UNKNOWN,
+         0, 0},
         {"PNG of bit depth 7", pngHeaderChanged(png, 24, 7), PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
         {"PNG of colour type 5", pngHeaderChanged(png, 25, 5), PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
         {"PNG of interlace method 2", pngHeaderChanged(png, 28, 2), PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
@@ -118,10 +124,8 @@ TEST(ImageProbe, TakesSoundHeadersAndRefusesLiesUnknownFieldsAndOtherFiles) {
         {"TGA of 23 bits", changed(tga, [](ImageBytes& b) { b[16] = 23; }), PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
         {"interleaved TGA", changed(tga, [](ImageBytes& b) { b[17] = 0x40; }), PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
         {"TGA of height 0", changed(tga, [](ImageBytes& b) { b[14] = 0; }), PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
-        {"text", {'r', 'o', 'o', 't', ':', 'x', ':', '0', ':', '0', ':', 'r', 'o', 'o', 't', ':', '/', 'r', 'o', 'o', 't'},
-         PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
-        {"GIF", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x4C, 1, 0, 0x3B},
-         PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
+        {"text", text("root:x:0:0:root:/root:/bin/bash\n"), PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
+        {"GIF", text("GIF89a\1\0\1\0\0\0\0,\0\0\0\0\1\0\1\0\0\2\2L\1\0;", 29), PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
         {"empty", {}, PROBE_NOT_IMAGE, IMAGE_UNKNOWN, 0, 0},
     };
     for (const Case& c : cases) {
