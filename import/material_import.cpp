@@ -1,16 +1,21 @@
 #include "import/material_import.h"
 
-#include <IL/il.h>
-
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
+#include "import/image_convert.h"
+#include "import/image_probe.h"
 #include "import/workspace.h"
 #include "import/xml_access.h"
 #include "object/material.h"
 #include "pack/jpeg_decoder.h"
+#include "strings/string_table.h"
 #include "strings/text.h"
 #include "system/files.h"
 #include "system/memory.h"
+#include "system/regular_file.h"
 #include "texture/texture_cache.h"
 #include "texture/texture_pack.h"
 
@@ -23,7 +28,7 @@ void readImageLibrary(const xmlNode* library) {
         ImageRec* r = slotGet<ImageRec>(&imageTable, index);
         r->id = xmlAttrText(c, "id");
         r->name = xmlAttrText(c, "name");
-        r->source = xmlAttrText(c, "source");
+        r->source = xmlAttrRawText(c, "source");  // resolveUrl takes the first word, else the whole
         registerId(&imageTable, r->id, index);
     }
 }
@@ -148,49 +153,186 @@ void readMaterialLibrary(const xmlNode* library) {
     }
 }
 
-void convertImage(char* name, const char* directory) {
+namespace {
+// One message per cause: a text already in the import's message list is not added again (several
+// meshes and materials may use one broken image, or meet one unwritable directory).
+void reportOnce(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void reportOnce(const char* format, ...) {
+    char text[4096];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    for (int32_t i = 0; i < stringTableCount(messageList); i++)
+        if (std::strcmp(stringTableText(messageList, i), text) == 0) return;
+    importMessage("%s", text);
+}
+
+void reportUnwritable(const char* directory, int32_t error) {
+    reportOnce("[ERROR] image directory %s cannot be written: %s.", directory, std::strerror(error));
+}
+
+// True when dir + name holds exactly these bytes.
+bool holdsBytes(const char* dir, const char* name, const uint8_t* bytes, int64_t size) {
+    if (fileSize(name, dir) != size) return false;
+    char path[PATH_CAPACITY];
+    if (joinPath(path, dir, name) != 0) return false;
+    uint8_t* held = nullptr;
+    int64_t heldSize = 0;
+    int32_t error = 0;
+    bool same = readRegularFile(path, size, &held, &heldSize, &error) == REGULAR_FILE_OK && heldSize == size &&
+                (size == 0 || std::memcmp(held, bytes, (size_t)size) == 0);
+    MEM_FREE(held);
+    return same;
+}
+
+// The name an image gets in the texture directory. Its own name, unless that name or the name of
+// its converted JPEG is taken there by different bytes: then "stem-2.ext", "stem-3.ext", ... Names
+// the pack builder would take for cache files get the prefix "image-". 0 with *same set when the
+// directory already holds these very bytes under that name (the same image imported before), or
+// -1 when no name fits.
+int32_t chooseImportName(char* out, const char* name, const uint8_t* bytes, int64_t size, const char* dir,
+                         bool* same) {
+    char base[PATH_CAPACITY], stem[PATH_CAPACITY], extension[PATH_CAPACITY];
+    *same = false;
+    if (patternMatches(TEXTURE_CACHE_PATTERN, name)) {
+        if (std::snprintf(base, sizeof base, "image-%s", name) >= (int)sizeof base) return -1;
+    } else {
+        textCopy(base, name, PATH_CAPACITY);
+    }
+    stripExtension(stem, base);
+    fileExtension(extension, base);
+    if (std::strcmp(stem, base) == 0) extension[0] = '\0';  // a leading dot is no extension here
+    for (int32_t k = 1; k <= 1000; k++) {
+        if (k == 1) textCopy(out, base, PATH_CAPACITY);
+        else if (std::snprintf(out, PATH_CAPACITY, "%s-%d%s%s", stem, k, extension[0] ? "." : "", extension) >=
+                 PATH_CAPACITY)
+            return -1;
+        char jpegName[PATH_CAPACITY];
+        replaceExtension(jpegName, out, "jpg");
+        if (!out[0] || !jpegName[0]) return -1;
+        if (fileExistsIn(out, dir)) {
+            if (holdsBytes(dir, out, bytes, size)) {
+                *same = true;
+                return 0;
+            }
+            continue;
+        }
+        if (std::strcmp(jpegName, out) != 0 && fileExistsIn(jpegName, dir)) continue;
+        return 0;
+    }
+    return -1;
+}
+
+// A JPEG in dir our decoder reads as is, at the probed size.
+bool acceptedJpeg(const char* dir, const char* name, const ImageProbe* probe) {
+    char path[PATH_CAPACITY];
+    if (joinPath(path, dir, name) != 0) return false;
+    uint8_t* bytes = nullptr;
+    int64_t size = 0;
+    int32_t error = 0, width = 0, height = 0;
+    bool accepted = readRegularFile(path, IMAGE_MAX_FILE_BYTES, &bytes, &size, &error) == REGULAR_FILE_OK &&
+                    jpeg_image_size(bytes, (int32_t)size, &width, &height) == 0 && width == probe->width &&
+                    height == probe->height;
+    MEM_FREE(bytes);
+    return accepted;
+}
+
+// The image at imagePath, read when it is a regular file of bounded size holding an image of a
+// format we convert within the size cap; otherwise the reason is reported and the result is -1.
+int32_t readImageSource(const char* imagePath, uint8_t** bytes, int64_t* size, ImageProbe* probe) {
+    int32_t error = 0;
+    int32_t read = readRegularFile(imagePath, IMAGE_MAX_FILE_BYTES, bytes, size, &error);
+    if (read == REGULAR_FILE_TOO_LARGE) {
+        reportOnce("[ERROR] image %s is too large: %lld bytes (at most %lld).", imagePath, (long long)*size,
+                   (long long)IMAGE_MAX_FILE_BYTES);
+        return -1;
+    }
+    if (read == REGULAR_FILE_UNREADABLE || read == REGULAR_FILE_MISSING) {
+        reportOnce("[ERROR] image %s cannot be read: %s.", imagePath, std::strerror(error));
+        return -1;
+    }
+    int32_t verdict = read == REGULAR_FILE_OK ? imageProbe(*bytes, *size, probe) : PROBE_NOT_IMAGE;
+    if (verdict == PROBE_TOO_LARGE)
+        reportOnce("[ERROR] image %s is too large: %d x %d pixels (at most %d x %d).", imagePath, probe->width,
+                   probe->height, (int)IMAGE_MAX_EDGE, (int)IMAGE_MAX_EDGE);
+    else if (verdict != PROBE_OK)
+        reportOnce("[ERROR] image %s is not a readable image.", imagePath);
+    if (verdict == PROBE_OK) return 0;
+    *bytes = (uint8_t*)MEM_FREE(*bytes);
+    return -1;
+}
+}  // namespace
+
+int32_t convertImage(char* name, const char* directory, const ImageProbe* probe, int32_t* error) {
+    *error = 0;
     char extension[PATH_CAPACITY];
     fileExtension(extension, name);
-    if (std::strcmp(extension, "jpg") == 0) {
-        uint8_t* pixels = nullptr;
-        int32_t width = 0, height = 0, ok = 0;
-        jpeg_decode_file(&pixels, name, directory, 0, &width, &height, 1, &ok);
-        memFree(pixels, kModule, __LINE__);
-        if (ok) return;
-    }
+    if (std::strcmp(extension, "jpg") == 0 && acceptedJpeg(directory, name, probe)) return IMAGE_CONVERT_OK;
     char path[PATH_CAPACITY], jpegName[PATH_CAPACITY], jpegPath[PATH_CAPACITY];
-    if (joinPath(path, directory, name) != 0) return;
     replaceExtension(jpegName, name, "jpg");
-    if (!jpegName[0] || joinPath(jpegPath, directory, jpegName) != 0) return;
-    ilEnable(IL_FILE_OVERWRITE);
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    bool converted = false;
-    if (ilLoadImage(path) == IL_TRUE) {
-        ilSetInteger(IL_JPG_QUALITY, 96);
-        ilSetInteger(IL_JPG_SAVE_FORMAT, IL_JFIF);
-        // JPEG holds no alpha; DevIL's writer wants three (or one) channels of bytes.
-        if (ilGetInteger(IL_IMAGE_FORMAT) != IL_LUMINANCE) ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE);
-        converted = ilSave(IL_JPG, jpegPath) == IL_TRUE;
-    }
-    ilDeleteImages(1, &image);
-    if (converted) std::memcpy(name, jpegName, std::strlen(jpegName) + 1);
+    if (joinPath(path, directory, name) != 0 || !jpegName[0] || joinPath(jpegPath, directory, jpegName) != 0)
+        return IMAGE_CONVERT_REFUSED;
+    int32_t result = imageConvertIsolated(path, jpegPath, probe, error);
+    if (result == IMAGE_CONVERT_OK) std::memcpy(name, jpegName, std::strlen(jpegName) + 1);
+    return result;
 }
 
 int32_t importTexture(const char* imagePath, const char* textureDirectory, int32_t targetId, uint8_t alphaMap,
                       uint8_t compression) {
-    char name[PATH_CAPACITY], sourceDir[PATH_CAPACITY];
-    fileNamePart(name, imagePath);
-    if (!name[0]) return -1;
-    std::strcpy(sourceDir, "");
-    directoryPart(sourceDir, imagePath);
-    // The image is copied under its own name; an image already in the texture directory stays.
-    if (std::strcmp(sourceDir, textureDirectory) != 0 &&
-        copyWholeFile(name, textureDirectory, name, sourceDir) != 0)
+    char sourceName[PATH_CAPACITY], name[PATH_CAPACITY];
+    fileNamePart(sourceName, imagePath);
+    if (!sourceName[0]) return -1;
+    uint8_t* bytes = nullptr;
+    int64_t size = 0;
+    ImageProbe probe;
+    if (readImageSource(imagePath, &bytes, &size, &probe) != 0) return -1;
+    bool same = false;
+    if (chooseImportName(name, sourceName, bytes, size, textureDirectory, &same) != 0) {
+        MEM_FREE(bytes);
+        reportOnce("[ERROR] image %s has no free name in %s.", imagePath, textureDirectory);
         return -1;
-    convertImage(name, textureDirectory);
-    return texture_cache_add(name, textureDirectory, targetId, alphaMap, compression);
+    }
+    // The copy is written from the bytes that were checked, so a file changed meanwhile is not taken.
+    if (!same && writeWholeFile(name, textureDirectory, bytes, (int32_t)size) != 0) {
+        reportUnwritable(textureDirectory, errno);
+        MEM_FREE(bytes);
+        return -1;
+    }
+    MEM_FREE(bytes);
+    char copyName[PATH_CAPACITY], jpegName[PATH_CAPACITY];
+    std::memcpy(copyName, name, std::strlen(name) + 1);
+    replaceExtension(jpegName, name, "jpg");
+    int32_t error = 0, converted = IMAGE_CONVERT_OK;
+    // The same image met again keeps the JPEG made the first time.
+    if (same && acceptedJpeg(textureDirectory, jpegName, &probe))
+        std::memcpy(name, jpegName, std::strlen(jpegName) + 1);
+    else
+        converted = convertImage(name, textureDirectory, &probe, &error);
+    if (converted != IMAGE_CONVERT_OK) {
+        if (converted == IMAGE_CONVERT_NOT_STARTED)
+            reportOnce("[ERROR] image %s cannot be converted: the converter %s cannot be started (%s).", imagePath,
+                       imageConverterProgram(), std::strerror(error));
+        else if (converted == IMAGE_CONVERT_WRITE_FAILED)
+            reportUnwritable(textureDirectory, error);
+        else
+            reportOnce("[ERROR] image %s is not a readable image.", imagePath);
+        if (!same) deleteFile(copyName, textureDirectory);
+        return -1;
+    }
+    // Registered in the cache (texture_cache_add's work), with a write failure reported.
+    int32_t id = texture_cache_find_id(textureDirectory, targetId, alphaMap, compression, name);
+    char cacheName[PATH_CAPACITY];
+    texture_cache_format_name(cacheName, id, targetId, alphaMap, compression, name);
+    uint8_t* jpeg = nullptr;
+    int32_t jpegSize = 0;
+    int32_t registered = -1;
+    if (cacheName[0] && readWholeFile(name, textureDirectory, &jpeg, &jpegSize) == 0) {
+        registered = writeWholeFile(cacheName, textureDirectory, jpeg, jpegSize);
+        if (registered != 0) reportUnwritable(textureDirectory, errno);
+    }
+    MEM_FREE(jpeg);
+    return registered == 0 ? id : -1;
 }
 
 int32_t materialImportTextures(int32_t material, const char* textureDirectory, int32_t* firstId) {

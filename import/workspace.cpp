@@ -186,12 +186,18 @@ static bool locate(char* path) {
     return false;
 }
 
-int32_t resolveUrl(char* idOut, char* pathOut, const char* url) {
+// One spelling of a URL: the fragment into idOut, the file path into pathOut; 0 when it names a file.
+static int32_t resolveText(char* idOut, char* pathOut, const char* url, size_t length) {
     idOut[0] = '\0';
     pathOut[0] = '\0';
-    const char* hash = std::strchr(url, '#');
-    if (hash) textCopy(idOut, hash + 1, 2048);
-    size_t before = hash ? (size_t)(hash - url) : std::strlen(url);
+    const char* hash = (const char*)std::memchr(url, '#', length);
+    if (hash) {
+        size_t idLength = length - (size_t)(hash + 1 - url);
+        if (idLength >= 2048) idLength = 2047;
+        std::memcpy(idOut, hash + 1, idLength);
+        idOut[idLength] = '\0';
+    }
+    size_t before = hash ? (size_t)(hash - url) : length;
     char text[PATH_CAPACITY];
     if (before >= sizeof text) return -1;
     std::memcpy(text, url, before);
@@ -199,6 +205,8 @@ int32_t resolveUrl(char* idOut, char* pathOut, const char* url) {
     replaceChar(text, '\\', '/');
     if (std::strncmp(text, "file:///", 8) == 0) {
         textCopy(pathOut, text + 7, PATH_CAPACITY);  // keeps the leading '/' of the absolute path
+    } else if (text[0] == '/') {
+        textCopy(pathOut, text, PATH_CAPACITY);  // already absolute: not joined to the document's folder
     } else if (text[0]) {
         if (joinPath(pathOut, documentDir, text) != 0) return -1;
     } else {
@@ -218,6 +226,25 @@ int32_t resolveUrl(char* idOut, char* pathOut, const char* url) {
     }
     std::memcpy(pathOut, tried, std::strlen(tried) + 1);
     return -1;
+}
+
+static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+int32_t resolveUrl(char* idOut, char* pathOut, const char* url) {
+    // An attribute's first word is the URL, as it always was; when that names no file and the
+    // value holds more (a file name with a raw space), the whole value is tried.
+    while (isBlank(*url)) url++;
+    size_t whole = std::strlen(url);
+    while (whole > 0 && isBlank(url[whole - 1])) whole--;
+    size_t word = 0;
+    while (word < whole && !isBlank(url[word])) word++;
+    int32_t found = resolveText(idOut, pathOut, url, word);
+    if (found == 0 || word == whole) return found;
+    char wholeId[2048], wholePath[PATH_CAPACITY];
+    found = resolveText(wholeId, wholePath, url, whole);
+    std::memcpy(idOut, wholeId, std::strlen(wholeId) + 1);
+    std::memcpy(pathOut, wholePath, std::strlen(wholePath) + 1);
+    return found;
 }
 
 // Allocates a float array of at most `count` values for the source and fills it from the element.

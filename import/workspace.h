@@ -144,10 +144,10 @@ void importWorkspaceFree();
 void importMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The fragment after the first '#' into idOut and the file path into pathOut (each 2048 bytes):
-// "file://" URLs keep their absolute path, others are joined to documentDir; '\' becomes '/'.
-// 0 when the file exists there, or under its own name in documentDir (pathOut then names that);
+// "file://" URLs and absolute paths keep their path, others are joined to documentDir; '\' becomes
+// '/'. 0 when the file exists there, or under its own name in documentDir (pathOut then names that);
 // -1 otherwise (pathOut keeps the path tried). Percent-escapes are decoded when the literal path
-// does not exist.
+// does not exist. The URL's first word is tried first, then the whole value (spaces included).
 int32_t resolveUrl(char* idOut, char* pathOut, const char* url);
 // Text after the first '#' of a URL (the whole URL when it has none) into out of 2048 bytes.
 void urlFragment(char* out, const char* url);

@@ -57,6 +57,14 @@ char* xmlAttrText(const xmlNode* element, const char* attribute) {
     return copy;
 }
 
+char* xmlAttrRawText(const xmlNode* element, const char* attribute) {
+    xmlChar* value = xmlGetProp(element, (const xmlChar*)attribute);
+    if (!value) return importTextCopy("");
+    char* copy = importTextCopy((const char*)value);
+    xmlFree(value);
+    return copy;
+}
+
 void xmlAttrInt(const xmlNode* element, const char* attribute, int32_t* out) {
     xmlChar* value = xmlGetProp(element, (const xmlChar*)attribute);
     if (!value) return;

@@ -11,6 +11,8 @@ void xmlAttrString(const xmlNode* element, const char* attribute, char* out, int
 // The first word of the attribute's value as a heap text of the importer (free with importTextFree);
 // an empty text when absent. Never null.
 char* xmlAttrText(const xmlNode* element, const char* attribute);
+// The attribute's whole value, spaces included, as a heap text of the importer; "" when absent.
+char* xmlAttrRawText(const xmlNode* element, const char* attribute);
 // The attribute scanned as a decimal int32 into *out; *out unchanged when absent or not a number.
 void xmlAttrInt(const xmlNode* element, const char* attribute, int32_t* out);
 // Every tab, line feed, '<', '>' and '/' becomes a space (carriage returns stay).

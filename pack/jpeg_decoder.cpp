@@ -19,6 +19,7 @@ void resetState() {
     const int32_t variant = state.variant;
     std::memset(&state, 0, sizeof(state));
     state.variant = variant;
+    state.adobeTransform = -1;
 }
 
 // ------------------------------------------------------------------------------------------------
@@ -130,10 +131,17 @@ int32_t parseHeaders() {
             }
             for (int i = 0; i < 3; i++)
                 if (readByte() < 0) return 0;  // spectral selection and approximation: baseline
+            // CMYK and YCCK (four components), and three components that an Adobe segment marks as
+            // not YCbCr (RGB), would come out in wrong colours: refused, so they are converted.
+            if (s.componentCount == 4) return 0;
+            if (s.componentCount == 3 && s.adobeTransform >= 0 && s.adobeTransform != 1) return 0;
             return s.componentCount > 0 ? 1 : 0;
         } else if (marker == 0xCC || (marker >= 0xD0 && marker <= 0xD7) || marker == 0xDC ||
                    marker < 0xC0 || marker > 0xDD) {
             if (payload > s.size - s.pos) return 0;
+            // Adobe APP14: "Adobe", version, two flag words, then the transform byte.
+            if (marker == 0xEE && payload >= 12 && std::memcmp(s.data + s.pos, "Adobe", 5) == 0)
+                s.adobeTransform = s.data[s.pos + 11];
             s.pos += payload;
         } else {
             return 0;  // other frame types, arithmetic coding, end of image

@@ -1,5 +1,5 @@
 // Baseline JPEG decoder of the vorpack_1_11 module: sequential DCT, Huffman coding, 8-bit samples,
-// one to four components, decoded whole from memory into tightly packed 8-bit RGB (rows top to
+// one to three components, decoded whole from memory into tightly packed 8-bit RGB (rows top to
 // bottom, pixels left to right, bytes R, G, B).
 //
 // The decoder keeps one module-wide state and is not re-entrant: call it from one thread at a time.
@@ -11,8 +11,9 @@
 // sets the MCU size; components 1 and 2 are Cb and Cr, spread over H0/Hc x V0/Vc pixels (integer
 // division), and converted with R = Y + 1.402 (Cr-128), G = Y - 0.34414 (Cb-128) - 0.71414 (Cr-128),
 // B = Y + 1.772 (Cb-128), in single precision, limited to 0..255 and truncated. One component gives
-// grey (R = G = B). Two or four components are stored as decoded: components 0..2 go to R, G, B
-// unscaled and unconverted (a fourth is decoded and dropped; with two, B stays 0).
+// grey (R = G = B). Two components are stored as decoded: components 0 and 1 go to R and G
+// unscaled and unconverted, B stays 0. Four components (CMYK, YCCK) are refused, and so are three
+// that an Adobe APP14 segment marks as not YCbCr: the importer converts those instead.
 // The table-driven Huffman path and the vectorised transform give exactly the bytes of the plain
 // bit-by-bit decoder, which stays available as a reference (jpeg_select_decoder).
 //
@@ -30,6 +31,9 @@
 //     lossless, hierarchical, arithmetic), or an end of image (0xD9), before the scan;
 //   - a frame header whose length is not 8 + 3 x components;
 //   - a component count of 0 or above 4; a sampling factor of 0 or above 4;
+//   - four components at the start of scan, or three with an Adobe APP14 segment (marker 0xEE,
+//     payload "Adobe" and at least 12 bytes) whose transform byte is not 1 (YCbCr); the last such
+//     segment before the scan counts, and with one component the transform does not matter;
 //   - a width or height of 0, or width x height above 2^28 pixels;
 //   - a component naming a quantisation table above 15;
 //   - a segment length below 2;

@@ -76,6 +76,7 @@ struct JpegDecoderState {
     HuffmanTable dc[TABLE_COUNT];
     HuffmanTable ac[TABLE_COUNT];
     int32_t restartInterval;
+    int32_t adobeTransform;  // colour transform of an Adobe APP14 segment; -1 without one
     // Bit reader of the reference decoder: the current byte and the bits already taken (0..7).
     int32_t currentByte;
     int32_t bitsTaken;

@@ -1,5 +1,6 @@
 #include "system/files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -108,7 +109,13 @@ int32_t writeWholeFile(const char* name, const char* dir, const void* data, int3
     if (!f) return -1;
     size_t put = size > 0 ? std::fwrite(data, 1, (size_t)size, f) : 0;
     int closed = std::fclose(f);
-    return (put == (size_t)size && closed == 0) ? 0 : -1;
+    if (put == (size_t)size && closed == 0) return 0;
+    // A full disk or a size limit leaves no truncated file behind; the caller still sees the reason.
+    // Only a regular file is removed: the path may name a device (/dev/full) that is not ours.
+    int reason = errno;
+    if (platformIsRegularFile(path)) platformRemoveFile(path);
+    errno = reason;
+    return -1;
 }
 
 int32_t writeWholeFileAtomic(const char* name, const char* dir, const void* data, int32_t size, char* reason,

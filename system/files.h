@@ -39,7 +39,9 @@ int32_t joinPath(char* out, const char* dir, const char* name);
 // -1 when the file is missing, empty, unreadable or larger than 2 GiB - 1, with the buffer freed and
 // null. size is the file size, 0 for an empty file, -1 when the file does not exist.
 int32_t readWholeFile(const char* name, const char* dir, uint8_t** buffer, int32_t* size);
-// Creates or truncates the file and writes size bytes. -1 when it cannot be created or written.
+// Creates or truncates the file and writes size bytes. -1 when it cannot be created or written; a
+// regular file that was not completely written is removed (errno keeps the reason), while a device
+// such as /dev/full is left alone.
 int32_t writeWholeFile(const char* name, const char* dir, const void* data, int32_t size);
 // Writes the file through a temporary file beside it ("<name>.new"), renamed over the name only once
 // every byte is written, so that a failure never leaves the old file damaged or a partial new one.

@@ -51,6 +51,26 @@ int32_t platformDrives(char (*roots)[2048], uint8_t* types, int32_t max);
 // The user's home directory with a trailing '/', or "/" when unknown.
 void platformHomeDirectory(char* out, int32_t cap);
 
+// Opens a file for reading only when it is a regular file, without blocking on a FIFO and without
+// opening what stat already shows to be a directory, device or FIFO. A handle >= 0 with *size,
+// -1 when it cannot be opened (*error: the system's error number), -2 when it is not a regular file.
+int32_t platformOpenRegularFile(const char* path, int64_t* size, int32_t* error);
+// Reads up to count bytes; the bytes read (0 at the end), or -1 (*error set).
+int64_t platformReadFile(int32_t handle, void* buffer, int64_t count, int32_t* error);
+void platformCloseFile(int32_t handle);
+
+// Processes. Starts program with argv (null-terminated; argv[0] as given), standard input, output
+// and error on the null device, no other descriptor inherited, signal mask and dispositions reset.
+// 0 with *pid, or the system's error number when it cannot be started.
+int32_t platformSpawn(const char* program, const char* const* argv, int32_t* pid);
+// Waits for a spawned child at most timeoutMs, then kills it. 0 when it exited (*code: its exit
+// status), 1 when a signal ended it (*code: the signal), 2 when it was killed after the timeout,
+// -1 when it cannot be waited for.
+int32_t platformWaitChild(int32_t pid, int32_t timeoutMs, int32_t* code);
+// Limits the running process: CPU seconds and address-space bytes (0 leaves a limit as it is);
+// core files are turned off.
+void platformLimitProcess(int32_t cpuSeconds, int64_t addressSpaceBytes);
+
 // Console: whether standard input is a terminal that can be polled, and one byte without blocking
 // (-1 when none is waiting).
 bool platformConsoleOpen();

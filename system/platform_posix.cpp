@@ -3,11 +3,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <malloc.h>
 #include <poll.h>
 #include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -248,6 +252,143 @@ void platformHomeDirectory(char* out, int32_t cap) {
         out[len] = '/';
         out[len + 1] = '\0';
     }
+}
+
+int32_t platformOpenRegularFile(const char* path, int64_t* size, int32_t* error) {
+    *size = 0;
+    *error = 0;
+    struct stat st;
+    if (!path || !path[0] || stat(path, &st) != 0) {
+        *error = path && path[0] ? errno : ENOENT;
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) return -2;  // opening a device may have effects of its own
+    // Non-blocking, so that a FIFO put in its place meanwhile cannot stall the open; fstat decides.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        *error = errno;
+        return -1;
+    }
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return -2;
+    }
+    *size = (int64_t)st.st_size;
+    return fd;
+}
+
+int64_t platformReadFile(int32_t handle, void* buffer, int64_t count, int32_t* error) {
+    for (;;) {
+        ssize_t n = read(handle, buffer, (size_t)count);
+        if (n >= 0) return (int64_t)n;
+        if (errno == EINTR) continue;
+        *error = errno;
+        return -1;
+    }
+}
+
+void platformCloseFile(int32_t handle) {
+    if (handle >= 0) close(handle);
+}
+
+
+extern char** environ;
+
+int32_t platformSpawn(const char* program, const char* const* argv, int32_t* pid) {
+    *pid = -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    if (posix_spawn_file_actions_init(&actions) != 0) return ENOMEM;
+    if (posix_spawnattr_init(&attributes) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return ENOMEM;
+    }
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // The caller's sockets and device descriptors (X, GL) stay out of the child.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t child = -1;
+    int result = posix_spawn(&child, program, &actions, &attributes, const_cast<char* const*>(argv), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (result != 0) return result;
+    *pid = (int32_t)child;
+    return 0;
+}
+
+int32_t platformWaitChild(int32_t pid, int32_t timeoutMs, int32_t* code) {
+    *code = 0;
+    if (pid <= 0) return -1;
+    const uint64_t deadline = platformCounter() + (uint64_t)(timeoutMs > 0 ? timeoutMs : 0) * 1000000ull;
+    // A process descriptor wakes the wait the moment the child ends; without one (kernels before
+    // 5.3), short sleeps poll for it.
+    int processFd = -1;
+#if defined(SYS_pidfd_open)
+    processFd = (int)syscall(SYS_pidfd_open, (pid_t)pid, 0);
+#endif
+    int32_t pauseMs = 1;
+    for (;;) {
+        int status = 0;
+        pid_t r = waitpid((pid_t)pid, &status, WNOHANG);
+        if (r == (pid_t)pid) {
+            if (processFd >= 0) close(processFd);
+            if (WIFEXITED(status)) {
+                *code = WEXITSTATUS(status);
+                return 0;
+            }
+            *code = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+            return 1;
+        }
+        if (r < 0 && errno != EINTR) {
+            if (processFd >= 0) close(processFd);
+            return -1;
+        }
+        uint64_t now = platformCounter();
+        if (now >= deadline) {
+            kill((pid_t)pid, SIGKILL);
+            while (waitpid((pid_t)pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            if (processFd >= 0) close(processFd);
+            return 2;
+        }
+        if (processFd >= 0) {
+            struct pollfd p;
+            p.fd = processFd;
+            p.events = POLLIN;
+            p.revents = 0;
+            uint64_t leftMs = (deadline - now + 999999ull) / 1000000ull;
+            poll(&p, 1, leftMs > 1000 ? 1000 : (int)leftMs);
+            continue;
+        }
+        // Short pauses first: most children end within milliseconds.
+        platformSleep(pauseMs);
+        if (pauseMs < 16) pauseMs *= 2;
+    }
+}
+
+void platformLimitProcess(int32_t cpuSeconds, int64_t addressSpaceBytes) {
+    struct rlimit limit;
+    if (cpuSeconds > 0) {
+        // SIGXCPU at the soft limit, SIGKILL a second later should it be caught.
+        limit.rlim_cur = (rlim_t)cpuSeconds;
+        limit.rlim_max = (rlim_t)cpuSeconds + 1;
+        setrlimit(RLIMIT_CPU, &limit);
+    }
+    if (addressSpaceBytes > 0) {
+        limit.rlim_cur = limit.rlim_max = (rlim_t)addressSpaceBytes;
+        setrlimit(RLIMIT_AS, &limit);
+    }
+    limit.rlim_cur = limit.rlim_max = 0;
+    setrlimit(RLIMIT_CORE, &limit);
 }
 
 bool platformConsoleOpen() { return isatty(STDIN_FILENO) == 1; }

@@ -15,6 +15,8 @@ const ToolCommand kCommands[] = {
      toolPackInfo},
     {"import-info", "FILE.dae", "import a COLLADA document and list its messages, nodes, objects and meshes",
      toolImportInfo},
+    {"convert-image", "IN OUT.jpg", "convert an image to a JPEG (the importer runs this in a child process)",
+     toolConvertImage},
 };
 const int kCommandCount = (int)(sizeof kCommands / sizeof kCommands[0]);
 

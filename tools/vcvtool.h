@@ -20,3 +20,7 @@ int toolPackInfo(int argc, char** argv);
 // import-info FILE.dae: imports the document (images into a temporary folder) and prints its
 // messages, node tree, objects with their meshes, and totals; exit 1 when it gives no model.
 int toolImportInfo(int argc, char** argv);
+// convert-image IN OUT.jpg: converts an image (PNG, JPEG, BMP, TGA within the size cap) to a JPEG
+// with the image library, limited in CPU time and memory; the importer's child process. Exit 0,
+// 1 not an image it converts, 2 usage, 64 + the system's error number when OUT cannot be written.
+int toolConvertImage(int argc, char** argv);

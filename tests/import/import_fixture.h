@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "import/image_convert.h"
 #include "import/scene_import.h"
 #include "object/mesh.h"
 #include "object/node.h"
@@ -21,6 +22,8 @@ protected:
         stringsInit();
         objectModelInit();
         messages = stringTableCreate(-1);
+        useBuiltImageConverter();
+        imageConverterSetTimeLimit(0);
         textures = dir.path() + "texture_import/";
         makeDirectories(textures.c_str());
     }

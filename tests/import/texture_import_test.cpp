@@ -1,8 +1,18 @@
 #include <IL/il.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 
+#include "image_files.h"
 #include "import_fixture.h"
+#include "pack/jpeg_decoder.h"
+#include "system/memory.h"
+#include "texture/texture_pack.h"
 
 namespace fs = std::filesystem;
 
@@ -47,6 +57,55 @@ std::string use(const std::string& textureId) {
     return "<input semantic=\"TEXTURE\" source=\"#" + textureId + "\"/>";
 }
 const char* kNode = "<node id=\"n\"><instance url=\"#g\"/></node>";
+
+// One geometry, material, texture and image per source, each under its own node below one top
+// node: mesh i (child i of the root) uses source i.
+std::string perImageDocument(const std::vector<std::string>& sources) {
+    std::string images, textureLib, materials, geometries, nodes;
+    for (size_t i = 0; i < sources.size(); i++) {
+        std::string n = std::to_string(i), g = "g" + n;
+        images += image("img" + n, sources[i]);
+        textureLib += texture("tex" + n, "DIFFUSE", "img" + n);
+        materials += "<material id=\"mat" + n + "\"><shader><technique profile=\"COMMON\"><pass>" + use("tex" + n) +
+                     "</pass></technique></shader></material>";
+        std::string extra = "<source id=\"" + g + "-uv\"><float_array count=\"6\">0 0 1 0 1 1</float_array>"
+                            "<technique profile=\"COMMON\"><accessor stride=\"2\"/></technique></source><source id=\"" +
+                            g + "-nrm\"><float_array count=\"3\">0 0 1</float_array></source>";
+        std::string inputs = "<input semantic=\"VERTEX\" source=\"#" + g + "-vtx\" idx=\"0\"/><input semantic=\"NORMAL\" "
+                             "source=\"#" + g + "-nrm\" idx=\"1\"/><input semantic=\"TEXCOORD\" source=\"#" + g +
+                             "-uv\" idx=\"2\"/>";
+        geometries += geometry(g, "0 0 0 1 0 0 1 1 0", 9, inputs, "<p>0 0 0 1 0 1 2 0 2</p>", extra, "#mat" + n);
+        nodes += "<node id=\"n" + n + "\"><instance url=\"#" + g + "\"/></node>";
+    }
+    return document("<library type=\"IMAGE\">" + images + "</library><library type=\"TEXTURE\">" + textureLib +
+                        "</library><library type=\"MATERIAL\">" + materials + "</library><library type=\"GEOMETRY\">" +
+                        geometries + "</library>",
+                    "<node id=\"top\">" + nodes + "</node>");
+}
+
+// Names in a directory, sorted.
+std::vector<std::string> filesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The RGB of pixel (0, 0) of a JPEG file as our decoder reads it; {-1} when it does not.
+std::vector<int> firstPixel(const std::string& path) {
+    uint8_t* rgb = nullptr;
+    int32_t w = 0, h = 0, ok = 0;
+    jpeg_decode_file(&rgb, path.c_str(), "", 0, &w, &h, 0, &ok);
+    std::vector<int> out = ok == 1 && rgb ? std::vector<int>{rgb[0], rgb[1], rgb[2]} : std::vector<int>{-1};
+    memFree(rgb, "test", __LINE__);
+    return out;
+}
+
+void expectNear(const std::vector<int>& got, const std::vector<int>& want, const std::string& what) {
+    ASSERT_EQ(got.size(), want.size()) << what;
+    for (size_t i = 0; i < got.size(); i++) EXPECT_NEAR(got[i], want[i], 2) << what << " channel " << i;
+}
 }  // namespace
 
 TEST_F(ImportTest, APngBecomesACopyAJpegACacheFileAndATexturedMesh) {
@@ -146,4 +205,228 @@ TEST_F(ImportTest, TransparencyBelowOneMakesTheMeshTransparent) {
     EXPECT_FLOAT_EQ(m->material.diffuse[3], 0.75f);
     EXPECT_FLOAT_EQ(m->material.shininess, 12.0f);
     EXPECT_TRUE(materialIsTransparent(&m->material));
+}
+
+TEST_F(ImportTest, HostileImagesAreRefusedBeforeAnyDecoderAndNothingIsCopied) {
+    // Headers that lie about their size (37838^2 * 3 wraps past 2^32), files that are no images,
+    // and paths that name no regular file: each is refused with its reason, the mesh stays
+    // untextured, the import goes on, and the texture directory stays empty.
+    writeBytes(dir.file("wrap.tga"), tgaFile(40, 40, 37838, 37838));
+    writeBytes(dir.file("wrap.bmp"), bmpFile(40, 40, 37838, 37838));
+    writeBytes(dir.file("cut.tga"), tgaFile(16, 16, 65535, 65535));
+    writeBytes(dir.file("huge.png"), pngFile(16, 16, false, 20000, 20000));
+    writeText(dir.file("notes.png"), "just some text\n");
+    writeBytes(dir.file("empty.tga"), {});
+    fs::create_directory(dir.file("folder.png"));
+    ASSERT_EQ(mkfifo(dir.file("pipe.png").c_str(), 0600), 0);
+    const std::string big = " is too large: ";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"wrap.tga", dir.path() + "wrap.tga" + big + "37838 x 37838 pixels (at most 8192 x 8192)."},
+        {"wrap.bmp", dir.path() + "wrap.bmp" + big + "37838 x 37838 pixels (at most 8192 x 8192)."},
+        {"cut.tga", dir.path() + "cut.tga" + big + "65535 x 65535 pixels (at most 8192 x 8192)."},
+        {"huge.png", dir.path() + "huge.png" + big + "20000 x 20000 pixels (at most 8192 x 8192)."},
+        {"notes.png", dir.path() + "notes.png is not a readable image."},
+        {"empty.tga", dir.path() + "empty.tga is not a readable image."},
+        {"folder.png", dir.path() + "folder.png is not a readable image."},
+        {"pipe.png", dir.path() + "pipe.png is not a readable image."},
+        {"/dev/zero", "/dev/zero is not a readable image."},
+        {"file:///dev/null", "/dev/null is not a readable image."},
+    };
+    std::vector<std::string> sources;
+    for (const auto& c : cases) sources.push_back(c.first);
+    ASSERT_GE(import(perImageDocument(sources)), 0);
+    auto texts = messageTexts();
+    ASSERT_EQ(texts.size(), cases.size() + 2);
+    std::vector<int32_t> nodes = childrenOf(root);
+    ASSERT_EQ(nodes.size(), cases.size());
+    for (size_t i = 0; i < cases.size(); i++) {
+        EXPECT_EQ(texts[i + 1], "[ERROR] image " + cases[i].second);
+        const Mesh* m = meshesOf(nodes[i]).at(0);
+        EXPECT_EQ(m->material.mode, MATERIAL_LIT) << cases[i].first;
+    }
+    EXPECT_EQ(texts.back(), "Done.");
+    EXPECT_TRUE(filesIn(textures).empty());
+}
+
+TEST_F(ImportTest, EtcPasswdInEverySpellingNeverReachesTheTextureDirectoryOrThePack) {
+    std::string up;
+    for (int i = 0; i < 12; i++) up += "../";
+    std::string upWindows = up;
+    std::replace(upWindows.begin(), upWindows.end(), '/', '\\');
+    for (const std::string& source : {std::string("/etc/passwd"), std::string("file:///etc/passwd"), up + "etc/passwd",
+                                      upWindows + "etc\\passwd"}) {
+        SCOPED_TRACE(source);
+        ASSERT_GE(import(document(libraries(image("img", source), texture("tex", "DIFFUSE", "img"), use("tex")), kNode)),
+                  0);
+        auto texts = messageTexts();
+        ASSERT_EQ(texts.size(), 3u);
+        EXPECT_EQ(texts[1].rfind("[ERROR] image ", 0), 0u) << texts[1];
+        EXPECT_NE(texts[1].find("etc/passwd is not a readable image."), std::string::npos) << texts[1];
+        EXPECT_EQ(meshesOf(root).at(0)->material.mode, MATERIAL_LIT);
+        EXPECT_TRUE(filesIn(textures).empty());
+        // The pack the viewer builds next holds nothing.
+        ASSERT_EQ(texture_pack_build(textures.c_str()), 0);
+        EXPECT_EQ(readBytes(textures + "texture_import.stf"), (std::vector<uint8_t>{0, 0, 0, 0}));
+        fs::remove(textures + "texture_import.stf");
+    }
+}
+
+TEST_F(ImportTest, SameNamesInOtherFoldersGetTheirOwnTexturesAndTheSameImageKeepsOneId) {
+    fs::create_directories(dir.file("a"));
+    fs::create_directories(dir.file("b"));
+    writeBytes(dir.file("a/wood.png"), pngFile(8, 8));
+    writeBytes(dir.file("b/wood.png"), pngFile(8, 8, true));
+    writeBytes(dir.file("b/wood.jpg"), flatJpeg(8, 8, {60, 128, 128}));  // kept: its name is wood.jpg's
+    ASSERT_GE(import(perImageDocument({"a/wood.png", "b/wood.png", "a/wood.png", "b/wood.jpg", "a/../a/wood.png"})), 0);
+    EXPECT_EQ(messageTexts().size(), 2u);
+    std::vector<int32_t> ids;
+    for (int32_t node : childrenOf(root)) {
+        const Mesh* m = meshesOf(node).at(0);
+        EXPECT_EQ(m->material.mode, MATERIAL_TEXTURED);
+        ids.push_back(m->material.textureIds[0]);
+    }
+    EXPECT_EQ(ids, (std::vector<int32_t>{0, 1, 0, 2, 0}));
+    EXPECT_EQ(filesIn(textures),
+              (std::vector<std::string>{"vorten_texture_0_-1_0_1_wood.jpg", "vorten_texture_1_-1_0_1_wood-2.jpg",
+                                        "vorten_texture_2_-1_0_1_wood-3.jpg", "wood-2.jpg", "wood-2.png", "wood-3.jpg",
+                                        "wood.jpg", "wood.png"}));
+    EXPECT_EQ(readBytes(textures + "wood-2.png"), readBytes(dir.file("b/wood.png")));
+    EXPECT_EQ(readBytes(textures + "wood-3.jpg"), readBytes(dir.file("b/wood.jpg")));
+    // Three different pictures in the pack.
+    ASSERT_EQ(texture_pack_build(textures.c_str()), 0);
+    std::vector<uint8_t> pack = readBytes(textures + "texture_import.stf");
+    SlotTable records;
+    slotInit(&records, 4, (int32_t)sizeof(TextureRecord));
+    ASSERT_EQ(texture_pack_parse(&records, pack.data(), (int32_t)pack.size(), 1, nullptr), 3);
+    const uint8_t* p[3];
+    for (int i = 0; i < 3; i++) p[i] = slotGet<TextureRecord>(&records, i)->pixels;
+    ASSERT_TRUE(p[0] && p[1] && p[2]);
+    EXPECT_NE(std::memcmp(p[0], p[1], 8 * 8 * 4), 0);
+    EXPECT_NE(std::memcmp(p[1], p[2], 8 * 8 * 4), 0);
+    texture_records_free(&records);
+}
+
+TEST_F(ImportTest, AbsolutePathsAndNamesWithARawSpaceResolve) {
+    writeBytes(dir.file("abs.png"), pngFile(4, 4));
+    writeBytes(dir.file("my photo.png"), pngFile(4, 4, true));
+    writeBytes(dir.file("first.png"), pngFile(4, 4));
+    ASSERT_GE(import(perImageDocument({dir.path() + "abs.png", "my photo.png", "first.png and more words",
+                                       "  my photo.png  "})),
+              0);
+    EXPECT_EQ(messageTexts().size(), 2u);
+    for (int32_t node : childrenOf(root)) EXPECT_EQ(meshesOf(node).at(0)->material.mode, MATERIAL_TEXTURED);
+    EXPECT_TRUE(fs::exists(textures + "vorten_texture_0_-1_0_1_abs.jpg"));
+    EXPECT_TRUE(fs::exists(textures + "vorten_texture_1_-1_0_1_my photo.jpg"));
+    EXPECT_TRUE(fs::exists(textures + "vorten_texture_2_-1_0_1_first.jpg"));
+
+    // Neither the first word nor the whole value: the whole value is what the message names.
+    ASSERT_GE(import(perImageDocument({"gone away.png"})), 0);
+    auto texts = messageTexts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[1], "[ERROR] image " + dir.path() + "gone away.png not found.");
+}
+
+TEST_F(ImportTest, CmykYcckAndAdobeRgbJpegsAreConvertedInTheirRealColours) {
+    // Our decoder refuses them; the converter turns them into what libjpeg-turbo shows. CMYK is
+    // stored inverted, as Adobe writes it: (200, 100, 50) with black 128 is about (100, 50, 25).
+    writeBytes(dir.file("cmyk.jpg"), flatJpeg(16, 16, {200, 100, 50, 128}, 0));
+    writeBytes(dir.file("ycck.jpg"), flatJpeg(16, 16, {200, 100, 150, 128}, 2));
+    writeBytes(dir.file("rgb.jpg"), flatJpeg(16, 16, {200, 100, 50}, 0));
+    writeBytes(dir.file("ycc.jpg"), flatJpeg(16, 16, {200, 100, 150}, 1));
+    ASSERT_GE(import(perImageDocument({"cmyk.jpg", "ycck.jpg", "rgb.jpg", "ycc.jpg"})), 0);
+    EXPECT_EQ(messageTexts().size(), 2u);
+    expectNear(firstPixel(textures + "vorten_texture_0_-1_0_1_cmyk.jpg"), {100, 50, 25}, "CMYK");
+    expectNear(firstPixel(textures + "vorten_texture_1_-1_0_1_ycck.jpg"), {12, 31, 53}, "YCCK");
+    expectNear(firstPixel(textures + "vorten_texture_2_-1_0_1_rgb.jpg"), {200, 100, 50}, "Adobe RGB");
+    // A YCbCr file our decoder reads stays as it is.
+    EXPECT_EQ(readBytes(textures + "ycc.jpg"), readBytes(dir.file("ycc.jpg")));
+    EXPECT_NE(readBytes(textures + "rgb.jpg"), readBytes(dir.file("rgb.jpg")));
+}
+
+TEST_F(ImportTest, AnUnwritableTextureDirectoryIsReportedOnceAndLeavesNoFile) {
+    writeBytes(dir.file("a.png"), pngFile(32, 32));
+    writeBytes(dir.file("b.png"), pngFile(32, 32, true));
+    const std::string doc = perImageDocument({"a.png", "b.png"});
+    auto expectRefused = [&](const std::string& reason) {
+        auto texts = messageTexts();
+        ASSERT_EQ(texts.size(), 3u);
+        EXPECT_EQ(texts[1], "[ERROR] image directory " + textures + " cannot be written: " + reason + ".");
+        for (int32_t node : childrenOf(root)) EXPECT_EQ(meshesOf(node).at(0)->material.mode, MATERIAL_LIT);
+    };
+    // A directory whose name a file holds (unwritable even for root).
+    std::string kept = textures;
+    textures = dir.path() + "taken/";
+    writeText(dir.file("taken"), "a file");
+    ASSERT_GE(import(doc), 0);
+    expectRefused("Not a directory");
+
+    // A file-size limit below the image: the copy fails part-way and is removed, not left short.
+    textures = kept;
+    struct rlimit before;
+    getrlimit(RLIMIT_FSIZE, &before);
+    struct rlimit small = before;
+    small.rlim_cur = 64;  // less than either PNG
+    writeText(dir.file("model.dae"), doc);
+    stringTableClear(messages);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    root = importScene(root, "model.dae", dir.path().c_str(), textures.c_str(), messages);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+    ASSERT_GE(root, 0);
+    expectRefused("File too large");
+    EXPECT_TRUE(filesIn(textures).empty());
+
+    // A read-only directory, where permissions mean something.
+    if (geteuid() != 0) {
+        fs::permissions(textures, fs::perms::owner_read | fs::perms::owner_exec);
+        ASSERT_GE(import(doc), 0);
+        fs::permissions(textures, fs::perms::owner_all);
+        expectRefused("Permission denied");
+        EXPECT_TRUE(filesIn(textures).empty());
+    }
+}
+
+TEST_F(ImportTest, AConverterThatCannotStartFailsCrashesHangsOrLiesCostsOnlyItsTexture) {
+    // The lower-case JPEG needs no converter; the PNG does. Whatever the converter does, the JPEG
+    // stays textured, the PNG is refused and none of its files stays behind.
+    writeBytes(dir.file("kept.jpg"), flatJpeg(8, 8, {90, 128, 128}));
+    writeBytes(dir.file("needs.png"), pngFile(12, 12));
+    auto script = [&](const std::string& name, const std::string& body) {
+        writeText(dir.file(name), "#!/bin/sh\n" + body + "\n");
+        fs::permissions(dir.file(name), fs::perms::owner_all);
+        return dir.file(name);
+    };
+    const std::string refused = "[ERROR] image " + dir.path() + "needs.png is not a readable image.";
+    const std::vector<std::pair<std::string, std::string>> converters = {
+        {dir.path() + "no-such-converter",
+         "[ERROR] image " + dir.path() + "needs.png cannot be converted: the converter " + dir.path() +
+             "no-such-converter cannot be started (No such file or directory)."},
+        {"/bin/false", refused},
+        {"/bin/true", refused},  // exits 0 but writes nothing
+        {script("crash", "kill -SEGV $$"), refused},
+        {script("hang", "exec sleep 30"), refused},
+        {script("garbage", "echo not a jpeg > \"$3\"; exit 0"), refused},
+        {script("wrong-size", "cp '" + dir.file("kept.jpg") + "' \"$3\"; exit 0"), refused},
+    };
+    imageConverterSetTimeLimit(500);
+    for (const auto& [program, message] : converters) {
+        SCOPED_TRACE(program);
+        fs::remove_all(textures);
+        fs::create_directory(textures);
+        imageConverterSetProgram(program.c_str());
+        ASSERT_GE(import(perImageDocument({"kept.jpg", "needs.png"})), 0);
+        auto texts = messageTexts();
+        ASSERT_EQ(texts.size(), 3u);
+        EXPECT_EQ(texts[1], message);
+        std::vector<int32_t> nodes = childrenOf(root);
+        EXPECT_EQ(meshesOf(nodes.at(0)).at(0)->material.mode, MATERIAL_TEXTURED);
+        EXPECT_EQ(meshesOf(nodes.at(1)).at(0)->material.mode, MATERIAL_LIT);
+        EXPECT_EQ(filesIn(textures), (std::vector<std::string>{"kept.jpg", "vorten_texture_0_-1_0_1_kept.jpg"}));
+    }
+    // The real converter takes it.
+    useBuiltImageConverter();
+    ASSERT_GE(import(perImageDocument({"kept.jpg", "needs.png"})), 0);
+    EXPECT_EQ(messageTexts().size(), 2u);
+    EXPECT_NE(firstPixel(textures + "vorten_texture_1_-1_0_1_needs.jpg"), std::vector<int>{-1});
 }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pack/jpeg_decoder.h"
@@ -759,11 +760,10 @@ TEST(JpegExact, TransformAgreesWithTheMathematicalInverseDct) {
     expectSameAsReference(f, "random coefficients");
 }
 
-TEST(JpegExact, TwoAndFourComponentsAreStoredWithoutConversion) {
-    // Two: R and G as decoded, B 0, and a 1x1 second component fills only its own 8x8 (no
-    // spreading outside three-component images). Four: the first three in R, G, B.
-    for (const auto& layout : {std::vector<Layout>{{1, 1}, {1, 1}}, std::vector<Layout>{{2, 2}, {1, 1}},
-                               std::vector<Layout>{{1, 1}, {1, 1}, {1, 1}, {1, 1}}}) {
+TEST(JpegExact, TwoComponentsAreStoredWithoutConversion) {
+    // R and G as decoded, B 0, and a 1x1 second component fills only its own 8x8 (no spreading
+    // outside three-component images).
+    for (const auto& layout : {std::vector<Layout>{{1, 1}, {1, 1}}, std::vector<Layout>{{2, 2}, {1, 1}}}) {
         const int w = 30, h = 20;
         Bytes f = dcOnlyJpeg(w, h, layout);
         Decoded d = decode(f);
@@ -779,6 +779,39 @@ TEST(JpegExact, TwoAndFourComponentsAreStoredWithoutConversion) {
                 }
         expectSameAsReference(f, std::to_string(layout.size()) + " components");
     }
+}
+
+TEST(JpegExact, CmykYcckAndAdobeRgbAreRefusedSoTheyGetConverted) {
+    // An Adobe APP14 segment: "Adobe", version 100, two flag words, then the colour transform.
+    auto adobe = [](uint8_t transform) {
+        return segmentBytes(0xEE, Bytes{'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, transform});
+    };
+    auto withSegment = [](Bytes f, const Bytes& segment) {
+        f.insert(f.begin() + 2, segment.begin(), segment.end());
+        return f;
+    };
+    const std::vector<Layout> four = {{1, 1}, {1, 1}, {1, 1}, {1, 1}};
+    const Bytes cmyk = dcOnlyJpeg(16, 16, four), ycc = dcOnlyJpeg(16, 16, k444), grey = dcOnlyJpeg(16, 16, kGrey);
+    for (const auto& [what, f] : std::vector<std::pair<std::string, Bytes>>{
+             {"four components", cmyk},
+             {"CMYK (Adobe transform 0)", withSegment(cmyk, adobe(0))},
+             {"YCCK (Adobe transform 2)", withSegment(cmyk, adobe(2))},
+             {"RGB (Adobe transform 0)", withSegment(ycc, adobe(0))},
+             {"three components, Adobe transform 2", withSegment(ycc, adobe(2))},
+             {"a later Adobe segment says RGB", withSegment(withSegment(ycc, adobe(0)), adobe(1))}}) {
+        Decoded d = decode(f);
+        EXPECT_EQ(d.ok, 0) << what;
+        EXPECT_FALSE(d.hasPixels) << what;
+        EXPECT_EQ(decode(f, JPEG_DECODER_FAST, 1).ok, 0) << what << " (header only)";
+        int32_t w = 0, h = 0;
+        EXPECT_EQ(jpeg_image_size(f.data(), (int32_t)f.size(), &w, &h), -1) << what;
+    }
+    // YCbCr marked as such, grey whatever the transform, and a segment too short to be Adobe's.
+    for (const auto& [what, f, layout] : std::vector<std::tuple<std::string, Bytes, std::vector<Layout>>>{
+             {"YCbCr (Adobe transform 1)", withSegment(ycc, adobe(1)), k444},
+             {"grey (Adobe transform 0)", withSegment(grey, adobe(0)), kGrey},
+             {"short APP14", withSegment(ycc, segmentBytes(0xEE, Bytes{'A', 'd', 'o', 'b', 'e', 0, 100})), k444}})
+        expectExact(f, 16, 16, layout, what, true);
 }
 
 // ------------------------------------------------------------------------------------------------

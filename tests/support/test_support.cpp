@@ -114,3 +114,7 @@ std::string runCommand(const std::string& command, int* exitCode) {
 }
 
 std::string builtProgram(const std::string& relative) { return std::string(VCV_BINARY_DIR) + "/" + relative; }
+
+#include "import/image_convert.h"
+
+void useBuiltImageConverter() { imageConverterSetProgram(builtProgram("tools/vcvtool").c_str()); }

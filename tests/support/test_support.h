@@ -41,3 +41,5 @@ bool processRunning(const ChildProcess& child);
 std::string runCommand(const std::string& command, int* exitCode = nullptr);
 // Path of a built program, relative to the build directory ("viewer/vcv").
 std::string builtProgram(const std::string& relative);
+// Points the importer's image converter at the vcvtool of this build.
+void useBuiltImageConverter();

@@ -218,6 +218,7 @@ TEST(Program, ScriptedRunsThatFailSayWhyAndExitWithOne) {
     out = run("--frames 2 --screenshot /dev/full", &code);
     EXPECT_EQ(code, 1) << out;
     EXPECT_NE(out.find("cannot write the screenshot /dev/full: No space left on device"), std::string::npos) << out;
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));  // a failed write removes only its own files
 
     // A data folder that cannot be written is named at start; the viewer still runs.
     TempDir other;
