@@ -3,7 +3,6 @@
 #include <GL/glu.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -22,7 +21,7 @@ static const char* const kModule = "vor3d_import_1_11";
 
 namespace {
 // Why a polygon is skipped; each cause is reported once per import with its count.
-enum : int32_t { SKIP_INDICES = 0, SKIP_NOT_FINITE = 1, SKIP_CROSSING = 2, SKIP_COMPLEX = 3, SKIP_CAUSES = 4 };
+enum : int32_t { SKIP_INDICES = 0, SKIP_CROSSING = 1, SKIP_COMPLEX = 2, SKIP_CAUSES = 3 };
 
 // A polygon of more corners is not cut (GLU needs about 500 bytes per corner). Estimated work up to
 // the free share per corner costs the import nothing; what passes it is taken from the import's
@@ -291,7 +290,6 @@ int32_t geometrySkippedPolygons() {
 void geometryReport() {
     static const char* const kReasons[SKIP_CAUSES] = {
         "indices outside their sources",
-        "positions that are not finite numbers",
         "edges that cross (self-intersecting, a hole crossing its outline, or not flat)",
         "too complex to cut (over 500000 corners, or a winding outline of over about 20000)",
     };
@@ -337,8 +335,8 @@ namespace {
 int32_t checkPolygon(double normal[3]) {
     normal[0] = normal[1] = normal[2] = 0;
     int32_t corners = (int32_t)(geo.coords.size() / 3);
-    for (double v : geo.coords)
-        if (!std::isfinite(v)) return SKIP_NOT_FINITE;  // GLU's sweep may crash on NaN
+    // Positions are finite: the float reader turns NaN (on which GLU's sweep crashes) and infinities
+    // into 0.
     if (geo.contourEnds.size() == 1 && gluCutsAsFan(geo.coords.data(), corners)) return -1;
     if (corners > kMaxCorners) return SKIP_COMPLEX;
     const int32_t* ends = geo.contourEnds.data();

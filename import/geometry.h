@@ -26,8 +26,8 @@ int32_t countIndices(const xmlNode* p);
 int32_t readIndices(const xmlNode* p, int32_t* out, int32_t max);
 // Cuts one polygon (a -1 separates contours) into triangles of the polygons record. A polygon is
 // skipped whole, and counted for the report, when its groups are cut short or name elements outside
-// their sources, when a position is not finite, when two of its edges cross, or when cutting it
-// would cost more than the limits below allow.
+// their sources, when two of its edges cross, or when cutting it would cost more than the limits
+// below allow.
 void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count);
 // Makes the mesh of one polygons record (material, textures, triangles) and adds it to the
 // geometry's object.
