@@ -344,17 +344,19 @@ int32_t checkPolygon(double normal[3]) {
     gluSweepNormal(geo.coords.data(), ends, contours, normal);
     sweepPrepare(&geo.sweep, geo.coords.data(), ends, contours, normal);
     int64_t work = sweepWork(&geo.sweep);
-    int64_t excess = work - kFreeWorkPerCorner * corners;
-    if (excess < 0) excess = 0;
-    if (work > geo.polygonWork || excess > geo.workLeft) return SKIP_COMPLEX;
-    // GLU would find a crossing too, but only after sweeping every one of them. A polygon refused
-    // here costs only the pairs compared.
-    int64_t compared = 0;
-    if (sweepEdgesCross(&geo.sweep, &compared)) {
-        geo.workLeft -= std::max<int64_t>(0, compared + corners - kFreeWorkPerCorner * corners);
-        return SKIP_CROSSING;
-    }
-    geo.workLeft -= excess;
+    int64_t free = kFreeWorkPerCorner * corners;
+    if (work > geo.polygonWork || work - free > geo.workLeft) return SKIP_COMPLEX;
+    // GLU would find a crossing too, but only after sweeping every one of them. Edges that meet or
+    // touch are counted as they are found, within what is left of both limits.
+    int64_t room = std::min(geo.polygonWork, free + geo.workLeft) - work;
+    int64_t compared = 0, close = 0;
+    int32_t verdict = sweepEdgesCross(&geo.sweep, corners + room / CLOSE_PAIR_WORK, &compared, &close);
+    int64_t closeWork = CLOSE_PAIR_WORK * std::max<int64_t>(0, close - corners);
+    // A refused polygon costs what the check did; one that goes on, the estimate of GLU's work.
+    int64_t spent = verdict == CHECK_CLEAR ? work + closeWork : compared + closeWork + corners;
+    geo.workLeft = std::max<int64_t>(0, geo.workLeft - std::max<int64_t>(0, spent - free));
+    if (verdict == CHECK_CROSSING) return SKIP_CROSSING;
+    if (verdict == CHECK_TOO_COMPLEX) return SKIP_COMPLEX;
     // GLU sweeps the plane checked here: it would work out the same normal, and is told it where that
     // cannot change its choice of path. A single contour small enough for the quick path is left to
     // GLU, because a normal given in advance would make GLU test its fan against that normal instead.

@@ -32,8 +32,9 @@ int32_t expansionSign(const double* terms, int32_t count) {
     return n == 0 ? 0 : h[n - 1] > 0 ? 1 : -1;
 }
 
-// (b - a) x (c - a) as sixteen exact terms: each difference is split into its rounded value and
-// error, and each product of two parts is split the same way with a fused multiply-add.
+// Sign of (b - a) x (c - a), exactly. Each difference is split into its rounded value and error, and
+// each product of two parts is split the same way with a fused multiply-add. Coordinates of float
+// origin mostly give exact differences, and then four terms are enough.
 int32_t exactOrientation(double ax, double ay, double bx, double by, double cx, double cy) {
     double d[4][2];
     twoSum(bx, -ax, &d[0][0], &d[0][1]);
@@ -42,8 +43,10 @@ int32_t exactOrientation(double ax, double ay, double bx, double by, double cx, 
     twoSum(cx, -ax, &d[3][0], &d[3][1]);
     double terms[16];
     int32_t n = 0;
-    for (int i = 0; i < 2; i++) {
-        for (int j = 0; j < 2; j++) {
+    bool exactDifferences = d[0][1] == 0 && d[1][1] == 0 && d[2][1] == 0 && d[3][1] == 0;
+    int parts = exactDifferences ? 1 : 2;
+    for (int i = 0; i < parts; i++) {
+        for (int j = 0; j < parts; j++) {
             double p = d[0][i] * d[1][j];
             terms[n++] = p;
             terms[n++] = std::fma(d[0][i], d[1][j], -p);
@@ -52,6 +55,8 @@ int32_t exactOrientation(double ax, double ay, double bx, double by, double cx, 
             terms[n++] = -std::fma(d[2][i], d[3][j], -q);
         }
     }
+    if (exactDifferences && terms[1] == 0 && terms[3] == 0)  // exact products too
+        return terms[0] > -terms[2] ? 1 : terms[0] < -terms[2] ? -1 : 0;
     return expansionSign(terms, n);
 }
 
@@ -90,6 +95,7 @@ int32_t orientation(double ax, double ay, double bx, double by, double cx, doubl
 
 bool gluCutsAsFan(const double* xyz, int32_t corners) {
     if (corners < 3 || corners > GLU_FAN_CORNERS) return false;
+    if (corners == 3) return true;  // one fan triangle cannot disagree with itself
     // The same sums in the same order as GLU's quick path: a normal from the fan triangles, each
     // counted with the sign that agrees with the sum so far, then every triangle checked against it.
     double norm[3] = {0, 0, 0};
@@ -262,10 +268,12 @@ int64_t sweepWork(const PolygonSweep* sweep) {
     return sweep->turns * (int64_t)sweep->corners + pairs + sweep->corners;
 }
 
-bool sweepEdgesCross(const PolygonSweep* sweep, int64_t* compared) {
+int32_t sweepEdgesCross(const PolygonSweep* sweep, int64_t closeLimit, int64_t* compared, int64_t* close) {
     *compared = 0;
+    *close = 0;
     const double* s = sweep->s.data();
     const double* t = sweep->t.data();
+    const int32_t* rank = sweep->rank.data();
     int32_t edges = (int32_t)sweep->edgeLow.size();
     // The edges open at the sweep position, with their extent across it for a quick first test.
     struct Open {
@@ -274,6 +282,11 @@ bool sweepEdgesCross(const PolygonSweep* sweep, int64_t* compared) {
     };
     std::vector<Open> open;
     std::vector<int32_t> slot(edges, -1);
+    // The turn from edge (a, b) to corner c; a corner at one of the edge's ends needs no arithmetic.
+    auto turn = [s, t, rank](int32_t a, int32_t b, int32_t c) {
+        if (rank[c] == rank[a] || rank[c] == rank[b]) return 0;
+        return orientation(s[a], t[a], s[b], t[b], s[c], t[c]);
+    };
     for (int32_t r = 0; r < sweep->points; r++) {
         // Edges ending here meet the edges starting here only at this point.
         for (int32_t k = sweep->endFirst[r]; k < sweep->endFirst[r + 1]; k++) {
@@ -290,16 +303,17 @@ bool sweepEdgesCross(const PolygonSweep* sweep, int64_t* compared) {
             for (const Open& f : open) {
                 if (f.tMax < tMin || f.tMin > tMax) continue;
                 int32_t c = sweep->edgeLow[f.edge], d = sweep->edgeHigh[f.edge];
-                int32_t o1 = orientation(s[a], t[a], s[b], t[b], s[c], t[c]);
-                int32_t o2 = orientation(s[a], t[a], s[b], t[b], s[d], t[d]);
-                if (o1 * o2 >= 0) continue;
-                int32_t o3 = orientation(s[c], t[c], s[d], t[d], s[a], t[a]);
-                int32_t o4 = orientation(s[c], t[c], s[d], t[d], s[b], t[b]);
-                if (o3 * o4 < 0) return true;
+                int32_t o1 = turn(a, b, c), o2 = turn(a, b, d);
+                if (o1 * o2 > 0) continue;  // c and d on one side: neither crossing nor touching
+                int32_t o3 = turn(c, d, a), o4 = turn(c, d, b);
+                if (o1 * o2 < 0 && o3 * o4 < 0) return CHECK_CROSSING;
+                // Edges that meet or nearly do: a corner on the other edge is one more split for
+                // GLU, and collinear ones cost exact arithmetic here. Such pairs are limited.
+                if (++*close > closeLimit) return CHECK_TOO_COMPLEX;
             }
             slot[e] = (int32_t)open.size();
             open.push_back(Open{tMin, tMax, e});
         }
     }
-    return false;
+    return CHECK_CLEAR;
 }

@@ -42,10 +42,16 @@ void sweepPrepare(PolygonSweep* sweep, const double* xyz, const int32_t* contour
 // the corners (GLU walks a face of the mesh and its list of edges across the sweep line for each),
 // plus the edge pairs the crossing check below compares.
 int64_t sweepWork(const PolygonSweep* sweep);
-// True when two edges cross at a point that is a corner of neither (exact arithmetic). Edges that
-// share a corner, a corner lying on another edge and overlapping collinear edges do not count: GLU
-// joins those without making a new vertex. Stops at the first crossing; *compared gets the edge
-// pairs it looked at (at most the pairs counted in sweepWork).
-bool sweepEdgesCross(const PolygonSweep* sweep, int64_t* compared);
+// Whether two edges cross at a point that is a corner of neither (exact arithmetic): CHECK_CROSSING
+// at the first such pair. Edges that share a corner, a corner lying on another edge and overlapping
+// collinear edges do not cross: GLU joins those without making a new vertex. Pairs of edges that
+// meet or touch cost exact arithmetic here and splits in GLU: past closeLimit of them the result is
+// CHECK_TOO_COMPLEX. *compared gets the edge pairs looked at (at most the pairs counted in
+// sweepWork), *close those that met or touched.
+enum : int32_t { CHECK_CLEAR = 0, CHECK_CROSSING = 1, CHECK_TOO_COMPLEX = 2 };
+// Work units a pair of edges that meet or touch is counted for, beyond one such pair per corner (the
+// two edges of a corner where the outline turns meet).
+enum : int32_t { CLOSE_PAIR_WORK = 128 };
+int32_t sweepEdgesCross(const PolygonSweep* sweep, int64_t closeLimit, int64_t* compared, int64_t* close);
 // Sign (-1, 0, 1) of the turn a -> b -> c, exact for finite coordinates of float origin.
 int32_t orientation(double ax, double ay, double bx, double by, double cx, double cy);

@@ -75,8 +75,8 @@ PolygonSweep prepared(const Polygon& p, double normal[3]) {
 bool crosses(const Polygon& p) {
     double normal[3];
     PolygonSweep sweep = prepared(p, normal);
-    int64_t compared;
-    return sweepEdgesCross(&sweep, &compared);
+    int64_t compared, close;
+    return sweepEdgesCross(&sweep, INT64_MAX, &compared, &close) == CHECK_CROSSING;
 }
 
 // A comb of long teeth in a plane spanned by u and v.
@@ -212,8 +212,8 @@ TEST(PolygonCheck, GluGivenOurNormalCutsAsWhenItWorksItOutItself) {
         swept++;
         double normal[3];
         PolygonSweep sweep = prepared(p, normal);
-        int64_t compared;
-        bool cross = sweepEdgesCross(&sweep, &compared);
+        int64_t compared, close;
+        bool cross = sweepEdgesCross(&sweep, INT64_MAX, &compared, &close) == CHECK_CROSSING;
         std::vector<long> own = glu.cut(p, zero);
         bool refused = glu.refused();
         // The importer hands GLU the normal except for a contour small enough for the quick path.
