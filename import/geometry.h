@@ -33,11 +33,11 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count);
 // geometry's object.
 void buildMesh(int32_t polygons, int32_t object, const char* textureDirectory);
 
-// Limits on the tessellator's estimated work (sweepWork units, about a nanosecond each): a polygon
+// Limits on the tessellator's estimated work (sweepWork units, 1 to 5 ns each): a polygon
 // over the first is skipped as too complex (a winding outline of about 20000 corners; a plain one
 // may have up to 500000 corners), and work beyond 64 units per corner is taken from the second,
 // the allowance of one import; a polygon that would overdraw it is skipped too.
-enum : int64_t { GEOMETRY_POLYGON_WORK = 250000000, GEOMETRY_IMPORT_WORK = 1000000000 };
+enum : int64_t { GEOMETRY_POLYGON_WORK = 250000000, GEOMETRY_IMPORT_WORK = 600000000 };
 // Changes both limits (tests use small ones); they hold until changed again.
 void geometrySetWorkLimits(int64_t polygonWork, int64_t importWork);
 

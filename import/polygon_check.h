@@ -38,7 +38,7 @@ void gluSweepNormal(const double* xyz, const int32_t* contourEnds, int32_t conto
 // Projects along the normal and ranks the corners; O(n log n).
 void sweepPrepare(PolygonSweep* sweep, const double* xyz, const int32_t* contourEnds, int32_t contours,
                   const double normal[3]);
-// Estimated work of sweeping the polygon, in units of about a nanosecond: the turning corners times
+// Estimated work of sweeping the polygon, in units of 1 to 5 ns: the turning corners times
 // the corners (GLU walks a face of the mesh and its list of edges across the sweep line for each),
 // plus the edge pairs the crossing check below compares.
 int64_t sweepWork(const PolygonSweep* sweep);
