@@ -473,8 +473,8 @@ void readPolygons(const xmlNode* element, int32_t geometry) {
         if (!values.empty()) tessellatePolygon(index, values.data(), (int32_t)values.size());
     }
     GeometryRec* g = slotGet<GeometryRec>(&geometryTable, geometry);
-    if (slotGet<PolygonsRec>(&polygonsTable, index)->triangleCount == 0 && geo.emptyMeshes++ == 0 && g)
-        geo.firstEmptyGeometry = g->id;
+    if (slotGet<PolygonsRec>(&polygonsTable, index)->triangleCount == 0 && geo.emptyMeshes++ == 0)
+        geo.firstEmptyGeometry = g ? g->id : "";
     if (g) {
         int32_t slot = slotAdd(&g->polygons, 1, -1);
         *(int32_t*)g->polygons.slots[slot] = index;
