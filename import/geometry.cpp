@@ -3,6 +3,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -335,10 +336,12 @@ namespace {
 int32_t checkPolygon(double normal[3]) {
     normal[0] = normal[1] = normal[2] = 0;
     int32_t corners = (int32_t)(geo.coords.size() / 3);
-    // Positions are finite: the float reader turns NaN (on which GLU's sweep crashes) and infinities
-    // into 0.
     if (geo.contourEnds.size() == 1 && gluCutsAsFan(geo.coords.data(), corners)) return -1;
     if (corners > kMaxCorners) return SKIP_COMPLEX;
+    // The float reader turns NaN and infinities into 0; should one get here all the same, neither
+    // the sort below nor GLU's sweep (which crashes on NaN) may see it.
+    for (double v : geo.coords)
+        if (!std::isfinite(v)) return SKIP_COMPLEX;
     const int32_t* ends = geo.contourEnds.data();
     int32_t contours = (int32_t)geo.contourEnds.size();
     gluSweepNormal(geo.coords.data(), ends, contours, normal);
