@@ -2,6 +2,8 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "import/material_import.h"
+#include "import/polygon_check.h"
 #include "import/workspace.h"
 #include "import/xml_access.h"
 #include "object/mesh.h"
@@ -18,7 +21,18 @@
 static const char* const kModule = "vor3d_import_1_11";
 
 namespace {
-// Per-import state: the document for <vertices> lookups, the tessellator and its event list.
+// Why a polygon is skipped; each cause is reported once per import with its count.
+enum : int32_t { SKIP_INDICES = 0, SKIP_CROSSING = 1, SKIP_COMPLEX = 2, SKIP_CAUSES = 3 };
+
+// A polygon of more corners is not cut (GLU needs about 500 bytes per corner). Estimated work up to
+// the free share per corner costs the import nothing; what passes it is taken from the import's
+// allowance, so that no document, however many costly polygons it repeats, keeps the import busy for
+// more than a few seconds.
+constexpr int32_t kMaxCorners = 500000;
+constexpr int64_t kFreeWorkPerCorner = 64;
+
+// Per-import state: the document for <vertices> lookups, the tessellator and its event list, and what
+// the import report says about the polygons.
 struct GeometryState {
     const xmlNode* root = nullptr;
     bool verticesIndexed = false;
@@ -27,7 +41,16 @@ struct GeometryState {
     bool tessFailed = false;
     std::vector<TessEvent> events;  // the tessellator's callbacks for the current polygon
     bool badVertex = false;
-    int32_t skipped = 0;
+    GLenum tessError = 0;           // the first error GLU reported for the current polygon
+    std::vector<double> coords;     // the current polygon's corners, x y z each
+    std::vector<int32_t> contourEnds;
+    PolygonSweep sweep;
+    int64_t polygonWork = GEOMETRY_POLYGON_WORK;
+    int64_t importWork = GEOMETRY_IMPORT_WORK;
+    int64_t workLeft = GEOMETRY_IMPORT_WORK;
+    int32_t skipped[SKIP_CAUSES] = {};
+    int32_t emptyMeshes = 0;
+    std::string firstEmptyGeometry;
 };
 GeometryState geo;
 
@@ -142,6 +165,11 @@ void GLAPIENTRY onVertex(void* data) {
 
 void GLAPIENTRY onEnd() { geo.events.push_back(TessEvent{EVENT_END, 0}); }
 
+// GLU's refusals come here instead of going unnoticed (it prints nothing itself either way).
+void GLAPIENTRY onError(GLenum error) {
+    if (!geo.tessError) geo.tessError = error;
+}
+
 GLUtesselator* tessellator() {
     if (!geo.tess && !geo.tessFailed) {
         geo.tess = gluNewTess();
@@ -152,6 +180,7 @@ GLUtesselator* tessellator() {
         gluTessCallback(geo.tess, GLU_TESS_BEGIN, (_GLUfuncptr)onBegin);
         gluTessCallback(geo.tess, GLU_TESS_VERTEX, (_GLUfuncptr)onVertex);
         gluTessCallback(geo.tess, GLU_TESS_END, (_GLUfuncptr)onEnd);
+        gluTessCallback(geo.tess, GLU_TESS_ERROR, (_GLUfuncptr)onError);
     }
     return geo.tess;
 }
@@ -237,10 +266,44 @@ void geometryResetLookups() {
     if (geo.tess) gluDeleteTess(geo.tess);
     geo.tess = nullptr;
     geo.tessFailed = false;
-    geo.skipped = 0;
+    geo.workLeft = geo.importWork;
+    for (int32_t& n : geo.skipped) n = 0;
+    geo.emptyMeshes = 0;
+    geo.firstEmptyGeometry.clear();
+    // Large polygons leave large buffers behind.
+    std::vector<double>().swap(geo.coords);
+    std::vector<int32_t>().swap(geo.contourEnds);
+    geo.sweep = PolygonSweep();
 }
 
-int32_t geometrySkippedPolygons() { return geo.skipped; }
+void geometrySetWorkLimits(int64_t polygonWork, int64_t importWork) {
+    geo.polygonWork = polygonWork;
+    geo.importWork = importWork;
+    geo.workLeft = importWork;
+}
+
+int32_t geometrySkippedPolygons() {
+    int32_t total = 0;
+    for (int32_t n : geo.skipped) total += n;
+    return total;
+}
+
+void geometryReport() {
+    static const char* const kReasons[SKIP_CAUSES] = {
+        "indices outside their sources",
+        "edges that cross (self-intersecting, a hole crossing its outline, or not flat)",
+        "too complex to cut (over 500000 corners, or a winding outline of over about 20000)",
+    };
+    static_assert(kMaxCorners == 500000, "the message names the corner limit");
+    for (int32_t cause = 0; cause < SKIP_CAUSES; cause++) {
+        int32_t n = geo.skipped[cause];
+        if (n > 0) importMessage("[WARNING] %d polygon%s skipped: %s.", n, n == 1 ? "" : "s", kReasons[cause]);
+    }
+    const char* id = geo.firstEmptyGeometry.empty() ? "(no id)" : geo.firstEmptyGeometry.c_str();
+    if (geo.emptyMeshes == 1) importMessage("[WARNING] geometry %s gives a mesh with no triangles.", id);
+    else if (geo.emptyMeshes > 1)
+        importMessage("[WARNING] %d meshes have no triangles, the first in geometry %s.", geo.emptyMeshes, id);
+}
 
 int32_t findInputSource(const char* semantic, const char* url) {
     char fragment[2048];
@@ -267,31 +330,82 @@ int32_t readIndices(const xmlNode* p, int32_t* out, int32_t max) {
     return n;
 }
 
+namespace {
+// Decides whether the polygon in geo.coords / geo.contourEnds may go to GLU, and the normal to hand
+// it (all zero: GLU works it out itself). Returns the cause of a refusal, or -1.
+int32_t checkPolygon(double normal[3]) {
+    normal[0] = normal[1] = normal[2] = 0;
+    int32_t corners = (int32_t)(geo.coords.size() / 3);
+    if (geo.contourEnds.size() == 1 && gluCutsAsFan(geo.coords.data(), corners)) return -1;
+    if (corners > kMaxCorners) return SKIP_COMPLEX;
+    // The float reader turns NaN and infinities into 0; should one get here all the same, neither
+    // the sort below nor GLU's sweep (which crashes on NaN) may see it.
+    for (double v : geo.coords)
+        if (!std::isfinite(v)) return SKIP_COMPLEX;
+    const int32_t* ends = geo.contourEnds.data();
+    int32_t contours = (int32_t)geo.contourEnds.size();
+    gluSweepNormal(geo.coords.data(), ends, contours, normal);
+    sweepPrepare(&geo.sweep, geo.coords.data(), ends, contours, normal);
+    int64_t work = sweepWork(&geo.sweep);
+    int64_t free = kFreeWorkPerCorner * corners;
+    if (work > geo.polygonWork || work - free > geo.workLeft) return SKIP_COMPLEX;
+    // GLU would find a crossing too, but only after sweeping every one of them. Edges that meet or
+    // touch are counted as they are found, within what is left of both limits.
+    int64_t room = std::min(geo.polygonWork, free + geo.workLeft) - work;
+    int64_t compared = 0, close = 0;
+    int32_t verdict = sweepEdgesCross(&geo.sweep, corners + room / CLOSE_PAIR_WORK, &compared, &close);
+    int64_t closeWork = CLOSE_PAIR_WORK * std::max<int64_t>(0, close - corners);
+    // A refused polygon costs what the check did; one that goes on, the estimate of GLU's work.
+    int64_t spent = verdict == CHECK_CLEAR ? work + closeWork : compared + closeWork + corners;
+    geo.workLeft = std::max<int64_t>(0, geo.workLeft - std::max<int64_t>(0, spent - free));
+    if (verdict == CHECK_CROSSING) return SKIP_CROSSING;
+    if (verdict == CHECK_TOO_COMPLEX) return SKIP_COMPLEX;
+    // GLU sweeps the plane checked here: it would work out the same normal, and is told it where that
+    // cannot change its choice of path. A single contour small enough for the quick path is left to
+    // GLU, because a normal given in advance would make GLU test its fan against that normal instead.
+    if (contours == 1 && corners <= GLU_FAN_CORNERS) normal[0] = normal[1] = normal[2] = 0;
+    return -1;
+}
+}  // namespace
+
 void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
     const PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
     if (!p || p->groupSize <= 0 || !p->hasVertex) return;
-    std::vector<int32_t> starts;
+    geo.coords.clear();
+    geo.contourEnds.clear();
     for (int32_t g = 0; g < count;) {
         if (values[g] == -1) {
+            int32_t corners = (int32_t)(geo.coords.size() / 3);
+            if (corners > (geo.contourEnds.empty() ? 0 : geo.contourEnds.back())) geo.contourEnds.push_back(corners);
             g++;
             continue;
         }
         if (!groupValid(p, values, count, g)) {
-            geo.skipped++;
+            geo.skipped[SKIP_INDICES]++;
             return;
         }
-        starts.push_back(g);
+        const float* pos = element(p->vertexSource, values[g + p->vertexOffset], WIDTH_POSITION);
+        geo.coords.insert(geo.coords.end(), {(double)pos[0], (double)pos[1], (double)pos[2]});
         g += p->groupSize;
     }
-    if (starts.size() < 3) return;  // nothing to cut
+    int32_t corners = (int32_t)(geo.coords.size() / 3);
+    if (corners > (geo.contourEnds.empty() ? 0 : geo.contourEnds.back())) geo.contourEnds.push_back(corners);
+    if (corners < 3) return;  // nothing to cut
+    double normal[3];
+    int32_t refused = checkPolygon(normal);
+    if (refused >= 0) {
+        geo.skipped[refused]++;
+        return;
+    }
     GLUtesselator* tess = tessellator();
     if (!tess) return;
-    std::vector<GLdouble> coords(starts.size() * 3);
     geo.events.clear();
     geo.badVertex = false;
+    geo.tessError = 0;
+    gluTessNormal(tess, normal[0], normal[1], normal[2]);
     gluTessBeginPolygon(tess, nullptr);
     gluTessBeginContour(tess);
-    size_t k = 0;
+    const GLdouble* c = geo.coords.data();
     for (int32_t g = 0; g < count;) {
         if (values[g] == -1) {
             gluTessEndContour(tess);
@@ -299,18 +413,15 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
             g++;
             continue;
         }
-        const float* pos = element(p->vertexSource, values[g + p->vertexOffset], WIDTH_POSITION);
-        GLdouble* c = &coords[3 * k++];
-        c[0] = pos[0];
-        c[1] = pos[1];
-        c[2] = pos[2];
-        gluTessVertex(tess, c, (void*)(intptr_t)(g + 1));
+        gluTessVertex(tess, (GLdouble*)c, (void*)(intptr_t)(g + 1));
+        c += 3;
         g += p->groupSize;
     }
     gluTessEndContour(tess);
     gluTessEndPolygon(tess);
-    if (geo.badVertex) {
-        geo.skipped++;
+    if (geo.tessError || geo.badVertex) {
+        // Edges GLU still found crossing (its arithmetic is not exact), or it ran out of memory.
+        geo.skipped[geo.tessError == GLU_TESS_NEED_COMBINE_CALLBACK || geo.badVertex ? SKIP_CROSSING : SKIP_COMPLEX]++;
         return;
     }
     replay(polygons, values);
@@ -365,6 +476,8 @@ void readPolygons(const xmlNode* element, int32_t geometry) {
         if (!values.empty()) tessellatePolygon(index, values.data(), (int32_t)values.size());
     }
     GeometryRec* g = slotGet<GeometryRec>(&geometryTable, geometry);
+    if (slotGet<PolygonsRec>(&polygonsTable, index)->triangleCount == 0 && geo.emptyMeshes++ == 0)
+        geo.firstEmptyGeometry = g ? g->id : "";
     if (g) {
         int32_t slot = slotAdd(&g->polygons, 1, -1);
         *(int32_t*)g->polygons.slots[slot] = index;

@@ -202,6 +202,7 @@ static int32_t importDocument(xmlDoc* doc, const char* textureDirectory) {
             buildMesh(*(int32_t*)g->polygons.slots[k], object, textureDirectory);
         }
     }
+    geometryReport();
 
     int32_t topLevel = 0, rootRecord = -1;
     for (int32_t i = 0; i < nodeRecTable.capacity; i++) {

@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "import/geometry.h"
 #include "import_fixture.h"
 
 namespace {
@@ -132,4 +133,192 @@ TEST_F(ImportTest, AttributeValuesKeepTheirFirstWord) {
                               "<node id=\"n\"><instance url=\"#g trailing words\"/></node>")),
               0);
     EXPECT_EQ(nodeGet(root)->kind, NODE_OBJECT);
+}
+
+namespace {
+// Generated polygons: positions as text and the corners' indices.
+struct Shape {
+    std::string positions;
+    int32_t corners = 0;
+    std::vector<double> xy;  // for the expected area
+    void add(double x, double y, double z = 0) {
+        positions += std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(z) + " ";
+        xy.push_back(x);
+        xy.push_back(y);
+        corners++;
+    }
+    // Indices first .. first + count - 1 as a <p> text.
+    static std::string indices(int32_t first, int32_t count) {
+        std::string p;
+        for (int32_t i = 0; i < count; i++) p += std::to_string(first + i) + " ";
+        return p;
+    }
+    double area() const {  // of the outline of all corners (one contour)
+        double a = 0;
+        for (int32_t i = 0; i < corners; i++) {
+            int32_t j = (i + 1) % corners;
+            a += xy[2 * i] * xy[2 * j + 1] - xy[2 * j] * xy[2 * i + 1];
+        }
+        return std::fabs(a) / 2;
+    }
+};
+
+// A comb of long teeth side by side: every valley and tip turns the outline back along the sweep,
+// so GLU's work grows with the square of the corners.
+Shape comb(int32_t teeth, bool inXz = false) {
+    Shape s;
+    auto add = [&](double x, double y) { inXz ? s.add(x, 0, y) : s.add(x, y); };
+    add(0, 0);
+    for (int32_t j = 0; j < teeth; j++) {
+        if (j > 0) add(1, 2 * j);
+        add(10, 2 * j);
+        add(10, 2 * j + 1);
+        if (j < teeth - 1) add(1, 2 * j + 1);
+    }
+    add(0, 2 * teeth - 1);
+    return s;
+}
+
+// A star polygon of an odd number of corners: every edge crosses most of the others.
+Shape star(int32_t corners) {
+    Shape s;
+    for (int32_t i = 0; i < corners; i++) {
+        double a = 2 * M_PI * (double)((int64_t)i * ((corners - 1) / 2) % corners) / corners;
+        s.add(std::cos(a), std::sin(a));
+    }
+    return s;
+}
+
+double meshArea(const Mesh* m) {
+    double area = 0;
+    for (int32_t t = 0; t < m->indexCount / 3; t++) {
+        const float* p = m->positions + 9 * t;
+        double u[3] = {p[3] - p[0], p[4] - p[1], p[5] - p[2]}, v[3] = {p[6] - p[0], p[7] - p[1], p[8] - p[2]};
+        double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        area += std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) / 2;
+    }
+    return area;
+}
+
+// The VERTEX input of the geometry of that id.
+std::string vertexOf(const std::string& id) {
+    return "<input semantic=\"VERTEX\" source=\"#" + id + "-vtx\" idx=\"0\"/>";
+}
+
+std::string nodesFor(const std::vector<std::string>& geometries) {
+    std::string nodes = "<node id=\"top\">";
+    for (const std::string& g : geometries) nodes += "<node id=\"n-" + g + "\"><instance url=\"#" + g + "\"/></node>";
+    return nodes + "</node>";
+}
+}  // namespace
+
+TEST_F(ImportTest, PolygonsThatCannotBeCutAreSkippedAndReportedOncePerCause) {
+    // One source holds a comb of 40000 corners (GLU took seconds over it), a star of 21 corners, a
+    // bowtie, and a square whose hole crosses its outline; a triangle of it is fine.
+    Shape all = comb(10000);
+    int32_t starAt = all.corners;
+    Shape s = star(21);
+    all.positions += s.positions;
+    all.corners += s.corners;
+    int32_t rest = all.corners;
+    all.positions += "0 0 0  1 1 0  1 0 0  0 1 0  0 0 0  4 0 0  4 4 0  0 4 0  1 1 0  -1 3 0  3 3 0";
+    all.corners += 11;
+    std::string quad = Shape::indices(rest, 4), square = Shape::indices(rest + 4, 4);
+    std::string polygons = "<p>" + Shape::indices(0, 40000) + "</p><p>" + Shape::indices(starAt, 21) + "</p>" +
+                           "<p>" + Shape::indices(starAt, 21) + "</p><p>" + quad + "</p>" +
+                           "<p>" + square + "<h/>" + Shape::indices(rest + 8, 3) + "</p>" +
+                           "<p>" + std::to_string(rest + 4) + " 999999 " + std::to_string(rest + 6) + "</p>" +
+                           "<p>" + std::to_string(rest + 4) + " " + std::to_string(rest + 5) + " " +
+                           std::to_string(rest + 6) + "</p>";
+    std::string lib = "<library type=\"GEOMETRY\">" +
+                      geometry("mixed", all.positions, 3 * all.corners, vertexOf("mixed"), polygons) +
+                      geometry("bowtie", "0 0 0 1 1 0 1 0 0 0 1 0", 12, vertexOf("bowtie"), "<p>0 1 2 3</p>") +
+                      geometry("bare", kQuadPositions, 12, vertexOf("bare"), "") + "</library>";
+    ASSERT_GE(import(document(lib, nodesFor({"mixed", "bowtie", "bare"}))), 0);
+    auto kids = childrenOf(root);
+    ASSERT_EQ(kids.size(), 3u);
+    EXPECT_EQ(meshesOf(kids[0]).at(0)->indexCount, 3);  // only the triangle
+    EXPECT_EQ(meshesOf(kids[1]).at(0)->indexCount, 0);
+    EXPECT_EQ(meshesOf(kids[2]).at(0)->indexCount, 0);
+    std::vector<std::string> expected = {
+        "Open " + dir.path() + "model.dae.",
+        "[WARNING] 1 polygon skipped: indices outside their sources.",
+        "[WARNING] 5 polygons skipped: edges that cross (self-intersecting, a hole crossing its outline, or not flat).",
+        "[WARNING] 1 polygon skipped: too complex to cut (over 500000 corners, or a winding outline of over about 20000).",
+        "[WARNING] 2 meshes have no triangles, the first in geometry bowtie.",
+        "Done."};
+    EXPECT_EQ(messageTexts(), expected);
+
+    // The next import starts counting afresh; a single empty mesh is named on its own.
+    ASSERT_GE(import(document("<library type=\"GEOMETRY\">" +
+                                  geometry("g", "0 0 0 1 1 0 1 0 0 0 1 0", 12, vertexOf("g"), "<p>0 1 2 3</p>") +
+                                  "</library>",
+                              instanceOf("g"))),
+              0);
+    expected = {"Open " + dir.path() + "model.dae.",
+                "[WARNING] 1 polygon skipped: edges that cross (self-intersecting, a hole crossing its outline, or not flat).",
+                "[WARNING] geometry g gives a mesh with no triangles.", "Done."};
+    EXPECT_EQ(messageTexts(), expected);
+}
+
+TEST_F(ImportTest, TouchingCornersHolesAndLargeConcaveOutlinesAreStillCut) {
+    // A hole whose corner touches the outline's edge; one contour that comes back to touch its own
+    // edge; a comb of 120 corners (beyond GLU's quick path) flat and upright in the x-z plane.
+    Shape flat = comb(30), upright = comb(30, true);
+    std::string lib =
+        "<library type=\"GEOMETRY\">" +
+        geometry("hole", "0 0 0 4 0 0 4 4 0 0 4 0  2 0 0 3 2 0 1 2 0", 21, vertexOf("hole"), "<p>0 1 2 3<h/>4 5 6</p>") +
+        geometry("touch", "0 0 0 4 0 0 4 4 0 2 0 0 0 4 0", 15, vertexOf("touch"), "<p>0 1 2 3 4</p>") +
+        geometry("flat", flat.positions, 3 * flat.corners, vertexOf("flat"), "<p>" + Shape::indices(0, flat.corners) + "</p>") +
+        geometry("upright", upright.positions, 3 * upright.corners, vertexOf("upright"),
+                 "<p>" + Shape::indices(0, upright.corners) + "</p>") +
+        "</library>";
+    ASSERT_GE(import(document(lib, nodesFor({"hole", "touch", "flat", "upright"}))), 0);
+    EXPECT_EQ(messageTexts(), (std::vector<std::string>{"Open " + dir.path() + "model.dae.", "Done."}));
+    auto kids = childrenOf(root);
+    ASSERT_EQ(kids.size(), 4u);
+    const Mesh* hole = meshesOf(kids[0]).at(0);
+    EXPECT_NEAR(meshArea(hole), 16.0 - 2.0, 1e-4);
+    for (int32_t t = 0; t < hole->indexCount / 3; t++) {
+        const float* p = hole->positions + 9 * t;
+        float cx = (p[0] + p[3] + p[6]) / 3, cy = (p[1] + p[4] + p[7]) / 3;
+        EXPECT_FALSE(cy > 0.05f && cy < 2 && std::fabs(cx - 2) < cy / 2) << "a triangle covers the hole";
+    }
+    EXPECT_NEAR(meshArea(meshesOf(kids[1]).at(0)), 8.0, 1e-4);  // two triangles meeting at (2, 0)
+    for (int k : {2, 3}) {
+        const Mesh* m = meshesOf(kids[k]).at(0);
+        EXPECT_EQ(m->indexCount, 3 * (flat.corners - 2));
+        EXPECT_NEAR(meshArea(m), flat.area(), 1e-3);
+    }
+}
+
+TEST_F(ImportTest, CostlyPolygonsDrawOnOneAllowancePerImport) {
+    // Six combs of 200 corners each cost more than their free share; with a small allowance only
+    // the first few are cut, and the next import gets the same allowance again.
+    struct Limits {
+        ~Limits() { geometrySetWorkLimits(GEOMETRY_POLYGON_WORK, GEOMETRY_IMPORT_WORK); }
+    } restore;
+    Shape c = comb(50);
+    std::string polygons;
+    for (int i = 0; i < 6; i++) polygons += "<p>" + Shape::indices(0, c.corners) + "</p>";
+    std::string doc = document("<library type=\"GEOMETRY\">" +
+                                   geometry("g", c.positions, 3 * c.corners, vertexOf("g"), polygons) + "</library>",
+                               instanceOf("g"));
+    int32_t cut[2];
+    for (int run = 0; run < 2; run++) {
+        geometrySetWorkLimits(GEOMETRY_POLYGON_WORK, 40000);
+        ASSERT_GE(import(doc), 0);
+        int32_t triangles = meshesOf(root).at(0)->indexCount / 3;
+        ASSERT_EQ(triangles % (c.corners - 2), 0);
+        cut[run] = triangles / (c.corners - 2);
+        EXPECT_GT(cut[run], 0);
+        EXPECT_LT(cut[run], 6);
+        EXPECT_EQ(messageTexts().at(1), "[WARNING] " + std::to_string(6 - cut[run]) +
+                                            " polygons skipped: too complex to cut (over 500000 corners, or a "
+                                            "winding outline of over about 20000).");
+    }
+    EXPECT_EQ(cut[0], cut[1]);
+    geometrySetWorkLimits(1000, GEOMETRY_IMPORT_WORK);  // below one comb
+    ASSERT_GE(import(doc), 0);
+    EXPECT_EQ(meshesOf(root).at(0)->indexCount, 0);
 }
