@@ -15,9 +15,7 @@
 #include "object/object_model.h"
 #include "system/files.h"
 #include "strings/text.h"
-#include "system/memory.h"
 
-static const char* const kModule = "vor3d_import_1_11";
 static const char* const kAutoRoot = "VORTEN_AUTO_ROOT_NODE";
 
 // Parsing never reaches the network, and large arrays of numbers are allowed.
