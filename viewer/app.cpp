@@ -38,7 +38,7 @@ struct AppRun {
     AppOptions options;
     bool scripted;           // --frames or --screenshot: failures end the run with a non-zero status
     int32_t exitStatus;      // what main returns
-    uint32_t eventsSeen;     // window events counted when the last frame began
+    uint32_t eventsSeen;     // window events counted when the last frame was paced
     double frameStart;       // seconds, when the last frame began
     int32_t quietFrames;     // frames in a row during which nothing changed
 };
