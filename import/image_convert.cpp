@@ -49,6 +49,8 @@ ILenum devilType(int32_t format) {
         case IMAGE_JPEG: return IL_JPG;
         case IMAGE_BMP: return IL_BMP;
         case IMAGE_TGA: return IL_TGA;
+        case IMAGE_GIF: return IL_GIF;
+        case IMAGE_TIFF: return IL_TIF;
         default: return IL_TYPE_UNKNOWN;
     }
 }

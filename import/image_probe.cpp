@@ -211,6 +211,121 @@ int32_t probeTga(const Bytes& b, ImageProbe* out) {
     int64_t least = type < 9 ? pixels * pixelBytes : (pixels + 127) / 128 * (1 + pixelBytes);
     return b.has(dataStart, least) ? PROBE_OK : PROBE_NOT_IMAGE;
 }
+// Pixels that all frames or pages of one file may hold together: as many as one picture of the
+// largest size, since the image library keeps every frame.
+constexpr int64_t kMaxTotalPixels = (int64_t)IMAGE_MAX_EDGE * IMAGE_MAX_EDGE;
+
+// A chain of GIF data sub-blocks (a length byte, that many bytes, ..., a zero length) lying wholly
+// in the file; the position after it, or -1.
+int64_t skipSubBlocks(const Bytes& b, int64_t pos) {
+    for (;;) {
+        if (!b.has(pos, 1)) return -1;
+        uint32_t length = b.u8(pos++);
+        if (length == 0) return pos;
+        if (!b.has(pos, length)) return -1;
+        pos += length;
+    }
+}
+
+// Every block up to the trailer (or the end of the file, between blocks) lies in the file, every
+// frame within the logical screen; at least one frame; all frames together within the pixel budget.
+int32_t probeGif(const Bytes& b, ImageProbe* out) {
+    if (!b.has(0, 13) || (std::memcmp(b.data, "GIF87a", 6) != 0 && std::memcmp(b.data, "GIF89a", 6) != 0))
+        return PROBE_NOT_IMAGE;
+    uint32_t width = b.le16(6), height = b.le16(8), flags = b.u8(10);
+    if (width == 0 || height == 0) return PROBE_NOT_IMAGE;
+    int64_t pos = 13 + ((flags & 0x80) ? 3 * ((int64_t)2 << (flags & 7)) : 0);
+    int64_t frames = 0;
+    while (b.has(pos, 1) && b.u8(pos) != 0x3B) {
+        uint32_t block = b.u8(pos);
+        if (block == 0x21) {  // extension: label, then data sub-blocks
+            if (!b.has(pos, 2)) return PROBE_NOT_IMAGE;
+            pos = skipSubBlocks(b, pos + 2);
+        } else if (block == 0x2C) {  // image: descriptor, local colour table, code size, data
+            if (!b.has(pos, 11)) return PROBE_NOT_IMAGE;
+            uint32_t left = b.le16(pos + 1), top = b.le16(pos + 3), w = b.le16(pos + 5), h = b.le16(pos + 7);
+            uint32_t local = b.u8(pos + 9);
+            if (w == 0 || h == 0 || left + w > width || top + h > height) return PROBE_NOT_IMAGE;
+            pos += 10 + ((local & 0x80) ? 3 * ((int64_t)2 << (local & 7)) : 0);
+            if (!b.has(pos, 1) || b.u8(pos) < 2 || b.u8(pos) > 8) return PROBE_NOT_IMAGE;
+            pos = skipSubBlocks(b, pos + 1);
+            frames++;
+        } else {
+            return PROBE_NOT_IMAGE;
+        }
+        if (pos < 0) return PROBE_NOT_IMAGE;
+    }
+    int32_t verdict = sized(out, IMAGE_GIF, width, height);
+    if (verdict != PROBE_OK) return verdict;
+    return frames > 0 && frames * width * height <= kMaxTotalPixels ? PROBE_OK : PROBE_NOT_IMAGE;
+}
+
+// Bytes of one value of a TIFF field type; 0 for a type no reader knows.
+int64_t tiffTypeBytes(uint32_t type) {
+    static const int64_t kBytes[19] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4, 0, 0, 8, 8, 8};
+    return type < 19 ? kBytes[type] : 0;
+}
+
+// A TIFF's byte order and its directories (pages), at most 64 of them (a chain that loops ends
+// there). Everything a directory points at lies in the file: the values of every field that do not
+// fit in the entry, and every strip or tile (offset and byte count, both given, as many of each).
+// The image library's memory reader goes astray when the TIFF reader seeks past the end. Each page
+// has a width and a height given once; the first page is the picture, and all pages together stay
+// within the pixel budget.
+int32_t probeTiff(const Bytes& b, ImageProbe* out) {
+    if (!b.has(0, 8)) return PROBE_NOT_IMAGE;
+    bool little = b.u8(0) == 'I' && b.u8(1) == 'I', big = b.u8(0) == 'M' && b.u8(1) == 'M';
+    auto u16 = [&](int64_t o) { return little ? b.le16(o) : b.be16(o); };
+    auto u32 = [&](int64_t o) { return little ? b.le32(o) : b.be32(o); };
+    if ((!little && !big) || u16(2) != 42) return PROBE_NOT_IMAGE;
+    int64_t directory = u32(4), total = 0;
+    if (directory == 0) return PROBE_NOT_IMAGE;  // no page at all
+    uint32_t firstWidth = 0, firstHeight = 0;
+    for (int32_t page = 0; directory != 0; page++) {
+        if (page == 64 || !b.has(directory, 2)) return PROBE_NOT_IMAGE;
+        int64_t entries = u16(directory);
+        if (entries == 0 || !b.has(directory + 2, 12 * entries + 4)) return PROBE_NOT_IMAGE;
+        uint32_t size[2] = {0, 0};
+        // Where the strip (or tile) offsets and byte counts are: the entry, or -1 when absent.
+        int64_t parts[2] = {-1, -1};
+        for (int64_t e = 0; e < entries; e++) {
+            int64_t at = directory + 2 + 12 * e;
+            uint32_t tag = u16(at), type = u16(at + 2), count = u32(at + 4);
+            int64_t bytes = tiffTypeBytes(type) * count;
+            if (bytes == 0 || (bytes > 4 && !b.has(u32(at + 8), bytes))) return PROBE_NOT_IMAGE;
+            if (tag == 256 || tag == 257) {
+                if (count != 1 || size[tag - 256] != 0 || (type != 3 && type != 4)) return PROBE_NOT_IMAGE;
+                size[tag - 256] = type == 3 ? u16(at + 8) : u32(at + 8);
+            } else if (tag == 273 || tag == 279 || tag == 324 || tag == 325) {
+                int32_t which = (tag == 273 || tag == 324) ? 0 : 1;
+                if ((type != 3 && type != 4) || parts[which] >= 0) return PROBE_NOT_IMAGE;
+                parts[which] = at;
+            }
+        }
+        if (size[0] == 0 || size[1] == 0 || parts[0] < 0 || parts[1] < 0) return PROBE_NOT_IMAGE;
+        uint32_t count = u32(parts[0] + 4);
+        if (count == 0 || count != u32(parts[1] + 4)) return PROBE_NOT_IMAGE;
+        // The i-th value of an offset or byte-count field, wherever its values are.
+        auto value = [&](int64_t entry, int64_t i) -> int64_t {
+            bool shorts = u16(entry + 2) == 3;
+            int64_t values = (shorts ? 2 : 4) * (int64_t)u32(entry + 4) <= 4 ? entry + 8 : u32(entry + 8);
+            return shorts ? u16(values + 2 * i) : u32(values + 4 * i);
+        };
+        for (int64_t i = 0; i < count; i++)
+            if (!b.has(value(parts[0], i), value(parts[1], i))) return PROBE_NOT_IMAGE;
+        if (page == 0) {
+            firstWidth = size[0];
+            firstHeight = size[1];
+        }
+        // A page beyond the size cap exceeds the total on its own; clamped, the sum cannot overflow.
+        auto clamp = [](uint32_t v) { return (int64_t)(v > IMAGE_MAX_EDGE ? IMAGE_MAX_EDGE + 1 : v); };
+        total += clamp(size[0]) * clamp(size[1]);
+        directory = u32(directory + 2 + 12 * entries);
+    }
+    int32_t verdict = sized(out, IMAGE_TIFF, firstWidth, firstHeight);
+    if (verdict != PROBE_OK) return verdict;
+    return total <= kMaxTotalPixels ? PROBE_OK : PROBE_NOT_IMAGE;
+}
 }  // namespace
 
 int32_t imageProbe(const uint8_t* data, int64_t size, ImageProbe* out) {
@@ -218,11 +333,14 @@ int32_t imageProbe(const uint8_t* data, int64_t size, ImageProbe* out) {
     if (!data || size <= 0) return PROBE_NOT_IMAGE;
     Bytes b{data, size};
     int32_t verdict;
-    // The second byte of each signature ('P', 0xD8, 'M') is never a valid TGA colour-map type, so
-    // the choice is unambiguous.
-    if (b.has(0, 2) && b.u8(0) == 0x89 && b.u8(1) == 'P') verdict = probePng(b, out);
-    else if (b.has(0, 2) && b.u8(0) == 0xFF && b.u8(1) == 0xD8) verdict = probeJpeg(b, out);
-    else if (b.has(0, 2) && b.u8(0) == 'B' && b.u8(1) == 'M') verdict = probeBmp(b, out);
+    // The second byte of each signature ('P', 0xD8, 'M', 'I') is never a valid TGA colour-map type,
+    // so the choice is unambiguous.
+    uint32_t first = b.has(0, 2) ? b.u8(0) : 0, second = b.has(0, 2) ? b.u8(1) : 0;
+    if (first == 0x89 && second == 'P') verdict = probePng(b, out);
+    else if (first == 0xFF && second == 0xD8) verdict = probeJpeg(b, out);
+    else if (first == 'B' && second == 'M') verdict = probeBmp(b, out);
+    else if (first == 'G' && second == 'I') verdict = probeGif(b, out);
+    else if ((first == 'I' && second == 'I') || (first == 'M' && second == 'M')) verdict = probeTiff(b, out);
     else verdict = probeTga(b, out);
     if (verdict == PROBE_NOT_IMAGE) *out = ImageProbe{IMAGE_UNKNOWN, 0, 0};
     return verdict;
@@ -234,6 +352,8 @@ const char* imageFormatName(int32_t format) {
         case IMAGE_JPEG: return "JPEG";
         case IMAGE_BMP: return "BMP";
         case IMAGE_TGA: return "TGA";
+        case IMAGE_GIF: return "GIF";
+        case IMAGE_TIFF: return "TIFF";
         default: return "unknown";
     }
 }

@@ -14,11 +14,17 @@
 // - TGA: no magic, so every field of the 18-byte header must be consistent: colour-mapped,
 //   true-colour or grey, raw or RLE, with its palette and, for raw files, all its pixels present;
 //   RLE files must be long enough for their pixel count.
-// GIF, TIFF and everything else are refused.
+// - GIF: signature, logical screen, then every block up to the trailer within the file; frames
+//   within the screen; at least one frame.
+// - TIFF: either byte order, every directory (page) within the file with its width and height, and
+//   everything it points at (field values, strips or tiles) within the file; at most 64 pages.
+// The frames of a GIF or the pages of a TIFF together hold no more pixels than one picture of the
+// largest size. Everything else is refused.
 #pragma once
 #include <cstdint>
 
-enum : int32_t { IMAGE_UNKNOWN = 0, IMAGE_PNG = 1, IMAGE_JPEG = 2, IMAGE_BMP = 3, IMAGE_TGA = 4 };
+enum : int32_t { IMAGE_UNKNOWN = 0, IMAGE_PNG = 1, IMAGE_JPEG = 2, IMAGE_BMP = 3, IMAGE_TGA = 4, IMAGE_GIF = 5,
+                 IMAGE_TIFF = 6 };
 
 // The size cap: each side at most this many pixels. It bounds what decoding may allocate (an RGBA
 // picture of 256 MiB); the texture manager scales what it uploads down to its own limit, which
@@ -39,5 +45,5 @@ enum : int32_t { PROBE_OK = 0, PROBE_NOT_IMAGE = -1, PROBE_TOO_LARGE = -2 };
 // PROBE_OK with the format and size; PROBE_TOO_LARGE when the header is sound but a side is above
 // IMAGE_MAX_EDGE (format and size filled in); PROBE_NOT_IMAGE otherwise (out cleared).
 int32_t imageProbe(const uint8_t* data, int64_t size, ImageProbe* out);
-// "PNG", "JPEG", "BMP", "TGA" or "unknown".
+// "PNG", "JPEG", "BMP", "TGA", "GIF", "TIFF" or "unknown".
 const char* imageFormatName(int32_t format);

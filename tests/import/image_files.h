@@ -3,6 +3,7 @@
 #pragma once
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +46,66 @@ inline ImageBytes pngFile(int w, int h, bool grey = false, uint32_t claimW = 0, 
     packed.resize(size);
     pngChunk(b, "IDAT", packed);
     pngChunk(b, "IEND", {});
+    return b;
+}
+
+// A GIF of w x h with a 256-colour table. Its LZW codes are all literal and 9 bits wide: a clear
+// code every 250 pixels keeps the code table from growing.
+inline ImageBytes gifFile(int w, int h, int claimW = 0, int claimH = 0) {
+    ImageBytes b = {'G', 'I', 'F', '8', '9', 'a'};
+    putLe(b, (uint32_t)(claimW ? claimW : w), 2);
+    putLe(b, (uint32_t)(claimH ? claimH : h), 2);
+    b.insert(b.end(), {0xF7, 0, 0});
+    for (int i = 0; i < 256; i++) b.insert(b.end(), {(uint8_t)i, (uint8_t)(255 - i), (uint8_t)(i * 7)});
+    b.push_back(',');
+    for (int v : {0, 0, w, h}) putLe(b, (uint32_t)v, 2);
+    b.insert(b.end(), {0, 8});
+    std::vector<int> codes;
+    for (int i = 0; i < w * h; i++) {
+        if (i % 250 == 0) codes.push_back(256);
+        codes.push_back((i * 29) & 255);
+    }
+    codes.push_back(257);
+    ImageBytes data;
+    uint32_t bits = 0;
+    int held = 0;
+    for (int c : codes) {
+        bits |= (uint32_t)c << held;
+        for (held += 9; held >= 8; held -= 8, bits >>= 8) data.push_back((uint8_t)bits);
+    }
+    if (held) data.push_back((uint8_t)bits);
+    for (size_t i = 0; i < data.size(); i += 255) {
+        size_t n = std::min<size_t>(255, data.size() - i);
+        b.push_back((uint8_t)n);
+        b.insert(b.end(), data.begin() + (long)i, data.begin() + (long)(i + n));
+    }
+    b.insert(b.end(), {0, ';'});
+    return b;
+}
+
+// A TIFF header and one directory per page (width, height, one strip), little- or big-endian, the
+// pages sharing 16 bytes of strip data at the end; lastLink is the last directory's link (0 ends
+// the chain; 8 loops back to the first page).
+inline ImageBytes tiffFile(const std::vector<std::pair<uint32_t, uint32_t>>& pages, bool little = true,
+                           int64_t lastLink = 0) {
+    auto put = [&](ImageBytes& b, uint32_t v, int n) { little ? putLe(b, v, n) : putBe(b, v, n); };
+    ImageBytes b = little ? ImageBytes{'I', 'I'} : ImageBytes{'M', 'M'};
+    put(b, 42, 2);
+    put(b, 8, 4);
+    const uint32_t strip = (uint32_t)(8 + 54 * pages.size());
+    for (size_t p = 0; p < pages.size(); p++) {
+        put(b, 4, 2);
+        const uint32_t fields[4][2] = {{256, pages[p].first}, {257, pages[p].second}, {273, strip}, {279, 16}};
+        for (const auto& f : fields) {
+            put(b, f[0], 2);
+            put(b, 4, 2);
+            put(b, 1, 4);
+            put(b, f[1], 4);
+        }
+        bool last = p + 1 == pages.size();
+        put(b, last ? (uint32_t)lastLink : (uint32_t)(b.size() + 4), 4);
+    }
+    b.insert(b.end(), 16, 0x55);
     return b;
 }
 

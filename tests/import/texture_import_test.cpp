@@ -127,6 +127,18 @@ TEST_F(ImportTest, APngBecomesACopyAJpegACacheFileAndATexturedMesh) {
     EXPECT_FLOAT_EQ(m->material.ambient[0], 0.2f);  // not given: the default stays
 }
 
+TEST_F(ImportTest, GifAndTiffImagesAreConvertedToo) {
+    writeBytes(dir.file("leaf.gif"), gifFile(30, 20));
+    writeImage(dir.file("bark.tif"), 12, 10);
+    for (const char* name : {"leaf", "bark"}) {
+        std::string file = std::string(name) + (name[0] == 'l' ? ".gif" : ".tif");
+        ASSERT_GE(import(document(libraries(image("img", file), texture("tex", "DIFFUSE", "img"), use("tex")), kNode)),
+                  0);
+        EXPECT_EQ(meshesOf(root).at(0)->material.mode, MATERIAL_TEXTURED) << file;
+        EXPECT_NE(firstPixel(textures + name + ".jpg"), std::vector<int>{-1}) << file;
+    }
+}
+
 TEST_F(ImportTest, OurDecoderKeepsLowerCaseJpgButUpperCaseGoesThroughDevil) {
     writeImage(dir.file("photo.jpg"), 16, 16);
     std::vector<uint8_t> original = readBytes(dir.file("photo.jpg"));
