@@ -1,9 +1,10 @@
 #include "import/material_import.h"
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 #include "import/image_convert.h"
 #include "import/image_probe.h"
@@ -11,7 +12,6 @@
 #include "import/xml_access.h"
 #include "object/material.h"
 #include "pack/jpeg_decoder.h"
-#include "strings/string_table.h"
 #include "strings/text.h"
 #include "system/files.h"
 #include "system/memory.h"
@@ -154,22 +154,8 @@ void readMaterialLibrary(const xmlNode* library) {
 }
 
 namespace {
-// One message per cause: a text already in the import's message list is not added again (several
-// meshes and materials may use one broken image, or meet one unwritable directory).
-void reportOnce(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void reportOnce(const char* format, ...) {
-    char text[4096];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    for (int32_t i = 0; i < stringTableCount(messageList); i++)
-        if (std::strcmp(stringTableText(messageList, i), text) == 0) return;
-    importMessage("%s", text);
-}
-
 void reportUnwritable(const char* directory, int32_t error) {
-    reportOnce("[ERROR] image directory %s cannot be written: %s.", directory, std::strerror(error));
+    importMessageOnce("[ERROR] image directory %s cannot be written: %s.", directory, std::strerror(error));
 }
 
 // True when dir + name holds exactly these bytes.
@@ -244,20 +230,20 @@ int32_t readImageSource(const char* imagePath, uint8_t** bytes, int64_t* size, I
     int32_t error = 0;
     int32_t read = readRegularFile(imagePath, IMAGE_MAX_FILE_BYTES, bytes, size, &error);
     if (read == REGULAR_FILE_TOO_LARGE) {
-        reportOnce("[ERROR] image %s is too large: %lld bytes (at most %lld).", imagePath, (long long)*size,
+        importMessageOnce("[ERROR] image %s is too large: %lld bytes (at most %lld).", imagePath, (long long)*size,
                    (long long)IMAGE_MAX_FILE_BYTES);
         return -1;
     }
     if (read == REGULAR_FILE_UNREADABLE || read == REGULAR_FILE_MISSING) {
-        reportOnce("[ERROR] image %s cannot be read: %s.", imagePath, std::strerror(error));
+        importMessageOnce("[ERROR] image %s cannot be read: %s.", imagePath, std::strerror(error));
         return -1;
     }
     int32_t verdict = read == REGULAR_FILE_OK ? imageProbe(*bytes, *size, probe) : PROBE_NOT_IMAGE;
     if (verdict == PROBE_TOO_LARGE)
-        reportOnce("[ERROR] image %s is too large: %d x %d pixels (at most %d x %d).", imagePath, probe->width,
+        importMessageOnce("[ERROR] image %s is too large: %d x %d pixels (at most %d x %d).", imagePath, probe->width,
                    probe->height, (int)IMAGE_MAX_EDGE, (int)IMAGE_MAX_EDGE);
     else if (verdict != PROBE_OK)
-        reportOnce("[ERROR] image %s is not a readable image.", imagePath);
+        importMessageOnce("[ERROR] image %s is not a readable image.", imagePath);
     if (verdict == PROBE_OK) return 0;
     *bytes = (uint8_t*)MEM_FREE(*bytes);
     return -1;
@@ -278,8 +264,35 @@ int32_t convertImage(char* name, const char* directory, const ImageProbe* probe,
     return result;
 }
 
+namespace {
+// What each image import of the current document gave: a material shared by many meshes asks for
+// the same image again for each, and neither the reading, comparing and copying nor a conversion
+// (which may take the converter's whole time limit for a file that makes it spin) is done twice.
+struct MaterialImportState {
+    std::unordered_map<std::string, int32_t> imported;  // path, directory and cache fields -> id or -1
+};
+MaterialImportState materials;
+
+int32_t importTextureFirstTime(const char* imagePath, const char* textureDirectory, int32_t targetId,
+                               uint8_t alphaMap, uint8_t compression);
+}  // namespace
+
+void materialImportReset() { materials.imported.clear(); }
+
 int32_t importTexture(const char* imagePath, const char* textureDirectory, int32_t targetId, uint8_t alphaMap,
                       uint8_t compression) {
+    std::string key = std::string(imagePath) + '\n' + textureDirectory + '\n' + std::to_string(targetId) + ' ' +
+                      std::to_string(alphaMap) + ' ' + std::to_string(compression);
+    auto found = materials.imported.find(key);
+    if (found != materials.imported.end()) return found->second;
+    int32_t id = importTextureFirstTime(imagePath, textureDirectory, targetId, alphaMap, compression);
+    materials.imported.emplace(key, id);
+    return id;
+}
+
+namespace {
+int32_t importTextureFirstTime(const char* imagePath, const char* textureDirectory, int32_t targetId,
+                               uint8_t alphaMap, uint8_t compression) {
     char sourceName[PATH_CAPACITY], name[PATH_CAPACITY];
     fileNamePart(sourceName, imagePath);
     if (!sourceName[0]) return -1;
@@ -290,7 +303,7 @@ int32_t importTexture(const char* imagePath, const char* textureDirectory, int32
     bool same = false;
     if (chooseImportName(name, sourceName, bytes, size, textureDirectory, &same) != 0) {
         MEM_FREE(bytes);
-        reportOnce("[ERROR] image %s has no free name in %s.", imagePath, textureDirectory);
+        importMessageOnce("[ERROR] image %s has no free name in %s.", imagePath, textureDirectory);
         return -1;
     }
     // The copy is written from the bytes that were checked, so a file changed meanwhile is not taken.
@@ -311,12 +324,12 @@ int32_t importTexture(const char* imagePath, const char* textureDirectory, int32
         converted = convertImage(name, textureDirectory, &probe, &error);
     if (converted != IMAGE_CONVERT_OK) {
         if (converted == IMAGE_CONVERT_NOT_STARTED)
-            reportOnce("[ERROR] image %s cannot be converted: the converter %s cannot be started (%s).", imagePath,
+            importMessageOnce("[ERROR] image %s cannot be converted: the converter %s cannot be started (%s).", imagePath,
                        imageConverterProgram(), std::strerror(error));
         else if (converted == IMAGE_CONVERT_WRITE_FAILED)
             reportUnwritable(textureDirectory, error);
         else
-            reportOnce("[ERROR] image %s is not a readable image.", imagePath);
+            importMessageOnce("[ERROR] image %s is not a readable image.", imagePath);
         if (!same) deleteFile(copyName, textureDirectory);
         return -1;
     }
@@ -334,6 +347,7 @@ int32_t importTexture(const char* imagePath, const char* textureDirectory, int32
     MEM_FREE(jpeg);
     return registered == 0 ? id : -1;
 }
+}  // namespace
 
 int32_t materialImportTextures(int32_t material, const char* textureDirectory, int32_t* firstId) {
     *firstId = -1;

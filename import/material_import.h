@@ -14,6 +14,8 @@ void readTextureLibrary(const xmlNode* library);
 void readMaterialLibrary(const xmlNode* library);
 // The texture named by the URL's fragment and that texture's image; true only when both exist.
 bool findTextureImage(const char* url, int32_t* texture, int32_t* image);
+// Forgets what the images of the previous document gave (at the start and end of each import).
+void materialImportReset();
 // Imports one image: reads it (a regular file within the size cap whose bytes are an image of a
 // format we convert: image_probe.h), copies it into the texture directory under its own name or,
 // when different bytes hold that name or its JPEG's name there, as "stem-2.ext", "stem-3.ext", ...
@@ -21,7 +23,7 @@ bool findTextureImage(const char* url, int32_t* texture, int32_t* image);
 // and registers it in the cache with the given target, alpha-map flag and compression mode. The
 // texture id, or -1 with the reason in the import's messages ("[ERROR] image %s is not a readable
 // image.", its size, the converter, an unwritable directory); nothing of a refused image stays in
-// the directory.
+// the directory. An image asked for again within one import gives its first result at once.
 int32_t importTexture(const char* imagePath, const char* textureDirectory, int32_t targetId, uint8_t alphaMap,
                       uint8_t compression);
 // Leaves a lower-case ".jpg" that our decoder accepts at the probed size alone; converts anything

@@ -59,6 +59,7 @@ void importWorkspaceInit() {
     slotInit(&nodeRecTable, 4, (int32_t)sizeof(NodeRec));
     ws.ids.clear();
     geometryResetLookups();
+    materialImportReset();
 }
 
 void importWorkspaceFree() {
@@ -125,17 +126,33 @@ void importWorkspaceFree() {
     });
     ws.ids.clear();
     geometryResetLookups();
+    materialImportReset();
+}
+
+// Formats and appends a message; with once set, a text already in the list is not added again.
+static void appendMessage(bool once, const char* format, va_list args) {
+    if (messageList < 0) return;
+    char text[4096];
+    std::vsnprintf(text, sizeof text, format, args);
+    if (once)
+        for (int32_t i = 0; i < stringTableCount(messageList); i++)
+            if (std::strcmp(stringTableText(messageList, i), text) == 0) return;
+    static const uint8_t white[4] = {255, 255, 255, 255};
+    stringTableAdd(messageList, text, white);
 }
 
 void importMessage(const char* format, ...) {
-    if (messageList < 0) return;
-    char text[4096];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    appendMessage(false, format, args);
     va_end(args);
-    static const uint8_t white[4] = {255, 255, 255, 255};
-    stringTableAdd(messageList, text, white);
+}
+
+void importMessageOnce(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    appendMessage(true, format, args);
+    va_end(args);
 }
 
 void registerId(SlotTable* table, const char* id, int32_t index) {

@@ -142,6 +142,9 @@ void importWorkspaceInit();
 void importWorkspaceFree();
 // Appends a formatted message (white) to the message list.
 void importMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same, unless the list already holds that very text (one message per cause, however many
+// meshes meet it).
+void importMessageOnce(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The fragment after the first '#' into idOut and the file path into pathOut (each 2048 bytes):
 // "file://" URLs and absolute paths keep their path, others are joined to documentDir; '\' becomes

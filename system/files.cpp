@@ -148,22 +148,35 @@ int32_t writeWholeFileAtomic(const char* name, const char* dir, const void* data
 
 int32_t readFilePrefix(const char* name, const char* dir, void* out, int32_t capacity) {
     char path[PATH_CAPACITY];
-    if (joinPath(path, dir, name) != 0 || capacity < 0 || !platformIsRegularFile(path)) return -1;
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) return -1;
-    size_t got = std::fread(out, 1, (size_t)capacity, f);
-    std::fclose(f);
+    int64_t size = 0;
+    int32_t error = 0;
+    if (joinPath(path, dir, name) != 0 || capacity < 0) return -1;
+    int32_t handle = platformOpenRegularFile(path, &size, &error);
+    if (handle < 0) return -1;
+    int64_t got = 0;
+    while (got < capacity) {
+        int64_t n = platformReadFile(handle, (uint8_t*)out + got, capacity - got, &error);
+        if (n <= 0) break;
+        got += n;
+    }
+    platformCloseFile(handle);
     return (int32_t)got;
 }
 
 int32_t checkReadableFile(const char* path, char* reason, int32_t cap) {
-    switch (platformCheckReadable(path, reason, cap)) {
-        case PLATFORM_PATH_READABLE: return FILE_READABLE;
-        case PLATFORM_PATH_MISSING: return FILE_MISSING;
-        case PLATFORM_PATH_DIRECTORY: return FILE_IS_DIRECTORY;
-        case PLATFORM_PATH_OTHER: return FILE_NOT_REGULAR;
-        default: return FILE_UNREADABLE;
+    int64_t size = 0;
+    int32_t error = 0;
+    if (reason && cap > 0) reason[0] = '\0';
+    int32_t handle = platformOpenRegularFile(path, &size, &error);
+    if (handle >= 0) {
+        platformCloseFile(handle);
+        return FILE_READABLE;
     }
+    if (handle == -3) return FILE_IS_DIRECTORY;
+    if (handle == -2) return FILE_NOT_REGULAR;
+    if (error == ENOENT || error == ENOTDIR) return FILE_MISSING;
+    if (reason && cap > 0) std::snprintf(reason, (size_t)cap, "%s", std::strerror(error));
+    return FILE_UNREADABLE;
 }
 
 int32_t directoryWritable(const char* dir, char* reason, int32_t cap) {

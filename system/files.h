@@ -48,8 +48,9 @@ int32_t writeWholeFile(const char* name, const char* dir, const void* data, int3
 // 0, or -1 (the old file unchanged; reason, when not null, gets the system's words).
 int32_t writeWholeFileAtomic(const char* name, const char* dir, const void* data, int32_t size, char* reason,
                              int32_t reasonCap);
-// Reads at most capacity bytes from the start of the file into out. The bytes read, or -1 when the
-// file cannot be opened; a file larger than capacity is not read further.
+// Reads at most capacity bytes from the start of the file into out. The bytes read, or -1 when it
+// is not a regular file (a FIFO or device is never opened for reading) or cannot be opened; a file
+// larger than capacity is not read further.
 int32_t readFilePrefix(const char* name, const char* dir, void* out, int32_t capacity);
 // Whether a path can be read as a document: FILE_READABLE, or why not.
 enum { FILE_READABLE = 0, FILE_MISSING = 1, FILE_IS_DIRECTORY = 2, FILE_NOT_REGULAR = 3, FILE_UNREADABLE = 4 };

@@ -27,12 +27,6 @@ int64_t platformFileSize(const char* path);
 int32_t platformMakeDirectory(const char* path);
 int32_t platformRemoveDirectory(const char* path);
 int32_t platformRemoveFile(const char* path);
-// What a path names, for telling the user why a file cannot be read: PLATFORM_PATH_MISSING,
-// PLATFORM_PATH_DIRECTORY, PLATFORM_PATH_OTHER (device, FIFO, socket), PLATFORM_PATH_UNREADABLE (a
-// regular file that cannot be opened; reason gets the system's words) or PLATFORM_PATH_READABLE.
-enum { PLATFORM_PATH_READABLE = 0, PLATFORM_PATH_MISSING = 1, PLATFORM_PATH_DIRECTORY = 2, PLATFORM_PATH_OTHER = 3,
-       PLATFORM_PATH_UNREADABLE = 4 };
-int32_t platformCheckReadable(const char* path, char* reason, int32_t cap);
 // True when the path names a regular file (symbolic links followed).
 bool platformIsRegularFile(const char* path);
 // Renames a file, replacing the target. 0, or -1 (reason gets the system's words when not null).
@@ -53,7 +47,8 @@ void platformHomeDirectory(char* out, int32_t cap);
 
 // Opens a file for reading only when it is a regular file, without blocking on a FIFO and without
 // opening what stat already shows to be a directory, device or FIFO. A handle >= 0 with *size,
-// -1 when it cannot be opened (*error: the system's error number), -2 when it is not a regular file.
+// -1 when it cannot be opened (*error: the system's error number), -2 when it is not a regular file,
+// -3 when it is a directory.
 int32_t platformOpenRegularFile(const char* path, int64_t* size, int32_t* error);
 // Reads up to count bytes; the bytes read (0 at the end), or -1 (*error set).
 int64_t platformReadFile(int32_t handle, void* buffer, int64_t count, int32_t* error);

@@ -105,27 +105,6 @@ static void errorText(int code, char* reason, int32_t cap) {
     if (reason && cap > 0) std::snprintf(reason, (size_t)cap, "%s", std::strerror(code));
 }
 
-int32_t platformCheckReadable(const char* path, char* reason, int32_t cap) {
-    if (reason && cap > 0) reason[0] = '\0';
-    struct stat st;
-    if (!path || !path[0] || stat(path, &st) != 0) {
-        if (path && path[0] && errno != ENOENT && errno != ENOTDIR) {
-            errorText(errno, reason, cap);
-            return PLATFORM_PATH_UNREADABLE;
-        }
-        return PLATFORM_PATH_MISSING;
-    }
-    if (S_ISDIR(st.st_mode)) return PLATFORM_PATH_DIRECTORY;
-    if (!S_ISREG(st.st_mode)) return PLATFORM_PATH_OTHER;
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        errorText(errno, reason, cap);
-        return PLATFORM_PATH_UNREADABLE;
-    }
-    close(fd);
-    return PLATFORM_PATH_READABLE;
-}
-
 bool platformIsRegularFile(const char* path) {
     struct stat st;
     return path && path[0] && stat(path, &st) == 0 && S_ISREG(st.st_mode);
@@ -262,6 +241,7 @@ int32_t platformOpenRegularFile(const char* path, int64_t* size, int32_t* error)
         *error = path && path[0] ? errno : ENOENT;
         return -1;
     }
+    if (S_ISDIR(st.st_mode)) return -3;
     if (!S_ISREG(st.st_mode)) return -2;  // opening a device may have effects of its own
     // Non-blocking, so that a FIFO put in its place meanwhile cannot stall the open; fstat decides.
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -271,7 +251,7 @@ int32_t platformOpenRegularFile(const char* path, int64_t* size, int32_t* error)
     }
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
-        return -2;
+        return S_ISDIR(st.st_mode) ? -3 : -2;
     }
     *size = (int64_t)st.st_size;
     return fd;

@@ -13,7 +13,7 @@ int32_t readRegularFile(const char* path, int64_t maxBytes, uint8_t** buffer, in
     *error = 0;
     int64_t bytes = 0;
     int32_t handle = platformOpenRegularFile(path, &bytes, error);
-    if (handle == -2) return REGULAR_FILE_NOT_REGULAR;
+    if (handle == -2 || handle == -3) return REGULAR_FILE_NOT_REGULAR;
     if (handle < 0) return *error == ENOENT || *error == ENOTDIR ? REGULAR_FILE_MISSING : REGULAR_FILE_UNREADABLE;
     *size = bytes;
     if (bytes > maxBytes || bytes > INT32_MAX) {

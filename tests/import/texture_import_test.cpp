@@ -436,6 +436,13 @@ TEST_F(ImportTest, AConverterThatCannotStartFailsCrashesHangsOrLiesCostsOnlyItsT
         EXPECT_EQ(meshesOf(nodes.at(1)).at(0)->material.mode, MATERIAL_LIT);
         EXPECT_EQ(filesIn(textures), (std::vector<std::string>{"kept.jpg", "vorten_texture_0_-1_0_1_kept.jpg"}));
     }
+    // A converter that hangs is waited for once, however many meshes use the image.
+    fs::remove_all(textures);
+    fs::create_directory(textures);
+    imageConverterSetProgram(script("counted", "echo run >> '" + dir.file("runs") + "'; exec sleep 30").c_str());
+    ASSERT_GE(import(perImageDocument({"needs.png", "needs.png", "needs.png"})), 0);
+    std::vector<uint8_t> runs = readBytes(dir.file("runs"));
+    EXPECT_EQ(std::string(runs.begin(), runs.end()), "run\n");
     // The real converter takes it.
     useBuiltImageConverter();
     ASSERT_GE(import(perImageDocument({"kept.jpg", "needs.png"})), 0);
