@@ -6,7 +6,8 @@
 // Rules named below: *normal* blend = (SRC_ALPHA, ONE_MINUS_SRC_ALPHA); *additive* = (SRC_ALPHA,
 // ONE), after which normal blend is set again. *Culled*: nothing at all happens (not even the bind)
 // unless x1 >= 0, x0 <= canvasWidth, y1 >= 0 and y0 <= canvasHeight. *Clamp*: wrap S/T = GL_CLAMP
-// while drawing, GL_REPEAT after. *Nearest*: min/mag filter GL_NEAREST while drawing, then
+// while drawing, GL_REPEAT after. *Nearest*: min/mag filter GL_NEAREST (and anisotropy 1, where the
+// extension is present, since anisotropy may override the filters) while drawing, then
 // applyFilterMode(interfaceFilterMode). Untextured primitives disable GL_TEXTURE_2D for the call
 // and enable it after. Blending itself stays enabled by the renderer.
 #pragma once
@@ -65,10 +66,11 @@ void fillQuad(float xa, float ya, float xb, float yb, float xc, float yc, float 
               uint8_t b, uint8_t a);
 
 // The box inset by border / 2 on every side, filled with the image: stretched when tile is 0, else
-// repeated so that one copy covers tile canvas units.
+// repeated so that one copy covers tile canvas units. Nothing for a null colour.
 void drawPanelFill(int32_t set, int32_t image, float x0, float y0, float x1, float y1, float border, float tile,
                    const Rgba8* colour);
 // A nine-piece border of thickness b from images image (corners in its quadrants), image + 1 (top
 // edge in its upper half, bottom edge in its lower half, repeated along x) and image + 2 (left and
-// right edges in its halves, repeated along y). Nothing for b <= 0.
+// right edges in its halves, repeated along y). Nothing for b <= 0 (or NaN) or a null colour. A box
+// narrower than 2b gives negative repeat counts: the edges come out mirrored.
 void drawFrame(int32_t set, int32_t image, float x0, float y0, float x1, float y1, float b, const Rgba8* colour);
