@@ -74,7 +74,7 @@ typedef void (*Profile)(float d, bool body, Paint* paint, Colour* hidden);
 
 struct FrameStyle {
     Outline outline;
-    float bodyEnd;  // border units; ends the panel-coloured body on a JPEG block boundary
+    float bodyEnd;  // border units: where the panel-coloured body ends, a little past the fill's edge
     Profile profile;
 };
 
@@ -272,7 +272,7 @@ int32_t bakeInterfaceImages(const char* dir) {
     // Borders in canvas units: windows 48, buttons 32 for the outer and 32 for the inner frame. The
     // button face starts 0.55 of a border inside the button (0.05 into the inner frame, which
     // starts half a border in); both its frames draw the same rounded outline.
-    const FrameStyle window = {{0.30f, 0.42f}, 0.625f, windowProfile};
+    const FrameStyle window = {{0.30f, 0.42f}, 0.5625f, windowProfile};
     const FrameStyle outer = {{0.55f, 0.20f}, 0.0f, buttonOuterProfile};
     const FrameStyle face = {{0.05f, 0.20f}, 0.0f, buttonFaceProfile};
     const FrameStyle pressed = {{0.05f, 0.20f}, 0.0f, buttonPressedProfile};
