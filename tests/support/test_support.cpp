@@ -118,3 +118,15 @@ std::string builtProgram(const std::string& relative) { return std::string(VCV_B
 #include "import/image_convert.h"
 
 void useBuiltImageConverter() { imageConverterSetProgram(builtProgram("tools/vcvtool").c_str()); }
+
+void installViewerData(const std::string& home) {
+    const std::string built = std::string(VCV_BINARY_DIR) + "/viewer/";
+    const char* const files[][2] = {
+        {"data/", "font.sff"}, {"data/", "font.stf"}, {"data/", "inter.stf"}, {"language/", "vorfre.txt"}};
+    for (const auto& f : files) {
+        std::error_code ec;
+        std::filesystem::create_directories(home + f[0], ec);
+        std::filesystem::copy_file(built + f[0] + f[1], home + f[0] + f[1],
+                                   std::filesystem::copy_options::overwrite_existing, ec);
+    }
+}

@@ -43,3 +43,7 @@ std::string runCommand(const std::string& command, int* exitCode = nullptr);
 std::string builtProgram(const std::string& relative);
 // Points the importer's image converter at the vcvtool of this build.
 void useBuiltImageConverter();
+// Copies the viewer's baked data files (data/font.sff, data/font.stf, data/inter.stf and
+// language/vorfre.txt, made by vcvbake beside the built vcv) into home's data/ and language/,
+// creating them. home ends in the path separator.
+void installViewerData(const std::string& home);
