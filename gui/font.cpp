@@ -20,6 +20,7 @@ namespace {
 const int32_t kMetricsFileBytes = 4 + FONT_PAGES * FONT_PAGE_BYTES;
 // The cursor shows for the first 500 ms of every blink period.
 const float kCursorVisibleMs = 500.0f;
+const float kFontLodBias = -0.75f;
 const int32_t kNameCapacity = 2048;
 
 const GlyphRect& pageRect(uint8_t c) {
@@ -58,13 +59,27 @@ bool setFileName(const char* name, char* out) {
 void drawBoxLine(void* user, const TextBoxLine* l) { drawString((const char*)user, l->start, l->end, l->x, l->y); }
 }  // namespace
 
+// Interface text is drawn four to five times smaller than its page holds it; trilinear filtering
+// alone would then blur strokes into grey. A negative level-of-detail bias samples a finer mip level.
+static void sharpenFontPages() {
+    for (int32_t page = 0; page < FONT_PAGES; page++) {
+        const SetImage* image = setImageGet(fontSet, page);
+        if (!image || image->texture == 0) continue;
+        bindSetImage(fontSet, page);
+        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_LOD_BIAS, kFontLodBias);
+    }
+}
+
 void loadFont(const char* name, const char* dir) {
     if (name == nullptr || dir == nullptr) return;
     char setName[kNameCapacity];
     if (setFileName(name, setName)) {
         // A set file that cannot be read leaves the old set loaded, so the handle keeps naming it.
         int32_t set = loadInterfaceSet(fontSet, -1, setName, dir, 0);
-        if (set != -1) fontSet = set;
+        if (set != -1) {
+            fontSet = set;
+            sharpenFontPages();
+        }
     }
     uint8_t* bytes = (uint8_t*)MEM_ALLOC(nullptr, kMetricsFileBytes);
     int32_t size = readFilePrefix(name, dir, bytes, kMetricsFileBytes);

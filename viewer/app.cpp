@@ -3,6 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gui/canvas.h"
+#include "gui/draw.h"
+#include "gui/font.h"
+#include "gui/gui.h"
 #include "input/input.h"
 #include "object/object_model.h"
 #include "render/frame.h"
@@ -18,6 +22,7 @@
 #include "viewer/config.h"
 #include "viewer/model_load.h"
 #include "viewer/scene.h"
+#include "viewer/screens.h"
 #include "viewer/screenshot.h"
 #include "viewer/window.h"
 
@@ -92,6 +97,7 @@ void engineStart() {
     if (windowIsOpen()) {
         render_init();
         texture_init();
+        guiInit();
     } else {
         view_table_init();  // no context to probe, but the viewer's scene still needs its view
     }
@@ -102,6 +108,7 @@ void engineStart() {
 void engineStop() {
     objectModelShutdown();
     if (windowIsOpen()) {
+        guiShutdown();
         texture_shutdown();
         render_shutdown();
     } else {
@@ -144,7 +151,12 @@ void appInit(const AppOptions* options) {
     loadViewerConfig();
     viewerStrings = stringTableLoad("vorfre.txt", languageDirectory);
     interfaceSet = -1;
-    if (windowIsOpen()) interfaceSet = loadInterfaceSet(-1, -1, "inter.stf", dataDirectory, 0);
+    if (windowIsOpen()) {
+        loadFont("font.sff", dataDirectory);
+        interfaceSet = loadInterfaceSet(-1, -1, "inter.stf", dataDirectory, 0);
+        setupViewerStyle(interfaceSet);
+        createViewerScreens();
+    }
     createViewerScene();
     if (options->model[0] && requestModelLoad(options->model) != 0)
         std::fprintf(stderr, "vcv: the model path is too long\n");
@@ -173,6 +185,13 @@ void appFrame() {
             requestQuit();
         }
     }
+    if (drawing) {
+        begin2d((float)CANVAS_WIDTH, (float)CANVAS_HEIGHT);
+        runScreens();
+        drawInterface();
+        // The font page, while Enter is held.
+        if (keyDown(KEY_ENTER)) drawImage(0, 0, 200, 200, 2000, 2000, 255, 255, 255, 255);
+    }
     appFrameCount++;
     if (drawing) keepFrameForScreenshot();
     swapWindow();
@@ -188,6 +207,7 @@ void appQuit() {
     releaseViewerScene();
     if (viewerStrings != -1) viewerStrings = stringTableDestroy(viewerStrings);
     saveViewerConfig();
+    if (windowIsOpen()) closeViewerScreens();
     engineStop();
 }
 

@@ -4,6 +4,8 @@
 #include <IL/il.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -39,7 +41,8 @@ void closeWindow(const std::string& id) {
 }
 }  // namespace
 
-TEST(Program, FramesAndScreenshotShowTheClearedWindow) {
+TEST(Program, FramesAndScreenshotShowTheClearedWindowUnderTheMenuBar) {
+    // Without its data files the viewer still runs: the menu bar is there, without texts or art.
     Viewer v;
     std::string png = v.home.path() + "out.png";
     v.start({"--frames", "3", "--screenshot", png});
@@ -53,11 +56,20 @@ TEST(Program, FramesAndScreenshotShowTheClearedWindow) {
     ASSERT_EQ(ilGetInteger(IL_IMAGE_HEIGHT), 600);
     ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE);
     const uint8_t* p = ilGetData();
+    int menuBarPixels = 0;
     for (int i = 0; i < 800 * 600; i += 997) {
+        // The menu bar spans canvas (20, 20)-(3420, 180).
+        int x = i % 800, y = i / 800;
+        if (x >= 4 && x < 684 && y >= 4 && y < 36) {
+            menuBarPixels++;
+            EXPECT_NE(p[3 * i + 2], 176) << x << "," << y;
+            continue;
+        }
         ASSERT_EQ(p[3 * i], 96) << i;
         ASSERT_EQ(p[3 * i + 1], 136) << i;
         ASSERT_EQ(p[3 * i + 2], 176) << i;
     }
+    EXPECT_GT(menuBarPixels, 10);
     ilDeleteImages(1, &image);
     EXPECT_EQ(std::filesystem::file_size(v.config()), 2048u);
 }
@@ -231,4 +243,83 @@ TEST(Program, ScriptedRunsThatFailSayWhyAndExitWithOne) {
                        "models will show without their textures"),
               std::string::npos)
         << out;
+}
+
+namespace {
+// What the window shows, as RGB rows from the top.
+struct Shot {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    const uint8_t* at(int x, int y) const { return &rgb[3 * ((size_t)y * width + x)]; }
+};
+
+Shot grab(const std::string& id) {
+    TempDir dir;
+    std::string ppm = dir.file("shot.ppm");
+    runCommand("/usr/bin/python3 " + sourceDirectory() + "tests/viewer/grab_window.py " + id + " " + ppm);
+    std::vector<uint8_t> bytes = readBytes(ppm);
+    Shot shot;
+    if (bytes.size() < 16) return shot;
+    std::string header((const char*)bytes.data(), 32);
+    if (std::sscanf(header.c_str(), "P6 %d %d 255", &shot.width, &shot.height) != 2) return shot;
+    size_t size = (size_t)shot.width * shot.height * 3;
+    if (bytes.size() < size) return shot;
+    shot.rgb.assign(bytes.end() - (long)size, bytes.end());
+    return shot;
+}
+
+// Pixels of the window rectangle (x0, y0)-(x1, y1) that are bright (text) and that differ between
+// two shots.
+int brightPixels(const Shot& s, int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; y++)
+        for (int x = x0; x < x1; x++)
+            if (s.at(x, y)[0] > 150 && s.at(x, y)[1] > 150 && s.at(x, y)[2] > 150) n++;
+    return n;
+}
+int changedPixels(const Shot& a, const Shot& b, int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; y++)
+        for (int x = x0; x < x1; x++)
+            if (std::memcmp(a.at(x, y), b.at(x, y), 3) != 0) n++;
+    return n;
+}
+
+void clickAt(const std::string& id, int x, int y) {
+    runCommand("xdotool mousemove --window " + id + " " + std::to_string(x) + " " + std::to_string(y) +
+               " click 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+}
+}  // namespace
+
+TEST(Program, TheMenuBarAndTheInfoBoxAnswerRealClicks) {
+    Viewer v;
+    installViewerData(v.home.path());
+    v.start({});
+    std::string id = v.window();
+    ASSERT_FALSE(id.empty());
+    runCommand("xdotool windowfocus --sync " + id + " mousemove --window " + id + " 400 358");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    Shot before = grab(id);
+    ASSERT_EQ(before.width, 800);
+    // "File" and "Info" in white over their buttons (canvas (40, 40)-(640, 160) and (640, 40)-(1240, 160)).
+    EXPECT_GT(brightPixels(before, 8, 8, 128, 32), 15);
+    EXPECT_GT(brightPixels(before, 128, 8, 248, 32), 15);
+    EXPECT_EQ(brightPixels(before, 260, 214, 540, 386), 0);
+
+    clickAt(id, 188, 20);  // Info
+    Shot info = grab(id);
+    ASSERT_EQ(info.width, 800);
+    // The box at canvas (1300, 1070)-(2700, 1930) with its picture and its OK button.
+    EXPECT_GT(changedPixels(before, info, 260, 214, 540, 386), 280 * 172 * 9 / 10);
+    EXPECT_GT(brightPixels(info, 276, 230, 524, 338), 100);
+    EXPECT_GT(brightPixels(info, 340, 346, 460, 370), 15);
+    EXPECT_EQ(changedPixels(before, info, 0, 400, 800, 600), 0);
+
+    clickAt(id, 400, 358);  // OK
+    Shot after = grab(id);
+    ASSERT_EQ(after.width, 800);
+    EXPECT_EQ(changedPixels(before, after, 0, 0, 800, 600), 0);
+    runCommand("xdotool key ctrl+q");
+    EXPECT_EQ(waitProcess(v.child, 20000), 0);
 }
