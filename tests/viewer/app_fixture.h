@@ -13,6 +13,7 @@ class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
         createDataDirectories(home.path().c_str());
+        installViewerData(home.path());
         AppOptions options;
         optionsDefault(&options);
         appInit(&options);
