@@ -13,6 +13,10 @@ namespace {
 struct InputModule {
     InputHooks hooks;
     uint8_t keyHeld[KEY_LAST + 1];
+    // Keys pressed since the last frame, and those the current frame counts as held although they
+    // were already released: a short tap during a slow frame would otherwise never be seen.
+    uint8_t keyTapped[KEY_LAST + 1];
+    uint8_t keyTappedThisFrame[KEY_LAST + 1];
     uint8_t buttonHeld[MOUSE_BUTTON_COUNT];
     // Pressed since the last updateMouse: a tap whose press and release arrive in the same event
     // poll would otherwise never be seen held, and the click would be lost.
@@ -103,7 +107,10 @@ void inputWindowSize(int32_t* width, int32_t* height) {
 // ---- Events ---------------------------------------------------------------------------------------
 
 void inputKeyEvent(int32_t key, int32_t pressed) {
-    if (key >= 0 && key <= KEY_LAST) in_.keyHeld[key] = pressed ? 1 : 0;
+    if (key >= 0 && key <= KEY_LAST) {
+        in_.keyHeld[key] = pressed ? 1 : 0;
+        if (pressed) in_.keyTapped[key] = 1;
+    }
     onKey(key, pressed ? INPUT_PRESS : INPUT_RELEASE);
 }
 
@@ -129,13 +136,17 @@ void inputFocusEvent(int32_t focused) {
     if (focused) return;
     // The release events of keys held while the focus leaves go to another window.
     std::memset(in_.keyHeld, 0, sizeof in_.keyHeld);
+    std::memset(in_.keyTapped, 0, sizeof in_.keyTapped);
+    std::memset(in_.keyTappedThisFrame, 0, sizeof in_.keyTappedThisFrame);
     std::memset(in_.buttonHeld, 0, sizeof in_.buttonHeld);
     std::memset(in_.buttonTapped, 0, sizeof in_.buttonTapped);
 }
 
 // ---- Keyboard -------------------------------------------------------------------------------------
 
-bool keyDown(int32_t code) { return code >= 0 && code <= KEY_LAST && in_.keyHeld[code]; }
+bool keyDown(int32_t code) {
+    return code >= 0 && code <= KEY_LAST && (in_.keyHeld[code] || in_.keyTappedThisFrame[code]);
+}
 
 int32_t firstKeyDown() {
     for (int32_t i = 0; i < KEY_TABLE_SIZE; i++)
@@ -439,6 +450,8 @@ void inputInit() {
 void inputShutdown() {}
 
 void inputFrame() {
+    std::memcpy(in_.keyTappedThisFrame, in_.keyTapped, sizeof in_.keyTapped);
+    std::memset(in_.keyTapped, 0, sizeof in_.keyTapped);
     updateMouse();
     evaluateActions();
 }

@@ -51,7 +51,9 @@ void inputFocusEvent(int32_t focused);
 
 // ---- Keyboard -------------------------------------------------------------------------------------
 
-// True while the key is held; codes outside 0 ... KEY_LAST read as not held.
+// True while the key is held, and for the whole frame after a press that was released before the
+// frame began (a quick tap during a slow frame still counts once); codes outside 0 ... KEY_LAST read
+// as not held.
 bool keyDown(int32_t code);
 // The first code of keyTable whose key is held, or -1.
 int32_t firstKeyDown();

@@ -48,6 +48,16 @@ TEST_F(Keys, StatesFollowEventsAndFocus) {
     EXPECT_EQ(firstKeyDown(), -1);
 }
 
+TEST_F(Keys, ATapBetweenTwoFramesCountsForOneFrame) {
+    // Ctrl+Q typed while a slow frame was drawn: both presses and releases arrive before the next.
+    for (int32_t code : {(int32_t)KEY_LCTRL, (int32_t)'Q'}) inputKeyEvent(code, 1);
+    for (int32_t code : {(int32_t)KEY_LCTRL, (int32_t)'Q'}) inputKeyEvent(code, 0);
+    inputFrame();
+    EXPECT_TRUE(keyDown('Q') && keyDown(KEY_LCTRL));
+    inputFrame();
+    EXPECT_FALSE(keyDown('Q') || keyDown(KEY_LCTRL));
+}
+
 TEST_F(Queue, TakesEditingKeysAndCharactersOnPressOnly) {
     inputKeyEvent('A', 1);  // a letter arrives as a character, not as a key
     inputKeyEvent(KEY_F1, 1);
