@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "gui/draw.h"
+#include "gui/edit_field.h"
+#include "gui/file_dialog.h"
 #include "gui/font.h"
+#include "gui/lists.h"
 #include "gui/text_layout.h"
 #include "gui/widgets.h"
 #include "input/input.h"
@@ -44,6 +47,8 @@ void visibleLayers(std::vector<int32_t>* layers) {
 void windowDepths(int32_t window, int32_t maxDepth, std::vector<int32_t>* depths) {
     depths->clear();
     basicWidgetDepths(window, maxDepth, depths);
+    listWidgetDepths(window, maxDepth, depths);
+    editFieldDepths(window, maxDepth, depths);
     std::sort(depths->begin(), depths->end());
     depths->erase(std::unique(depths->begin(), depths->end()), depths->end());
 }
@@ -58,11 +63,18 @@ void drawWindow(int32_t index, int32_t layer, int32_t top, std::vector<int32_t>*
     }
     int32_t maxDepth = windowMaxDepth(index);
     windowDepths(index, maxDepth, depths);
+    // A file dialog's routine runs at its own depth, which may hold no widget.
+    fileDialogDepths(index, maxDepth, depths);
     for (int32_t d : *depths) {
         // The kinds in their drawing order within one depth.
+        drawScrollBars(index, d, maxDepth, layer, top);
+        drawDropDowns(index, d, maxDepth, layer, top);
         drawButtons(index, d, maxDepth, layer, top);
         drawLabels(index, d, maxDepth, layer, top);
+        drawListBoxes(index, d, maxDepth, layer, top);
+        drawEditFields(index, d, maxDepth, layer, top);
         drawPictures(index, d, maxDepth, layer, top);
+        drawFileDialogs(index, d);
     }
     // A widget may have closed the window (a button's action runs later, but a free inside the walk
     // must not leave us reading a released record).
@@ -72,6 +84,7 @@ void drawWindow(int32_t index, int32_t layer, int32_t top, std::vector<int32_t>*
     if ((mouse.mouseEvent == 1 || mouse.doubleClick == 1) && insideWindow(w, mouse.canvasX, mouse.canvasY)) {
         mouse.mouseEvent = 0;
         mouse.doubleClick = 0;
+        closeDropDownLists(index);
     }
 }
 }  // namespace
@@ -82,12 +95,18 @@ void guiInit() {
     resetStyleStack();
     clickToken = 1;
     basicWidgetsInit();
+    listWidgetsInit();
+    editFieldsInit();
+    fileDialogsInit();
     gui.started = true;
 }
 
 void guiShutdown() {
     if (!gui.started) return;
     basicWidgetsShutdown();
+    listWidgetsShutdown();
+    editFieldsShutdown();
+    fileDialogsShutdown();
     for (int32_t i = 0; i < gui.windows.capacity; i++)
         if (slotUnits(&gui.windows, i) > 0) slotRelease(&gui.windows, i);
     slotFree(&gui.windows);
@@ -108,7 +127,10 @@ int32_t createWindow(int32_t old) {
 
 int32_t freeWindow(int32_t window) {
     if (!windowExists(window)) return -1;
+    // Composites first: each takes the buttons and lists it is made of along.
+    freeListWidgetsOf(window);
     freeBasicWidgetsOf(window);
+    freeEditFieldsOf(window);
     slotRelease(&gui.windows, window);
     return -1;
 }
@@ -129,7 +151,9 @@ int32_t topVisibleLayer() {
     return top;
 }
 
-int32_t windowMaxDepth(int32_t window) { return std::max(0, basicWidgetsMaxDepth(window)); }
+int32_t windowMaxDepth(int32_t window) {
+    return std::max(0, std::max(basicWidgetsMaxDepth(window), listWidgetsMaxDepth(window)));
+}
 
 void widgetColour(int32_t window, int32_t topLayer, uint8_t useAlpha, const Rgba8* src, Rgba8* out) {
     const GuiWindow* w = guiWindow(window);
