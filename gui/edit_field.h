@@ -43,4 +43,6 @@ int32_t freeEditField(int32_t field);
 EditField* editFieldGet(int32_t field);
 // Copies text when it is shorter than maxLength (cursor 0); a longer (or equal) one is ignored.
 void setEditText(int32_t field, const char* text);
+// A press inside gives the field its window's focus (keys queued before that are dropped) and shows
+// the cursor at once; the focused field of a top-layer window edits its text with the queued keys.
 void drawEditFields(int32_t window, int32_t d, int32_t maxDepth, int32_t layer, int32_t top);
