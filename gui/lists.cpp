@@ -1,7 +1,6 @@
 #include "gui/lists.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstring>
 
