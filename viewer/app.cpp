@@ -178,16 +178,13 @@ void appFrame() {
     updateViewerScene();
     if (drawing) {
         render_views();
+        begin2d((float)CANVAS_WIDTH, (float)CANVAS_HEIGHT);
         // A script that asked for a model gets no picture of an empty scene: the run ends here.
-        if (serviceModelLoad() < 0 && run.scripted) {
+        if (runScreens() < 0 && run.scripted) {
             fail(1);
             run.options.screenshot[0] = '\0';
             requestQuit();
         }
-    }
-    if (drawing) {
-        begin2d((float)CANVAS_WIDTH, (float)CANVAS_HEIGHT);
-        runScreens();
         drawInterface();
         // The font page, while Enter is held.
         if (keyDown(KEY_ENTER)) drawImage(0, 0, 200, 200, 2000, 2000, 255, 255, 255, 255);

@@ -9,7 +9,7 @@
 
 char browseDirectory[CONFIG_SIZE];
 
-static void defaultBrowseDirectory() {
+void resetBrowseDirectory() {
     std::memset(browseDirectory, 0, sizeof browseDirectory);
     const char* home = std::getenv("HOME");
     size_t len = home ? std::strlen(home) : 0;
@@ -22,7 +22,7 @@ static void defaultBrowseDirectory() {
 }
 
 void loadViewerConfig() {
-    defaultBrowseDirectory();
+    resetBrowseDirectory();
     // Only the record's own bytes are read: a huge file costs no more than a right one.
     uint8_t buffer[CONFIG_SIZE];
     if (readFilePrefix("vcv.cfg", saveDirectory, buffer, CONFIG_SIZE) != CONFIG_SIZE) return;  // short: no change

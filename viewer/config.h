@@ -10,6 +10,8 @@ extern char browseDirectory[CONFIG_SIZE];
 // saveDirectory + "vcv.cfg" over it when the file holds at least that many (no more is read). The
 // text is kept terminated within the buffer whatever the file holds.
 void loadViewerConfig();
+// The default alone: the home directory, else "/".
+void resetBrowseDirectory();
 // Writes the 2048 bytes as saveDirectory + "vcv.cfg" through a temporary file and a rename. 0, or
 // -1 with a message on standard error (the old file unchanged).
 int32_t saveViewerConfig();

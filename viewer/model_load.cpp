@@ -1,5 +1,6 @@
 #include "viewer/model_load.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -51,6 +52,16 @@ int32_t importModel(const char* name, const char* directory) {
     return showModel(viewerScene.modelRoot);
 }
 
+int32_t startModelLoad(const char* name, const char* directory) {
+    size_t nameLength = std::strlen(name), directoryLength = std::strlen(directory);
+    if (nameLength >= sizeof load.name || directoryLength >= sizeof load.directory) return -1;
+    std::memcpy(load.name, name, nameLength + 1);
+    std::memcpy(load.directory, directory, directoryLength + 1);
+    load.active = true;
+    load.step = 0;
+    return 0;
+}
+
 int32_t requestModelLoad(const char* path) {
     char full[PATH_CAPACITY];
     // The browse directory and the importer work with absolute directories.
@@ -61,14 +72,67 @@ int32_t requestModelLoad(const char* path) {
     std::free(resolved);
     if (!fits) return -1;
     char directory[PATH_CAPACITY] = "." PATH_SEP_TEXT;
+    char name[PATH_CAPACITY];
     directoryPart(directory, full);
-    fileNamePart(load.name, full);
-    std::memcpy(load.directory, directory, std::strlen(directory) + 1);
+    fileNamePart(name, full);
+    if (startModelLoad(name, directory) != 0) return -1;
     std::memset(browseDirectory, 0, sizeof browseDirectory);
     std::memcpy(browseDirectory, directory, std::strlen(directory) + 1);
-    load.active = true;
-    load.step = 0;
     return 0;
+}
+
+namespace {
+// Appends text to out (cap bytes, kept terminated); false once it no longer fits.
+bool append(char* out, int32_t cap, const char* text) {
+    size_t used = std::strlen(out), n = std::strlen(text);
+    if (used + n + 1 > (size_t)cap) return false;
+    std::memcpy(out + used, text, n + 1);
+    return true;
+}
+
+bool startsWith(const char* text, const char* prefix) { return std::strncmp(text, prefix, std::strlen(prefix)) == 0; }
+}  // namespace
+
+void importProblems(int32_t result, char* out, int32_t cap) {
+    if (cap < 1) return;
+    out[0] = '\0';
+    int32_t messages = viewerScene.importMessages;
+    int32_t count = stringTableCount(messages);
+    if (result != 0) {
+        for (int32_t i = 0; i < count; i++) {
+            const char* text = stringTableText(messages, i);
+            if (startsWith(text, "[ERROR] ")) {
+                append(out, cap, text + 8);
+                return;
+            }
+        }
+        std::snprintf(out, (size_t)cap, "%s gives no model.", load.name);
+        return;
+    }
+    // Images the model had to do without: "[ERROR] image <path> <reason>."; the names are listed.
+    const int32_t kListed = 6;
+    int32_t images = 0;
+    char names[1024] = "";
+    for (int32_t i = 0; i < count; i++) {
+        const char* text = stringTableText(messages, i);
+        if (!startsWith(text, "[ERROR] image ")) continue;
+        const char* path = text + 14;
+        const char* end = std::strstr(path, " not found.");
+        for (const char* reason : {" is ", " cannot ", " has "})
+            if (!end) end = std::strstr(path, reason);
+        if (!end) continue;
+        if (++images > kListed) continue;
+        char full[PATH_CAPACITY], name[PATH_CAPACITY];
+        size_t n = std::min((size_t)(end - path), sizeof full - 1);
+        std::memcpy(full, path, n);
+        full[n] = '\0';
+        fileNamePart(name, full);
+        if (images > 1) append(names, sizeof names, ", ");
+        append(names, sizeof names, name);
+    }
+    if (images == 0) return;
+    std::snprintf(out, (size_t)cap, "The model opened without %d image%s: %s%s.", images, images == 1 ? "" : "s",
+                  names, images > kListed ? ", ..." : "");
 }
 
 int32_t serviceModelLoad() {

@@ -2,17 +2,25 @@
 
 #include <cstring>
 
+#include <cstdio>
+
+#include "gui/edit_field.h"
+#include "gui/file_dialog.h"
 #include "gui/gui.h"
+#include "gui/lists.h"
 #include "gui/text_layout.h"
 #include "gui/widgets.h"
 #include "strings/string_table.h"
+#include "system/files.h"
 #include "viewer/app.h"
+#include "viewer/config.h"
+#include "viewer/model_load.h"
 
 ViewerScreens viewerScreens;
 
 namespace {
 // Entries of the viewer's string table.
-enum { TEXT_FILE = 0, TEXT_INFO = 1, TEXT_OPEN = 2, TEXT_QUIT = 3, TEXT_OK = 5 };
+enum { TEXT_FILE = 0, TEXT_INFO = 1, TEXT_OPEN = 2, TEXT_QUIT = 3, TEXT_OK = 5, TEXT_CANCEL = 6, TEXT_LOADING = 7 };
 // The interface image of the info box's picture.
 constexpr int32_t kInfoPicture = 35;
 
@@ -37,6 +45,42 @@ int32_t addButton(int32_t window, int32_t text, float x0, float y0, float x1, fl
 }
 
 void closeScreen(int32_t* window) { *window = freeWindow(*window); }
+
+void addLabel(int32_t window, const char* text, int32_t layout, float x0, float y0, float x1, float y1) {
+    labelTemplate.x0 = x0;
+    labelTemplate.y0 = y0;
+    labelTemplate.x1 = x1;
+    labelTemplate.y1 = y1;
+    labelTemplate.layout = layout;
+    labelTemplate.text = (char*)text;
+    createLabel(window);
+    labelTemplate.text = nullptr;
+    labelTemplate.layout = LAYOUT_CENTRED;
+}
+
+void copyText(char* out, size_t cap, const char* text) { std::snprintf(out, cap, "%s", text); }
+
+// The browser opens where the last pick was made; a directory that has gone since opens home.
+void openFileBrowser() {
+    const GuiWindow* bar = guiWindow(viewerScreens.menuBar);
+    float x = bar ? bar->x0 : 20.0f, y = bar ? bar->y0 : 20.0f;
+    FileDialog& t = fileDialogTemplate;
+    t.x0 = x;
+    t.y0 = y + 140;
+    t.x1 = x + 2600;
+    t.y1 = y + 140 + 2100;
+    t.mode = 1;
+    copyText(t.pattern, sizeof t.pattern, "*.dae");
+    if (!fileExists(browseDirectory)) resetBrowseDirectory();
+    copyText(t.directory, sizeof t.directory, browseDirectory);
+    copyText(fileDialogTitle, sizeof fileDialogTitle, stringTableText(viewerStrings, TEXT_OPEN));
+    viewerScreens.fileBrowser = createFileDialog();
+}
+
+void openLoadingBox() {
+    viewerScreens.loadingBox = openWindow(viewerScreens.loadingBox, 1500, 1350, 2500, 1650);
+    addLabel(viewerScreens.loadingBox, stringTableText(viewerStrings, TEXT_LOADING), LAYOUT_CENTRED, 20, 20, 980, 280);
+}
 
 void openFileMenu() {
     const GuiWindow* bar = guiWindow(viewerScreens.menuBar);
@@ -105,6 +149,49 @@ void setupViewerStyle(int32_t set) {
     p.hoverSet = -1;
     p.hoverImage = -1;
     p.colour = Rgba8{255, 255, 255, 255};
+
+    ListBox& l = listBoxTemplate;
+    l.header.depth = 0;
+    l.header.visible = 1;
+    l.frameSet = l.highlightSet = l.fillSet = set;
+    l.frameImage = 0;
+    l.highlightImage = 18;
+    l.fillImage = 19;
+    l.tile = 0;
+    l.border = 32;
+    l.colour = Rgba8{255, 255, 255, 255};
+    l.rowHeight = 80;
+
+    DropDown& dd = dropDownTemplate;
+    dd.header.depth = 0;
+    dd.header.visible = 1;
+    dd.iconSet = set;
+    dd.iconImage = 17;
+
+    ScrollBar& sb = scrollBarTemplate;
+    sb.header.depth = 0;
+    sb.header.visible = 1;
+    sb.buttonSize = 120;
+    sb.arrowSet = sb.thumbSet = set;
+    sb.arrowImage = 20;
+    sb.thumbImage = 34;
+
+    EditField& e = editFieldTemplate;
+    e.header.depth = 0;
+    e.header.visible = 1;
+    e.frameSet = e.fillSet = set;
+    e.frameImage = 0;
+    e.fillImage = 3;
+    e.tile = 0;
+    e.border = 32;
+    e.colour = Rgba8{255, 255, 255, 255};
+    e.style = s;
+
+    // The dialog is active like every other template; its buttons say OK and Cancel.
+    fileDialogTemplate.depth = 0;
+    fileDialogTemplate.visible = 1;
+    copyText(fileDialogAcceptText, sizeof fileDialogAcceptText, stringTableText(viewerStrings, TEXT_OK));
+    copyText(fileDialogCancelText, sizeof fileDialogCancelText, stringTableText(viewerStrings, TEXT_CANCEL));
 }
 
 void createViewerScreens() {
@@ -114,12 +201,15 @@ void createViewerScreens() {
     viewerScreens.menuInfoButton = addButton(viewerScreens.menuBar, TEXT_INFO, 620, 20, 1220, 140);
 }
 
-void runScreens() {
+int32_t runScreens() {
     ViewerScreens& s = viewerScreens;
     if (windowExists(s.fileMenu)) {
-        // The file dialog is not built yet: "Open..." only closes the menu.
-        if (takeClick(s.openButton)) closeScreen(&s.fileMenu);
-        else if (takeClick(s.quitButton)) requestQuit();
+        if (takeClick(s.openButton)) {
+            if (!fileDialogGet(s.fileBrowser)) openFileBrowser();
+            closeScreen(&s.fileMenu);
+        } else if (takeClick(s.quitButton)) {
+            requestQuit();
+        }
     }
     if (windowExists(s.menuBar)) {
         if (takeClick(s.menuFileButton)) {
@@ -128,11 +218,45 @@ void runScreens() {
         }
         if (takeClick(s.menuInfoButton)) openInfoBox();
     }
+    if (FileDialog* dialog = fileDialogGet(s.fileBrowser)) {
+        if (dialog->accepted) {
+            // The results stay in the template, which outlives the dialog.
+            copyText(browseDirectory, sizeof browseDirectory, fileDialogTemplate.resultDirectory);
+            s.fileBrowser = freeFileDialog(s.fileBrowser);
+            startModelLoad(fileDialogTemplate.resultName, fileDialogTemplate.resultDirectory);
+        } else if (dialog->cancelled) {
+            s.fileBrowser = freeFileDialog(s.fileBrowser);
+        }
+    }
     if (windowExists(s.infoBox) && takeClick(s.infoOkButton)) closeScreen(&s.infoBox);
+    if (windowExists(s.messageBox) && takeClick(s.messageOkButton)) closeScreen(&s.messageBox);
+
+    // The loading box is on screen for one frame before the import runs, and one frame after.
+    if (!modelLoadPending()) return 0;
+    if (!windowExists(s.loadingBox)) openLoadingBox();
+    int32_t result = serviceModelLoad();
+    if (result != 0) {
+        char text[2048];
+        importProblems(result > 0 ? 0 : -1, text, sizeof text);
+        if (text[0] != '\0') showMessageBox(text);
+    }
+    if (!modelLoadPending()) closeScreen(&s.loadingBox);
+    return result;
+}
+
+void showMessageBox(const char* text) {
+    ViewerScreens& s = viewerScreens;
+    closeScreen(&s.messageBox);
+    // One layer above the others: until OK the rest of the interface waits.
+    windowTemplate.layer = topVisibleLayer() + 1;
+    s.messageBox = openWindow(-1, 600, 1150, 3400, 1850);
+    windowTemplate.layer = 0;
+    addLabel(s.messageBox, text, LAYOUT_WRAP_CENTRED, 80, 80, 2720, 480);
+    s.messageOkButton = addButton(s.messageBox, TEXT_OK, 1100, 520, 1700, 640);
 }
 
 void closeViewerScreens() {
-    closeScreen(&viewerScreens.fileMenu);
-    closeScreen(&viewerScreens.infoBox);
-    closeScreen(&viewerScreens.menuBar);
+    ViewerScreens& s = viewerScreens;
+    s.fileBrowser = freeFileDialog(s.fileBrowser);
+    for (int32_t* w : {&s.fileMenu, &s.infoBox, &s.loadingBox, &s.messageBox, &s.menuBar}) closeScreen(w);
 }

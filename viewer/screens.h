@@ -1,14 +1,16 @@
 // The viewer's screens: the look of the interface (text style and widget templates), the menu bar
-// that lives as long as the program, the file menu and the info box, serviced once a frame.
+// that lives as long as the program, the file menu, the file browser, the loading box, the info
+// box and the message box, serviced once a frame in a fixed order.
 #pragma once
 #include <cstdint>
 
-// Window handles of the open screens (-1 = closed) and the buttons the viewer reads.
+// Handles of the open screens (-1 = closed) and of the buttons the viewer reads.
 struct ViewerScreens {
-    int32_t menuBar, fileMenu, infoBox;
+    int32_t menuBar, fileMenu, infoBox, loadingBox, messageBox;  // windows
+    int32_t fileBrowser;                                         // a file dialog
     int32_t menuFileButton, menuInfoButton;  // in the menu bar
     int32_t openButton, quitButton;          // in the file menu
-    int32_t infoOkButton;                    // in the info box
+    int32_t infoOkButton, messageOkButton;
 };
 extern ViewerScreens viewerScreens;
 
@@ -16,7 +18,12 @@ extern ViewerScreens viewerScreens;
 void setupViewerStyle(int32_t set);
 // Marks every screen closed, then opens the menu bar.
 void createViewerScreens();
-// Once a frame, before the interface is drawn: acts on the clicks of the last frame.
-void runScreens();
+// Once a frame, before the interface is drawn: acts on the clicks of the last frame, in order the
+// file menu, the menu bar, the file browser, the info box, the message box and the loading box
+// (which runs the import on its second frame). Returns 1 when this frame imported a model, -1 when
+// its import gave none, 0 otherwise.
+int32_t runScreens();
+// Shows text with an OK button, above every other screen (replacing a message shown before).
+void showMessageBox(const char* text);
 // Closes every open screen.
 void closeViewerScreens();

@@ -12,6 +12,8 @@
 #include "viewer/app.h"
 #include "viewer/model_load.h"
 #include "viewer/scene.h"
+#include "viewer/screens.h"
+#include "gui/gui.h"
 #include "viewer/window.h"
 
 namespace {
@@ -56,13 +58,40 @@ TEST_F(ModelLoad, ASecondImportReplacesTheFirstModelAndItsImages) {
     EXPECT_EQ(texture_set_find("texture_import.stf"), -1);
 }
 
-TEST_F(ModelLoad, TheLoadingSequenceImportsOnItsSecondFrame) {
+TEST_F(ModelLoad, TheLoadingBoxShowsForAFrameAndProblemsOpenAMessageBox) {
     ASSERT_EQ(requestModelLoad((sample + "sample.dae").c_str()), 0);
     EXPECT_TRUE(modelLoadPending());
     appFrame();
     EXPECT_EQ(viewerScene.modelRoot, -1);  // the loading frame is drawn first
+    EXPECT_TRUE(windowExists(viewerScreens.loadingBox));
     appFrame();
     EXPECT_GE(viewerScene.modelRoot, 0);
     appFrame();
     EXPECT_FALSE(modelLoadPending());
+    EXPECT_FALSE(windowExists(viewerScreens.loadingBox));
+    EXPECT_FALSE(windowExists(viewerScreens.messageBox));  // nothing to tell
+
+    // Images the model has to do without are named; the model still shows.
+    std::vector<uint8_t> bytes = readBytes(sample + "sample.dae");
+    std::string doc(bytes.begin(), bytes.end());
+    size_t at = doc.find("wood.png");
+    ASSERT_NE(at, std::string::npos);
+    writeText(home.file("lost.dae"), doc.replace(at, 8, "gone.png"));
+    ASSERT_EQ(requestModelLoad(home.file("lost.dae").c_str()), 0);
+    for (int i = 0; i < 3; i++) appFrame();
+    EXPECT_GE(viewerScene.modelRoot, 0);
+    ASSERT_TRUE(windowExists(viewerScreens.messageBox));
+    char text[2048];
+    importProblems(0, text, sizeof text);
+    EXPECT_STREQ(text, "The model opened without 1 image: gone.png.");
+
+    // A document that cannot be read: one line of what failed, and no model.
+    writeText(home.file("empty.dae"), "");
+    ASSERT_EQ(requestModelLoad(home.file("empty.dae").c_str()), 0);
+    for (int i = 0; i < 3; i++) appFrame();
+    EXPECT_EQ(viewerScene.modelRoot, -1);
+    EXPECT_TRUE(windowExists(viewerScreens.messageBox));
+    importProblems(-1, text, sizeof text);
+    EXPECT_NE(std::string(text).find("empty.dae"), std::string::npos) << text;
+    EXPECT_EQ(std::string(text).find("[ERROR]"), std::string::npos) << text;
 }

@@ -1,0 +1,361 @@
+// List boxes, drop-down lists and scroll bars in a real context, driven by real input events through
+// the input layer; what the walk drew is read back from the frame buffer.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "gui/draw.h"
+#include "gui/font.h"
+#include "gui/gui.h"
+#include "gui/lists.h"
+#include "gui/widgets.h"
+#include "input/input.h"
+#include "render/gl.h"
+#include "render/render_state.h"
+#include "strings/string_table.h"
+#include "support/gl_window.h"
+#include "system/clock.h"
+#include "texsets/interface_sets.h"
+
+namespace {
+constexpr int kWidth = 800, kHeight = 600;
+constexpr int32_t kSkin = 1;  // the test's interface set: white images 0 .. 35
+
+// Row i's text colour: its red tells the rows apart on screen.
+uint8_t rowRed(int i) { return (uint8_t)(40 + 10 * i); }
+
+class Lists : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(openTestWindow("lists test", kWidth, kHeight));
+        render_init();
+        render_resize(kWidth, kHeight);
+    }
+    static void TearDownTestSuite() {
+        render_shutdown();
+        closeTestWindow();
+    }
+    void SetUp() override {
+        stringsInit();
+        inputInit();
+        guiInit();
+        std::vector<uint8_t> white(4 * 4 * 4, 255);
+        for (int32_t i = 0; i < 36; i++) uploadSetImage(kSkin, i, 0, white.data(), 4, 4);
+        // A font of one white page in which every character is a square.
+        fontSet = kSkin;
+        for (auto& g : fontMetrics[0]) g = GlyphRect{0, 0, 1, 1};
+        currentStyle = TextStyle{};
+        currentStyle.glyphScale = currentStyle.glyphHeight = 64;
+        currentStyle.textColour = Rgba8{255, 255, 255, 255};
+        frameDeltaMs = 16;
+
+        windowTemplate = GuiWindow{};
+        windowTemplate.hasBackground = windowTemplate.visible = 1;
+        windowTemplate.frameSet = windowTemplate.fillSet = kSkin;
+        windowTemplate.border = 40;
+        windowTemplate.colour = Rgba8{255, 255, 255, 255};
+        windowTemplate.x1 = 4000;
+        windowTemplate.y1 = 3000;
+        buttonTemplate = Button{};
+        buttonTemplate.header.visible = 1;
+        buttonTemplate.skinSet = kSkin;
+        buttonTemplate.innerBorder = buttonTemplate.outerBorder = 20;
+        buttonTemplate.colour = Rgba8{255, 255, 255, 255};
+        buttonTemplate.group = GROUP_NONE;
+        labelTemplate = Label{};
+        labelTemplate.header.visible = 1;
+        labelTemplate.style = currentStyle;
+        // Lists on a black panel, so that only their text is bright.
+        listBoxTemplate = ListBox{};
+        listBoxTemplate.header.visible = 1;
+        listBoxTemplate.frameSet = listBoxTemplate.highlightSet = listBoxTemplate.fillSet = kSkin;
+        listBoxTemplate.border = 20;
+        listBoxTemplate.colour = Rgba8{0, 0, 0, 255};
+        listBoxTemplate.rowHeight = 100;
+        dropDownTemplate = DropDown{};
+        dropDownTemplate.header.visible = 1;
+        scrollBarTemplate = ScrollBar{};
+        scrollBarTemplate.header.visible = 1;
+        scrollBarTemplate.buttonSize = 140;
+        scrollBarTemplate.arrowSet = scrollBarTemplate.thumbSet = kSkin;
+        scrollBarTemplate.mode = SCROLL_BOUND_TO_LIST;
+    }
+    void TearDown() override {
+        guiShutdown();  // frees the test's set and the font too
+        inputShutdown();
+        stringsShutdown();
+    }
+
+    // Pointer at a canvas position (the window is 1/5 of the canvas).
+    static void pointAt(float cx, float cy) { inputCursorEvent(cx * kWidth / 4000.0, cy * kHeight / 3000.0); }
+    static void press() { inputMouseButtonEvent(0, 1); }
+    static void release() { inputMouseButtonEvent(0, 0); }
+    // One frame of the interface over a black screen.
+    static void frame() {
+        updateMouse();
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        begin2d(4000, 3000);
+        drawInterface();
+    }
+    static void click(float cx, float cy) {
+        pointAt(cx, cy);
+        frame();
+        press();
+        frame();
+        release();
+        frame();
+    }
+    // Pressed at (cx, y0), moved to (cx, y1), released.
+    static void drag(float cx, float y0, float y1) {
+        pointAt(cx, y0);
+        frame();
+        press();
+        frame();
+        pointAt(cx, y1);
+        frame();
+        release();
+        frame();
+    }
+    // Lets the double-click timer run out, so that the next click is a single one.
+    static void pause() {
+        frameDeltaMs = 600;
+        frame();
+        frameDeltaMs = 16;
+    }
+    static int red(float cx, float cy) {
+        uint8_t p[4];
+        glReadPixels((int)(cx * kWidth / 4000), kHeight - 1 - (int)(cy * kHeight / 3000), 1, 1, GL_RGBA,
+                     GL_UNSIGNED_BYTE, p);
+        return p[0];
+    }
+    // A list box (1000, 500)-(2000, 1040): its content box is 500 high from y 520.
+    static int32_t list(int32_t w, int rows) {
+        listBoxTemplate.x0 = 1000;
+        listBoxTemplate.y0 = 500;
+        listBoxTemplate.x1 = 2000;
+        listBoxTemplate.y1 = 1040;
+        int32_t l = createListBox(w);
+        addRows(l, 0, rows);
+        return l;
+    }
+    static void addRows(int32_t l, int from, int to) {
+        for (int i = from; i < to; i++) {
+            uint8_t colour[4] = {rowRed(i), 255, 255, 255};
+            stringTableAdd(listBoxGet(l)->strings, ("row" + std::to_string(i)).c_str(), colour);
+        }
+    }
+    // A scroll bar bound to the list: arrows 140 square at y 200 and 1860, a track 1240 long.
+    static int32_t scrollBar(int32_t w, int32_t target) {
+        scrollBarTemplate.x0 = 2200;
+        scrollBarTemplate.y0 = 200;
+        scrollBarTemplate.x1 = 2340;
+        scrollBarTemplate.y1 = 2000;
+        scrollBarTemplate.target = target;
+        return createScrollBar(w);
+    }
+};
+
+// Row i's text stands at 520 + 100 i + 10 .. + 64, in the row's colour.
+TEST_F(Lists, AScrolledListShowsFiveRowsOfTwentyAndItsThumbReachesTheLast) {
+    int32_t w = createWindow(-1);
+    int32_t l = list(w, 20);
+    int32_t s = scrollBar(w, l);
+    frame();
+    ScrollBar* bar = scrollBarGet(s);
+    EXPECT_FLOAT_EQ(bar->max, 1900.0f);
+    EXPECT_FLOAT_EQ(bar->value, 0.0f);
+    for (int i = 0; i < 5; i++) EXPECT_EQ(red(1040, 520 + 100 * i + 40), rowRed(i)) << i;
+    // Row 5 would stand just below the box: the scissor keeps the white window there.
+    EXPECT_EQ(red(1040, 1070), 255);
+
+    // Hold the down arrow: 0.6 units a millisecond from the frame after the press.
+    frameDeltaMs = 10;
+    pointAt(2270, 1930);
+    frame();
+    press();
+    frame();
+    for (int i = 0; i < 10; i++) frame();
+    EXPECT_NEAR(bar->value, 60.0f, 0.01f);
+    EXPECT_EQ(bar->changed, 1);
+    EXPECT_FLOAT_EQ(listBoxGet(l)->scroll, -bar->value);
+    frameDeltaMs = 1000;
+    for (int i = 0; i < 5; i++) frame();
+    EXPECT_FLOAT_EQ(bar->value, 1900.0f);  // never past the end
+    release();
+    frame();
+    // The up arrow, held as long, stops at the top.
+    pointAt(2270, 270);
+    frame();
+    press();
+    for (int i = 0; i < 5; i++) frame();
+    EXPECT_FLOAT_EQ(bar->value, 0.0f);
+    frameDeltaMs = 16;
+    release();
+    frame();
+    // Drag the thumb (340 .. 620 at the top): it follows the pointer (720 units of 1240 are 1103 of
+    // 1900), stops at the end, and the list shows row 19 at its top.
+    drag(2270, 480, 1200);
+    EXPECT_NEAR(bar->value, 720.0f * 1900 / 1240, 0.5f);
+    drag(2270, 1200, 2950);
+    EXPECT_EQ(bar->dragBy, 0);
+    EXPECT_FLOAT_EQ(bar->value, 1900.0f);
+    frame();
+    EXPECT_EQ(red(1040, 560), rowRed(19));
+    EXPECT_EQ(red(1040, 660), 0);  // nothing below the last row
+
+    // More rows change the range: the bar starts again at the top.
+    addRows(l, 20, 25);
+    frame();
+    EXPECT_FLOAT_EQ(bar->max, 2400.0f);
+    EXPECT_FLOAT_EQ(bar->value, 0.0f);
+}
+
+TEST_F(Lists, ClicksSelectRowsAndReportClicksAndDoubleClicks) {
+    int32_t w = createWindow(-1);
+    int32_t l = list(w, 20);
+    ListBox* box = listBoxGet(l);
+    click(1500, 770);  // row 2
+    EXPECT_EQ(box->selected, 2);
+    EXPECT_EQ(box->changed, 1);
+    EXPECT_EQ(box->clicked, 1);
+    EXPECT_EQ(box->doubleClicked, 0);
+    box->changed = box->clicked = 0;
+    pause();
+    // The selected row again: a click, but no change.
+    click(1500, 750);
+    EXPECT_EQ(box->clicked, 1);
+    EXPECT_EQ(box->changed, 0);
+    box->clicked = 0;
+    pause();
+    // Two quick clicks on row 3: selected, changed, and a double click.
+    click(1500, 850);
+    click(1500, 850);
+    EXPECT_EQ(box->selected, 3);
+    EXPECT_EQ(box->changed, 1);
+    EXPECT_EQ(box->doubleClicked, 1);
+    // A click below the last row selects nothing new.
+    box->changed = box->clicked = box->doubleClicked = 0;
+    stringTableClear(box->strings);
+    addRows(l, 0, 2);
+    pause();
+    click(1500, 950);
+    EXPECT_EQ(box->clicked, 0);
+    EXPECT_EQ(box->selected, 3);  // a stale index, drawn as nothing and read by no one
+}
+
+// Two drop-downs side by side; each list has rows "row0" .. "row3".
+TEST_F(Lists, DropDownsOpenOneAtATimeAndShowTheEntryPicked) {
+    int32_t w = createWindow(-1);
+    auto dropDown = [&](float x0) {
+        dropDownTemplate.x0 = x0;
+        dropDownTemplate.y0 = 100;
+        dropDownTemplate.x1 = x0 + 900;
+        dropDownTemplate.y1 = 220;
+        int32_t d = createDropDown(w);
+        addRows(dropDownGet(d)->list, 0, 4);
+        return d;
+    };
+    int32_t a = dropDown(100), b = dropDown(1500);
+    EXPECT_EQ(buttonTemplate.text, nullptr);
+    EXPECT_EQ(buttonTemplate.iconMode, 255);
+    DropDown* da = dropDownGet(a);
+    DropDown* db = dropDownGet(b);
+    ListBox* la = listBoxGet(da->list);
+    ListBox* lb = listBoxGet(db->list);
+    EXPECT_STREQ(labelGet(buttonGet(da->button)->label)->text, "...");
+    EXPECT_EQ(la->header.visible, 0);
+    frame();
+    // The first frame shows the selected entry (0) on the button.
+    EXPECT_STREQ(labelGet(buttonGet(da->button)->label)->text, "row0");
+
+    click(500, 160);
+    frame();
+    EXPECT_EQ(la->header.visible, 1);
+    EXPECT_EQ(la->header.depth, 1);
+    EXPECT_FLOAT_EQ(la->y1, 220 + 4 * 100 + 60);
+    // While it is open only it reacts: a press on the other button lands on the window and closes it.
+    click(1900, 160);
+    frame();
+    EXPECT_EQ(la->header.visible, 0);
+    EXPECT_EQ(lb->header.visible, 0);
+    EXPECT_EQ(buttonGet(db->button)->clicked, 0);
+
+    // Both buttons report a click in the same frame: the second to open closes the first.
+    buttonGet(da->button)->clicked = 1;
+    buttonGet(db->button)->clicked = 1;
+    frame();
+    EXPECT_EQ(la->header.visible, 0);
+    EXPECT_EQ(lb->header.visible, 1);
+    pause();
+    click(3500, 2500);  // the window's background
+    EXPECT_EQ(lb->header.visible, 0);
+    EXPECT_EQ(lb->header.depth, 0);
+
+    // Open the first and pick its entry 2 (rows from 240, 100 each).
+    pause();
+    click(500, 160);
+    frame();
+    ASSERT_EQ(la->header.visible, 1);
+    click(500, 490);
+    frame();
+    EXPECT_EQ(la->header.visible, 0);
+    EXPECT_EQ(da->picked, 1);
+    EXPECT_EQ(da->selected, 2);
+    EXPECT_STREQ(labelGet(buttonGet(da->button)->label)->text, "row2");
+    // The table shrank under the pick: the stale entry is not read and the button keeps its text.
+    stringTableClear(la->strings);
+    addRows(da->list, 0, 1);
+    frame();
+    EXPECT_STREQ(labelGet(buttonGet(da->button)->label)->text, "row2");
+
+    // A drop-down whose list was freed does nothing; freeing the window frees the rest once.
+    freeListBox(db->list);
+    buttonGet(db->button)->clicked = 1;
+    frame();
+    EXPECT_EQ(buttonGet(db->button)->clicked, 1);
+    int32_t buttonOfB = db->button;
+    EXPECT_EQ(freeDropDown(b), -1);
+    EXPECT_EQ(buttonGet(buttonOfB), nullptr);
+    EXPECT_EQ(freeWindow(w), -1);
+    EXPECT_EQ(dropDownGet(a), nullptr);
+}
+
+TEST_F(Lists, AListOfNoneOrOneEntryHasNoThumbAndNoNumbersGoWrong) {
+    int32_t w = createWindow(-1);
+    int32_t l = list(w, 0);
+    int32_t s = scrollBar(w, l);
+    ScrollBar* bar = scrollBarGet(s);
+    auto settled = [&](const char* when) {
+        EXPECT_EQ(bar->value, 0.0f) << when;
+        EXPECT_EQ(bar->max, 0.0f) << when;
+        EXPECT_EQ(bar->dragBy, 0) << when;
+        EXPECT_FALSE(std::isnan(listBoxGet(l)->scroll)) << when;
+    };
+    for (int rows = 0; rows <= 1; rows++) {
+        frame();
+        settled("drawn");
+        drag(2270, 480, 2900);  // where a thumb would be
+        settled("dragged");
+        pointAt(2270, 1930);  // the down arrow, held
+        frame();
+        press();
+        frame();
+        frame();
+        release();
+        frame();
+        settled("arrow");
+        addRows(l, 0, 1);
+        pause();
+    }
+    // A second entry makes a range of one row.
+    frame();
+    EXPECT_FLOAT_EQ(bar->max, 100.0f);
+    // A scroll bar whose list is gone keeps drawing its arrows and nothing else breaks.
+    freeListBox(l);
+    frame();
+    EXPECT_FLOAT_EQ(bar->max, 100.0f);
+}
+}  // namespace
