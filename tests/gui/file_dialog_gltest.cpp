@@ -1,0 +1,272 @@
+// The file dialog over real directories, driven by real pointer and key events through the frame
+// walk: browsing, picking, accepting, cancelling, and the limits of its result texts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "gui/draw.h"
+#include "gui/edit_field.h"
+#include "gui/file_dialog.h"
+#include "gui/font.h"
+#include "gui/gui.h"
+#include "gui/lists.h"
+#include "gui/widgets.h"
+#include "input/input.h"
+#include "render/gl.h"
+#include "render/render_state.h"
+#include "strings/string_table.h"
+#include "support/gl_window.h"
+#include "support/test_support.h"
+#include "system/clock.h"
+#include "system/files.h"
+#include "texsets/interface_sets.h"
+
+namespace {
+constexpr int kWidth = 800, kHeight = 600;
+constexpr int32_t kSkin = 1;
+const Rgba8 kWhite{255, 255, 255, 255};
+
+// With the dialog over the whole canvas and a frame of 40, the list's rows start at y 300 (its own
+// border is 20) and are 100 high; the accept and cancel buttons sit in the bottom right corner.
+constexpr float kRowX = 1000, kFirstRow = 300, kRow = 100;
+constexpr float kAcceptX = 3210, kCancelX = 3710, kButtonsY = 2900, kNameY = 2770;
+
+class FileDialogTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(openTestWindow("file dialog test", kWidth, kHeight));
+        render_init();
+        render_resize(kWidth, kHeight);
+    }
+    static void TearDownTestSuite() {
+        render_shutdown();
+        closeTestWindow();
+    }
+    void SetUp() override {
+        stringsInit();
+        inputInit();
+        guiInit();
+        std::vector<uint8_t> white(4 * 4 * 4, 255);
+        for (int32_t i = 0; i < 16; i++) uploadSetImage(kSkin, i, 0, white.data(), 4, 4);
+        fontSet = kSkin;
+        for (auto& g : fontMetrics[0]) g = GlyphRect{0, 0, 1, 1};
+        currentStyle = TextStyle{};
+        currentStyle.glyphScale = currentStyle.glyphHeight = 64;
+        currentStyle.textColour = kWhite;
+        frameDeltaMs = 16;
+
+        windowTemplate = GuiWindow{};
+        windowTemplate.hasBackground = windowTemplate.visible = 1;
+        windowTemplate.frameSet = windowTemplate.fillSet = kSkin;
+        windowTemplate.border = 40;
+        windowTemplate.colour = kWhite;
+        labelTemplate = Label{};
+        labelTemplate.header.visible = 1;
+        labelTemplate.style = currentStyle;
+        buttonTemplate = Button{};
+        buttonTemplate.header.visible = 1;
+        buttonTemplate.skinSet = kSkin;
+        buttonTemplate.innerBorder = buttonTemplate.outerBorder = 10;
+        buttonTemplate.colour = kWhite;
+        buttonTemplate.iconMode = 255;
+        buttonTemplate.group = GROUP_NONE;
+        listBoxTemplate = ListBox{};
+        listBoxTemplate.header.visible = 1;
+        listBoxTemplate.frameSet = listBoxTemplate.fillSet = listBoxTemplate.highlightSet = kSkin;
+        listBoxTemplate.border = 20;
+        listBoxTemplate.rowHeight = kRow;
+        listBoxTemplate.colour = kWhite;
+        dropDownTemplate = DropDown{};
+        dropDownTemplate.header.visible = 1;
+        dropDownTemplate.iconSet = kSkin;
+        scrollBarTemplate = ScrollBar{};
+        scrollBarTemplate.header.visible = 1;
+        scrollBarTemplate.buttonSize = 140;
+        scrollBarTemplate.arrowSet = scrollBarTemplate.thumbSet = kSkin;
+        editFieldTemplate = EditField{};
+        editFieldTemplate.header.visible = 1;
+        editFieldTemplate.frameSet = editFieldTemplate.fillSet = kSkin;
+        editFieldTemplate.border = 20;
+        editFieldTemplate.colour = kWhite;
+        editFieldTemplate.style = currentStyle;
+        editFieldTemplate.focusId = 3;
+
+        fileDialogTemplate = FileDialog{};
+        fileDialogTemplate.visible = 1;
+        fileDialogTemplate.x1 = 4000;
+        fileDialogTemplate.y1 = 3000;
+        fileDialogTemplate.mode = 1;
+        std::strcpy(fileDialogTemplate.pattern, "*.dae");
+        std::strcpy(fileDialogTemplate.directory, tmp.path().c_str());
+        std::strcpy(fileDialogTitle, "Open");
+        std::strcpy(fileDialogAcceptText, "OK");
+        std::strcpy(fileDialogCancelText, "Cancel");
+
+        makeDirectories((tmp.path() + "models/cars/").c_str());
+        makeDirectories((tmp.path() + "Zeta/").c_str());
+        for (const char* name : {"a.dae", "B.DAE", "c.txt"}) writeText(tmp.file(name), "<COLLADA/>");
+    }
+    void TearDown() override {
+        guiShutdown();
+        inputShutdown();
+        stringsShutdown();
+    }
+
+    static void frame() {
+        updateMouse();
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        begin2d(4000, 3000);
+        drawInterface();
+    }
+    static void click(float cx, float cy) {
+        inputCursorEvent(cx * kWidth / 4000.0, cy * kHeight / 3000.0);
+        frame();
+        inputMouseButtonEvent(0, 1);
+        frame();
+        inputMouseButtonEvent(0, 0);
+        frame();
+        frame();
+    }
+    // A single click after this one is not half of a double click.
+    static void singleClick(float cx, float cy) {
+        click(cx, cy);
+        frameDeltaMs = 600;
+        frame();
+        frameDeltaMs = 16;
+    }
+    static void doubleClick(float cx, float cy) {
+        click(cx, cy);
+        click(cx, cy);
+    }
+    static float rowY(int32_t row) { return kFirstRow + kRow * (float)row + kRow / 2; }
+
+    static std::vector<std::string> entries(const FileDialog* d, std::vector<bool>* isDirectory = nullptr) {
+        std::vector<std::string> out;
+        int32_t strings = listBoxGet(d->fileList)->strings;
+        for (int32_t i = 0; i < stringTableCount(strings); i++) {
+            out.push_back(stringTableText(strings, i));
+            uint8_t v[4];
+            stringTableValue(strings, i, v);
+            if (isDirectory)
+                isDirectory->push_back(v[0] == directoryColour.r && v[1] == directoryColour.g &&
+                                       v[2] == directoryColour.b && v[3] == directoryColour.a);
+        }
+        return out;
+    }
+    static const char* nameText(const FileDialog* d) { return editFieldGet(d->nameField)->text; }
+
+    TempDir tmp;
+};
+}  // namespace
+
+TEST_F(FileDialogTest, BrowsingIntoADirectoryAndBackThenADoubleClickOnAFileAccepts) {
+    int32_t h = createFileDialog();
+    FileDialog* d = fileDialogGet(h);
+    ASSERT_NE(d, nullptr);
+    ASSERT_NE(listBoxGet(d->fileList), nullptr);
+    EXPECT_GT(guiWindow(d->window)->layer, 0);
+    frame();
+    // Directories first, then the matching files, each group in case-insensitive order.
+    std::vector<bool> isDirectory;
+    EXPECT_EQ(entries(d, &isDirectory), (std::vector<std::string>{".", "..", "models", "Zeta", "a.dae", "B.DAE"}));
+    EXPECT_EQ(isDirectory, (std::vector<bool>{true, true, true, true, false, false}));
+    EXPECT_EQ(listBoxGet(d->fileList)->selected, -1);
+    EXPECT_EQ(listBoxGet(d->fileList)->scroll, 0.0f);
+    EXPECT_STREQ(labelGet(d->pathLabel)->text, tmp.path().c_str());
+    const ListBox* drives = listBoxGet(dropDownGet(d->driveList)->list);
+    EXPECT_EQ(stringTableCount(drives->strings), driveList.count);
+    EXPECT_EQ(drives->selected, driveIndex(tmp.path().c_str()));
+
+    // One click on a directory leaves the name alone; one on a file takes its name.
+    singleClick(kRowX, rowY(2));
+    EXPECT_STREQ(nameText(d), "");
+    singleClick(kRowX, rowY(4));
+    EXPECT_STREQ(nameText(d), "a.dae");
+    singleClick(kRowX, rowY(3));
+    EXPECT_STREQ(nameText(d), "a.dae");
+
+    // Scrolled down a row, a double click on models enters it; the new listing starts at the top.
+    scrollBarGet(d->scrollBar)->value = kRow;
+    frame();
+    doubleClick(kRowX, rowY(2) - kRow);
+    EXPECT_EQ(std::string(d->directory), tmp.path() + "models/");
+    EXPECT_EQ(entries(d), (std::vector<std::string>{".", "..", "cars"}));
+    EXPECT_EQ(scrollBarGet(d->scrollBar)->value, 0.0f);
+    EXPECT_EQ(listBoxGet(d->fileList)->scroll, 0.0f);
+    EXPECT_EQ(listBoxGet(d->fileList)->selected, -1);
+    EXPECT_STREQ(labelGet(d->pathLabel)->text, d->directory);
+    frameDeltaMs = 600;
+    frame();
+    frameDeltaMs = 16;
+
+    doubleClick(kRowX, rowY(1));  // ".."
+    EXPECT_EQ(std::string(d->directory), tmp.path());
+    EXPECT_EQ(entries(d).size(), 6u);
+    EXPECT_EQ(d->accepted, 0);
+    frameDeltaMs = 600;
+    frame();
+    frameDeltaMs = 16;
+
+    doubleClick(kRowX, rowY(5));  // "B.DAE"
+    EXPECT_EQ(d->accepted, 1);
+    EXPECT_EQ(d->cancelled, 0);
+    EXPECT_STREQ(fileDialogTemplate.resultName, "B.DAE");
+    EXPECT_EQ(std::string(fileDialogTemplate.resultDirectory), tmp.path());
+    EXPECT_EQ(std::string(fileDialogTemplate.directory), tmp.path());
+    EXPECT_EQ(freeFileDialog(h), -1);
+    EXPECT_EQ(fileDialogGet(h), nullptr);
+}
+
+TEST_F(FileDialogTest, TypedNamesAcceptCancelCancelsAndTooLongNamesAreRefused) {
+    std::strcpy(fileDialogTemplate.directory, (tmp.path() + "models/").c_str());
+    int32_t h = createFileDialog();
+    FileDialog* d = fileDialogGet(h);
+    ASSERT_NE(d, nullptr);
+    frame();
+    singleClick(2000, kNameY);
+    for (char c : std::string("typed.dae")) inputCharEvent((uint8_t)c);
+    for (int i = 0; i < 10; i++) frame();
+    EXPECT_STREQ(nameText(d), "typed.dae");
+    singleClick(kAcceptX, kButtonsY);
+    EXPECT_EQ(d->accepted, 1);
+    EXPECT_STREQ(fileDialogTemplate.resultName, "typed.dae");
+    EXPECT_EQ(std::string(fileDialogTemplate.resultDirectory), tmp.path() + "models/");
+    freeFileDialog(h);
+
+    // The next dialog opens where the last one ended. A name that fills the whole field would not
+    // fit a result text: the accept is refused and nothing is written.
+    h = createFileDialog();
+    d = fileDialogGet(h);
+    EXPECT_EQ(std::string(d->directory), tmp.path() + "models/");
+    EditField* name = editFieldGet(d->nameField);
+    ASSERT_EQ(name->maxLength, 2048);
+    std::string longest(2048, 'x');
+    std::memcpy(name->text, longest.c_str(), longest.size() + 1);
+    singleClick(kAcceptX, kButtonsY);
+    EXPECT_EQ(d->accepted, 0);
+    EXPECT_STREQ(fileDialogTemplate.resultName, "typed.dae");
+    setEditText(d->nameField, longest.c_str() + 1);
+    singleClick(kAcceptX, kButtonsY);
+    EXPECT_EQ(d->accepted, 1);
+    EXPECT_EQ(std::string(fileDialogTemplate.resultName), longest.substr(1));
+    d->accepted = 0;
+
+    singleClick(kCancelX, kButtonsY);
+    EXPECT_EQ(d->cancelled, 1);
+    EXPECT_EQ(d->accepted, 0);
+}
+
+TEST_F(FileDialogTest, PickingADriveShowsItsRoot) {
+    int32_t h = createFileDialog();
+    FileDialog* d = fileDialogGet(h);
+    ASSERT_NE(dropDownGet(d->driveList), nullptr);
+    frame();
+    singleClick(240, 220);  // opens the drive list under its button
+    singleClick(240, rowY(0));
+    EXPECT_STREQ(d->directory, "/");
+    EXPECT_STREQ(labelGet(d->pathLabel)->text, "/");
+    EXPECT_EQ(listBoxGet(d->fileList)->selected, -1);
+}
