@@ -66,12 +66,19 @@ const char* listEntry(const ListBox* list, int32_t index, uint8_t value[4]) {
     return stringTableText(list->strings, index);
 }
 
+// Names starting with a dot are hidden on this system, except the two that lead up.
+bool hiddenEntry(const char* name) {
+    return name[0] == '.' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0;
+}
+
 void addListing(int32_t strings, int32_t listing) {
     uint8_t value[4];
     int32_t n = stringTableCount(listing);
     for (int32_t i = 0; i < n; i++) {
+        const char* name = stringTableText(listing, i);
+        if (hiddenEntry(name)) continue;
         stringTableValue(listing, i, value);
-        stringTableAdd(strings, stringTableText(listing, i), value);
+        stringTableAdd(strings, name, value);
     }
     stringTableDestroy(listing);
 }
@@ -212,7 +219,12 @@ int32_t createFileDialog() {
     setRect(&dropDownTemplate.x0, &dropDownTemplate.y0, &dropDownTemplate.x1, &dropDownTemplate.y1, b, kTitleBottom,
             b + kDriveWidth, kDriveBottom);
     dropDownTemplate.text = nullptr;
+    // A drive's root can be longer than its button: its start is what tells drives apart.
+    labelTemplate.layout = LAYOUT_LEFT;
     d->driveList = createDropDown(d->window);
+    if (const DropDown* drive = dropDownGet(d->driveList))
+        if (const Button* button = buttonGet(drive->button))
+            if (Label* label = labelGet(button->label)) label->x0 += button->outerBorder + button->innerBorder * 0.5f;
     addDrives(d);
 
     setRect(&labelTemplate.x0, &labelTemplate.y0, &labelTemplate.x1, &labelTemplate.y1, b + kDriveWidth,
@@ -241,6 +253,7 @@ int32_t createFileDialog() {
 
     setRect(&buttonTemplate.x0, &buttonTemplate.y0, &buttonTemplate.x1, &buttonTemplate.y1,
             w - b - 2 * kButtonWidth, h - b - kButtonsTop, w - b - kButtonWidth, h - b);
+    labelTemplate.layout = LAYOUT_CENTRED;
     buttonTemplate.text = fileDialogAcceptText;
     d->acceptButton = createButton(d->window);
     setRect(&buttonTemplate.x0, &buttonTemplate.y0, &buttonTemplate.x1, &buttonTemplate.y1, w - b - kButtonWidth,

@@ -449,6 +449,16 @@ void inputInit() {
 
 void inputShutdown() {}
 
+void inputTimePassed(float ms) {
+    MouseState& m = in_.mouse;
+    if (m.clickCount != 1 || !(ms > 0.0f)) return;
+    m.clickTimerMs += ms;
+    if (m.clickTimerMs > kDoubleClickMs) {
+        m.clickTimerMs = 0.0f;
+        m.clickCount = 0;
+    }
+}
+
 void inputFrame() {
     std::memcpy(in_.keyTappedThisFrame, in_.keyTapped, sizeof in_.keyTapped);
     std::memset(in_.keyTapped, 0, sizeof in_.keyTapped);

@@ -144,6 +144,9 @@ void moveMouse(int32_t x, int32_t y);
 // Buttons, clicks, double clicks (500 ms, timed with frameDeltaMs), canvas position, deltas and
 // wheel steps. Outside input mode 0 only the buttons are followed and clicks are discarded.
 void updateMouse();
+// Time that passed without frames (the main loop rested): a pending first click ages by it, so two
+// clicks seconds apart never make a double click.
+void inputTimePassed(float ms);
 // The mouse as a stick: the pointer is clamped into a box of +-width/6, +-height/6 around the window
 // centre, stickX/stickY become its offset scaled to -1 ... 1 (y up). Since the system pointer is
 // not warped, the stick stays at its limit until the real pointer comes back inside the box.

@@ -255,6 +255,8 @@ static bool resting() {
     waitWindowEvents(kRestWaitSeconds);
     if (windowEventCount() == run.eventsSeen && !windowRequest.windowCloseRequested) return true;
     run.quietFrames = 0;
+    // The pause does not move the camera, but it does count for the mouse's double click.
+    inputTimePassed((float)((clockSeconds() - run.frameStart) * 1000.0));
     clockReset();
     return false;
 }

@@ -21,6 +21,17 @@ TEST_F(Mouse, SecondPressWithin500MsIsADoubleClick) {
         inputMouseButtonEvent(MOUSE_LEFT, 0);
         frame(100);
     }
+    // Two clicks with a rest of the main loop between them (no frames, the clock reset after).
+    frame(1000);
+    mouseState().doubleClick = 0;
+    inputMouseButtonEvent(MOUSE_LEFT, 1);
+    frame(100);
+    inputMouseButtonEvent(MOUSE_LEFT, 0);
+    frame(100);
+    inputTimePassed(3000);
+    inputMouseButtonEvent(MOUSE_LEFT, 1);
+    frame(0);
+    EXPECT_EQ(m.doubleClick, 0);
 }
 
 TEST_F(Mouse, ButtonStateAndEvents) {

@@ -19,12 +19,14 @@ const char* kTitle = "VORTEN COLLADA VIEWER v0.2";
 struct Viewer {
     TempDir home;
     ChildProcess child;
-    void start(std::vector<std::string> args) {
+    void start(std::vector<std::string> args, std::vector<std::string> env = {}) {
         args.insert(args.begin(), builtProgram("viewer/vcv"));
+        env.push_back("VCV_HOME=" + home.path());
+        env.push_back("ASAN_OPTIONS=detect_leaks=0:abort_on_error=1");
         // Leak checking stays with the in-process tests of the same start-up, frames and import: once
         // the program closes its window the driver is unloaded, and the few allocations it never
         // frees can no longer be named, so they could not be told apart from ours.
-        child = startProcess(args, {"VCV_HOME=" + home.path(), "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"});
+        child = startProcess(args, env);
     }
     // X id of the viewer's window, "" when it did not appear within 30 s.
     std::string window() {
@@ -285,10 +287,15 @@ int changedPixels(const Shot& a, const Shot& b, int x0, int y0, int x1, int y1) 
     return n;
 }
 
-void clickAt(const std::string& id, int x, int y) {
+void clickAt(const std::string& id, int x, int y, int clicks = 1) {
     runCommand("xdotool mousemove --window " + id + " " + std::to_string(x) + " " + std::to_string(y) +
-               " click 1");
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+               " click --repeat " + std::to_string(clicks) + " --delay 80 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(clicks == 1 ? 700 : 1500));
+}
+
+// A key chord held long enough for any frame to see it.
+void chord(const std::string& keys) {
+    runCommand("xdotool keydown " + keys + " sleep 0.2 keyup " + keys);
 }
 }  // namespace
 
@@ -320,6 +327,120 @@ TEST(Program, TheMenuBarAndTheInfoBoxAnswerRealClicks) {
     Shot after = grab(id);
     ASSERT_EQ(after.width, 800);
     EXPECT_EQ(changedPixels(before, after, 0, 0, 800, 600), 0);
-    runCommand("xdotool key ctrl+q");
+    chord("ctrl+q");
     EXPECT_EQ(waitProcess(v.child, 20000), 0);
+}
+
+namespace {
+// Where things are at 800 x 600 (canvas / 5): the menu, and the file dialog under the menu bar.
+constexpr int kFileButton[2] = {60, 20}, kOpenItem[2] = {104, 52}, kQuitItem[2] = {104, 76};
+constexpr int kNameField[2] = {250, 404}, kAccept[2] = {364, 430}, kCancel[2] = {464, 430};
+constexpr int kMessageOk[2] = {400, 346};
+// Centre line of list row i, and the text of a row / the name field / the dialog title.
+int rowY(int i) { return 102 + 16 * i; }
+int rowText(const Shot& s, int i) { return brightPixels(s, 18, rowY(i) - 6, 140, rowY(i) + 6); }
+int nameText(const Shot& s) { return brightPixels(s, 20, 394, 510, 414); }
+bool dialogShown(const Shot& s) { return brightPixels(s, 220, 42, 310, 60) > 10; }
+bool messageShown(const Shot& s) { return brightPixels(s, 130, 236, 670, 260) > 30; }
+bool modelShown(const Shot& s) {
+    int model = 0;
+    for (int y = 120; y < 600; y++)
+        for (int x = 0; x < 800; x++)
+            if (s.at(x, y)[0] > s.at(x, y)[2] + 40) model++;  // the warm wood and red, not the blue-grey
+    return model > 10000;
+}
+}  // namespace
+
+TEST(Program, OpeningModelsThroughTheFileDialog) {
+    // A user's folder: a model, one with an image gone wrong, a broken one, a sub-folder, other files.
+    TempDir user;
+    std::filesystem::create_directory(user.path() + "sub");
+    std::filesystem::create_directory(user.path() + ".cache");
+    for (const char* dir : {"", "sub/"})
+        std::filesystem::copy_file(sourceDirectory() + "assets/sample/wood.png", user.path() + dir + "wood.png");
+    std::filesystem::copy_file(sourceDirectory() + "assets/sample/sample.dae", user.file("sample.dae"));
+    std::filesystem::copy_file(sourceDirectory() + "assets/sample/sample.dae", user.file("sub/b.dae"));
+    writeText(user.file("broken.dae"), "<COLLADA>\n<library");
+    writeText(user.file("notes.txt"), "not a model");
+    // Rows of the folder: ".", "..", "sub", "broken.dae", "sample.dae"; of sub/: ".", "..", "b.dae".
+
+    Viewer v;
+    installViewerData(v.home.path());
+    auto openDialog = [&](const std::string& id) {
+        clickAt(id, kFileButton[0], kFileButton[1]);
+        clickAt(id, kOpenItem[0], kOpenItem[1]);
+        return grab(id);
+    };
+    {
+        v.start({}, {"HOME=" + user.path()});
+        std::string id = v.window();
+        ASSERT_FALSE(id.empty());
+        runCommand("xdotool windowfocus --sync " + id);
+        // The first run opens at home, with the models listed and nothing picked.
+        Shot dialog = openDialog(id);
+        ASSERT_TRUE(dialogShown(dialog));
+        for (int row = 2; row < 5; row++) EXPECT_GT(rowText(dialog, row), 5) << row;
+        EXPECT_EQ(rowText(dialog, 5), 0);  // hidden folders and other files are not listed
+        EXPECT_EQ(nameText(dialog), 0);
+
+        // A broken document: the dialog closes, a message says why, OK takes it away.
+        clickAt(id, 60, rowY(3), 2);
+        Shot message = grab(id);
+        EXPECT_FALSE(dialogShown(message));
+        EXPECT_TRUE(messageShown(message));
+        EXPECT_FALSE(modelShown(message));
+        clickAt(id, kMessageOk[0], kMessageOk[1]);
+        EXPECT_FALSE(messageShown(grab(id)));
+
+        // A double click on a model opens it at once.
+        openDialog(id);
+        clickAt(id, 60, rowY(4), 2);
+        Shot model = grab(id);
+        EXPECT_FALSE(dialogShown(model));
+        EXPECT_TRUE(modelShown(model));
+
+        // One click on a folder leaves the name alone; a double click enters it; one click on a file
+        // takes its name; OK opens it.
+        openDialog(id);
+        clickAt(id, 60, rowY(2));
+        EXPECT_EQ(nameText(grab(id)), 0);
+        clickAt(id, 60, rowY(2), 2);
+        Shot sub = grab(id);
+        EXPECT_GT(rowText(sub, 2), 5);
+        EXPECT_EQ(rowText(sub, 3), 0);
+        clickAt(id, 60, rowY(2));
+        EXPECT_GT(nameText(grab(id)), 5);
+        clickAt(id, kAccept[0], kAccept[1]);
+        EXPECT_TRUE(modelShown(grab(id)));
+
+        // Cancel leaves the model as it was; File, Quit ends the program like Ctrl+Q.
+        openDialog(id);
+        clickAt(id, kCancel[0], kCancel[1]);
+        Shot cancelled = grab(id);
+        EXPECT_FALSE(dialogShown(cancelled));
+        EXPECT_TRUE(modelShown(cancelled));
+        clickAt(id, kFileButton[0], kFileButton[1]);
+        clickAt(id, kQuitItem[0], kQuitItem[1]);
+        EXPECT_EQ(waitProcess(v.child, 20000), 0);
+    }
+    std::vector<uint8_t> cfg = readBytes(v.config());
+    ASSERT_EQ(cfg.size(), 2048u);
+    EXPECT_EQ(std::string((const char*)cfg.data()), user.path() + "sub/");
+    {
+        // The next run opens where the last model was picked; a typed name opens too.
+        v.start({}, {"HOME=" + user.path()});
+        std::string id = v.window();
+        ASSERT_FALSE(id.empty());
+        runCommand("xdotool windowfocus --sync " + id);
+        Shot dialog = openDialog(id);
+        EXPECT_GT(rowText(dialog, 2), 5);
+        EXPECT_EQ(rowText(dialog, 3), 0);
+        clickAt(id, kNameField[0], kNameField[1]);
+        runCommand("xdotool type --delay 60 b.dae");
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        clickAt(id, kAccept[0], kAccept[1]);
+        EXPECT_TRUE(modelShown(grab(id)));
+        chord("ctrl+q");
+        EXPECT_EQ(waitProcess(v.child, 20000), 0);
+    }
 }
