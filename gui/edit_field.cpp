@@ -18,6 +18,7 @@ constexpr float kTextIndent = 20.0f;
 
 struct EditFields {
     SlotTable fields;
+    bool cursorShown;  // a focused field was drawn in this frame's walk
 };
 EditFields editFields;
 
@@ -73,6 +74,7 @@ void drawField(EditField* f, int32_t window, int32_t maxDepth, int32_t layer, in
 
     // Only the field with the keyboard shows a cursor (and scrolls to keep it in view).
     currentStyle.cursorChar = focused ? (uint8_t)'|' : 0;
+    if (focused) editFields.cursorShown = true;
     widgetColour(window, top, 1, &f->style.textColour, &currentStyle.textColour);
     widgetColour(window, top, 1, &f->style.shadowColour, &currentStyle.shadowColour);
     currentStyle.passwordMode = f->password == 1 ? 1 : 0;
@@ -133,6 +135,10 @@ int32_t freeEditField(int32_t field) {
     slotRelease(&editFields.fields, field);
     return -1;
 }
+
+void editFieldsFrameBegin() { editFields.cursorShown = false; }
+
+bool editCursorShown() { return editFields.cursorShown; }
 
 EditField* editFieldGet(int32_t field) { return slotGet<EditField>(&editFields.fields, field); }
 

@@ -33,6 +33,11 @@ struct EditField {
 extern EditField editFieldTemplate;
 
 void editFieldsInit();
+// Start of every walk: no cursor drawn yet this frame.
+void editFieldsFrameBegin();
+// True when the last walk drew a focused field, whose cursor blinks: the main loop keeps drawing
+// the blink while it otherwise rests.
+bool editCursorShown();
 void editFieldsShutdown();
 void freeEditFieldsOf(int32_t window);
 void editFieldDepths(int32_t window, int32_t maxDepth, std::vector<int32_t>* depths);

@@ -177,6 +177,7 @@ void drawInterface() {
     if (blink > kBlinkPeriodMs) blink = std::fmod(blink, kBlinkPeriodMs);
     if (!gui.started) return;
     clickToken = 1;
+    editFieldsFrameBegin();
     int32_t top = topVisibleLayer();
     std::vector<int32_t> layers, depths;
     visibleLayers(&layers);

@@ -450,8 +450,10 @@ void inputInit() {
 void inputShutdown() {}
 
 void inputTimePassed(float ms) {
+    if (!(ms > 0.0f)) return;
+    in_.text.blinkTimer += ms;
     MouseState& m = in_.mouse;
-    if (m.clickCount != 1 || !(ms > 0.0f)) return;
+    if (m.clickCount != 1) return;
     m.clickTimerMs += ms;
     if (m.clickTimerMs > kDoubleClickMs) {
         m.clickTimerMs = 0.0f;

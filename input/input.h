@@ -145,7 +145,7 @@ void moveMouse(int32_t x, int32_t y);
 // wheel steps. Outside input mode 0 only the buttons are followed and clicks are discarded.
 void updateMouse();
 // Time that passed without frames (the main loop rested): a pending first click ages by it, so two
-// clicks seconds apart never make a double click.
+// clicks seconds apart never make a double click, and the cursor blink timer advances by it.
 void inputTimePassed(float ms);
 // The mouse as a stick: the pointer is clamped into a box of +-width/6, +-height/6 around the window
 // centre, stickX/stickY become its offset scaled to -1 ... 1 (y up). Since the system pointer is

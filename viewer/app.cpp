@@ -1,10 +1,12 @@
 #include "viewer/app.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "gui/canvas.h"
 #include "gui/draw.h"
+#include "gui/edit_field.h"
 #include "gui/font.h"
 #include "gui/gui.h"
 #include "input/input.h"
@@ -248,14 +250,25 @@ static void paceFrame() {
     run.frameStart = clockSeconds();
 }
 
+// Seconds until a focused field's cursor next shows or hides (it shows while the blink timer, which
+// wraps at 1200 ms, is at most 500).
+static double secondsToBlink() {
+    float t = textCursor().blinkTimer;
+    float ms = t <= 500.0f ? 500.5f - t : 1200.0f - t;
+    return (ms > 1.0f ? ms : 1.0f) / 1000.0;
+}
+
 // True while the loop rests: waits for an event without drawing. When one arrives the clock is
-// reset, so that the first frame after the rest does not scale its motion by the whole pause.
+// reset, so that the first frame after the rest does not scale its motion by the whole pause. A
+// blinking cursor wakes the loop for the one frame that shows or hides it.
 static bool resting() {
     if (run.quietFrames < kQuietFramesBeforeRest || appState != appRunning) return false;
-    waitWindowEvents(kRestWaitSeconds);
-    if (windowEventCount() == run.eventsSeen && !windowRequest.windowCloseRequested) return true;
-    run.quietFrames = 0;
-    // The pause does not move the camera, but it does count for the mouse's double click.
+    bool blinking = editCursorShown();
+    waitWindowEvents(blinking ? std::min(kRestWaitSeconds, secondsToBlink()) : kRestWaitSeconds);
+    bool event = windowEventCount() != run.eventsSeen || windowRequest.windowCloseRequested;
+    if (!event && !blinking) return true;
+    if (event) run.quietFrames = 0;
+    // The pause does not move the camera, but it counts for the double click and the blink.
     inputTimePassed((float)((clockSeconds() - run.frameStart) * 1000.0));
     clockReset();
     return false;
