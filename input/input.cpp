@@ -21,6 +21,9 @@ struct InputModule {
     // Pressed since the last updateMouse: a tap whose press and release arrive in the same event
     // poll would otherwise never be seen held, and the click would be lost.
     uint8_t buttonTapped[MOUSE_BUTTON_COUNT];
+    // Presses since the last updateMouse: two of them in one frame are a double click however slow
+    // the frame was.
+    int32_t buttonPresses[MOUSE_BUTTON_COUNT];
     int32_t pointerX, pointerY;  // stored pointer, window pixels
     float pointerWheel;          // accumulated wheel since the last "move with wheel 0"
     KeyQueue queue;
@@ -123,7 +126,10 @@ void inputCharEvent(uint32_t codepoint) {
 void inputMouseButtonEvent(int32_t button, int32_t pressed) {
     if (button < 0 || button >= MOUSE_BUTTON_COUNT) return;
     in_.buttonHeld[button] = pressed ? 1 : 0;
-    if (pressed) in_.buttonTapped[button] = 1;
+    if (pressed) {
+        in_.buttonTapped[button] = 1;
+        if (in_.buttonPresses[button] < 2) in_.buttonPresses[button]++;
+    }
 }
 
 void inputCursorEvent(double x, double y) { setPointer(toPixel(x), toPixel(y)); }
@@ -140,6 +146,7 @@ void inputFocusEvent(int32_t focused) {
     std::memset(in_.keyTappedThisFrame, 0, sizeof in_.keyTappedThisFrame);
     std::memset(in_.buttonHeld, 0, sizeof in_.buttonHeld);
     std::memset(in_.buttonTapped, 0, sizeof in_.buttonTapped);
+    std::memset(in_.buttonPresses, 0, sizeof in_.buttonPresses);
 }
 
 // ---- Keyboard -------------------------------------------------------------------------------------
@@ -301,6 +308,10 @@ void updateMouse() {
             m.mouseEvent = 1;
             m.clickCount++;
         }
+    }
+    for (int32_t b = 0; b < MOUSE_BUTTON_COUNT; b++) {
+        if (in_.buttonPresses[b] == 2) m.clickCount++;
+        in_.buttonPresses[b] = 0;
     }
     if (m.mouseButtonState != 0 && !held[0] && !held[1] && !held[2]) {
         m.mouseButtonState = 0;

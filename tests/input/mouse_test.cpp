@@ -32,6 +32,13 @@ TEST_F(Mouse, SecondPressWithin500MsIsADoubleClick) {
     inputMouseButtonEvent(MOUSE_LEFT, 1);
     frame(0);
     EXPECT_EQ(m.doubleClick, 0);
+    inputMouseButtonEvent(MOUSE_LEFT, 0);
+    frame(1000);
+    // A whole double click during one slow frame.
+    for (int press : {1, 0, 1, 0}) inputMouseButtonEvent(MOUSE_LEFT, press);
+    frame(300);
+    EXPECT_EQ(m.doubleClick, 1);
+    EXPECT_EQ(m.mouseEvent, 1);
 }
 
 TEST_F(Mouse, ButtonStateAndEvents) {
