@@ -4,6 +4,7 @@
 
 #include "gui/draw.h"
 #include "gui/font.h"
+#include "gui/widget_table.h"
 #include "input/input.h"
 #include "system/memory.h"
 #include "system/slot_table.h"
@@ -89,25 +90,12 @@ void editFieldsInit() {
     std::memset(&editFieldTemplate, 0, sizeof editFieldTemplate);
 }
 
-void editFieldsShutdown() {
-    for (int32_t i = 0; i < editFields.fields.capacity; i++)
-        if (slotUnits(&editFields.fields, i) > 0) freeEditField(i);
-    slotFree(&editFields.fields);
-}
+void editFieldsShutdown() { releaseWidgets(&editFields.fields, freeEditField); }
 
-void freeEditFieldsOf(int32_t window) {
-    for (int32_t i = 0; i < editFields.fields.capacity; i++) {
-        const EditField* f = editFieldGet(i);
-        if (f && f->header.window == window) freeEditField(i);
-    }
-}
+void freeEditFieldsOf(int32_t window) { freeWidgetsOf(&editFields.fields, window, freeEditField); }
 
 void editFieldDepths(int32_t window, int32_t maxDepth, std::vector<int32_t>* depths) {
-    for (int32_t i = 0; i < editFields.fields.capacity; i++) {
-        const EditField* f = editFieldGet(i);
-        if (f && f->header.window == window && f->header.depth >= 0 && f->header.depth <= maxDepth)
-            depths->push_back(f->header.depth);
-    }
+    widgetDepths(&editFields.fields, window, maxDepth, depths);
 }
 
 int32_t createEditField(int32_t window) {

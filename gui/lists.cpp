@@ -7,6 +7,7 @@
 #include "gui/canvas.h"
 #include "gui/draw.h"
 #include "gui/font.h"
+#include "gui/widget_table.h"
 #include "gui/widgets.h"
 #include "input/input.h"
 #include "render/render_state.h"
@@ -52,12 +53,6 @@ bool mayReact(int32_t depth, int32_t maxDepth, int32_t layer, int32_t top) {
 
 bool inPass(const WidgetHeader& h, int32_t window, int32_t d) {
     return h.window == window && h.depth == d && h.visible == 1;
-}
-
-void releaseAll(SlotTable* t, int32_t (*freeOne)(int32_t)) {
-    for (int32_t i = 0; i < t->capacity; i++)
-        if (slotUnits(t, i) > 0) freeOne(i);
-    slotFree(t);
 }
 
 // The parts of a composite: only a widget of the composite's own window can be one of them (a freed
@@ -274,51 +269,25 @@ void listWidgetsInit() {
 
 void listWidgetsShutdown() {
     // Composites first: each takes its parts along.
-    releaseAll(&lists.scrollBars, freeScrollBar);
-    releaseAll(&lists.dropDowns, freeDropDown);
-    releaseAll(&lists.lists, freeListBox);
+    releaseWidgets(&lists.scrollBars, freeScrollBar);
+    releaseWidgets(&lists.dropDowns, freeDropDown);
+    releaseWidgets(&lists.lists, freeListBox);
 }
 
 void freeListWidgetsOf(int32_t window) {
-    for (int32_t i = 0; i < lists.scrollBars.capacity; i++) {
-        const ScrollBar* s = slotGet<ScrollBar>(&lists.scrollBars, i);
-        if (s && s->header.window == window) freeScrollBar(i);
-    }
-    for (int32_t i = 0; i < lists.dropDowns.capacity; i++) {
-        const DropDown* dd = slotGet<DropDown>(&lists.dropDowns, i);
-        if (dd && dd->header.window == window) freeDropDown(i);
-    }
-    for (int32_t i = 0; i < lists.lists.capacity; i++) {
-        const ListBox* l = slotGet<ListBox>(&lists.lists, i);
-        if (l && l->header.window == window) freeListBox(i);
-    }
+    freeWidgetsOf(&lists.scrollBars, window, freeScrollBar);
+    freeWidgetsOf(&lists.dropDowns, window, freeDropDown);
+    freeWidgetsOf(&lists.lists, window, freeListBox);
 }
 
 int32_t listWidgetsMaxDepth(int32_t window) {
-    int32_t depth = -1;
-    for (int32_t i = 0; i < lists.lists.capacity; i++) {
-        const ListBox* l = slotGet<ListBox>(&lists.lists, i);
-        if (l && l->header.window == window && l->header.visible == 1 && l->header.depth > depth)
-            depth = l->header.depth;
-    }
-    for (int32_t i = 0; i < lists.dropDowns.capacity; i++) {
-        const DropDown* dd = slotGet<DropDown>(&lists.dropDowns, i);
-        if (dd && dd->header.window == window && dd->header.visible == 1 && dd->header.depth > depth)
-            depth = dd->header.depth;
-    }
-    return depth;
+    return widgetsMaxDepth(&lists.dropDowns, window, widgetsMaxDepth(&lists.lists, window, -1));
 }
 
 void listWidgetDepths(int32_t window, int32_t maxDepth, std::vector<int32_t>* depths) {
-    auto add = [&](const WidgetHeader& h) {
-        if (h.window == window && h.depth >= 0 && h.depth <= maxDepth) depths->push_back(h.depth);
-    };
-    for (int32_t i = 0; i < lists.lists.capacity; i++)
-        if (const ListBox* l = slotGet<ListBox>(&lists.lists, i)) add(l->header);
-    for (int32_t i = 0; i < lists.dropDowns.capacity; i++)
-        if (const DropDown* dd = slotGet<DropDown>(&lists.dropDowns, i)) add(dd->header);
-    for (int32_t i = 0; i < lists.scrollBars.capacity; i++)
-        if (const ScrollBar* s = slotGet<ScrollBar>(&lists.scrollBars, i)) add(s->header);
+    widgetDepths(&lists.lists, window, maxDepth, depths);
+    widgetDepths(&lists.dropDowns, window, maxDepth, depths);
+    widgetDepths(&lists.scrollBars, window, maxDepth, depths);
 }
 
 void closeDropDownLists(int32_t window) {

@@ -4,6 +4,7 @@
 
 #include "gui/draw.h"
 #include "gui/font.h"
+#include "gui/widget_table.h"
 #include "input/input.h"
 #include "system/clock.h"
 #include "system/memory.h"
@@ -53,12 +54,6 @@ bool mayReact(int32_t depth, int32_t maxDepth, int32_t layer, int32_t top) {
 
 bool inPass(const WidgetHeader& h, int32_t window, int32_t d) {
     return h.window == window && h.depth == d && h.visible == 1;
-}
-
-void releaseAll(SlotTable* t, int32_t (*freeOne)(int32_t)) {
-    for (int32_t i = 0; i < t->capacity; i++)
-        if (slotUnits(t, i) > 0) freeOne(i);
-    slotFree(t);
 }
 
 // Ends a click of b: completes it when the pointer is still inside, and for a radio group leaves
@@ -133,52 +128,26 @@ void basicWidgetsInit() {
 }
 
 void basicWidgetsShutdown() {
-    releaseAll(&widgets.labels, freeLabel);
-    releaseAll(&widgets.buttons, freeButton);
-    releaseAll(&widgets.pictures, freePicture);
+    releaseWidgets(&widgets.labels, freeLabel);
+    releaseWidgets(&widgets.buttons, freeButton);
+    releaseWidgets(&widgets.pictures, freePicture);
 }
 
 void freeBasicWidgetsOf(int32_t window) {
     // Buttons first: each takes its own label along.
-    for (int32_t i = 0; i < widgets.buttons.capacity; i++) {
-        const Button* b = slotGet<Button>(&widgets.buttons, i);
-        if (b && b->header.window == window) freeButton(i);
-    }
-    for (int32_t i = 0; i < widgets.labels.capacity; i++) {
-        const Label* l = slotGet<Label>(&widgets.labels, i);
-        if (l && l->header.window == window) freeLabel(i);
-    }
-    for (int32_t i = 0; i < widgets.pictures.capacity; i++) {
-        const Picture* p = slotGet<Picture>(&widgets.pictures, i);
-        if (p && p->header.window == window) freePicture(i);
-    }
+    freeWidgetsOf(&widgets.buttons, window, freeButton);
+    freeWidgetsOf(&widgets.labels, window, freeLabel);
+    freeWidgetsOf(&widgets.pictures, window, freePicture);
 }
 
 int32_t basicWidgetsMaxDepth(int32_t window) {
-    int32_t depth = -1;
-    for (int32_t i = 0; i < widgets.labels.capacity; i++) {
-        const Label* l = slotGet<Label>(&widgets.labels, i);
-        if (l && l->header.window == window && l->header.visible == 1 && l->header.depth > depth)
-            depth = l->header.depth;
-    }
-    for (int32_t i = 0; i < widgets.buttons.capacity; i++) {
-        const Button* b = slotGet<Button>(&widgets.buttons, i);
-        if (b && b->header.window == window && b->header.visible == 1 && b->header.depth > depth)
-            depth = b->header.depth;
-    }
-    return depth;
+    return widgetsMaxDepth(&widgets.buttons, window, widgetsMaxDepth(&widgets.labels, window, -1));
 }
 
 void basicWidgetDepths(int32_t window, int32_t maxDepth, std::vector<int32_t>* depths) {
-    auto add = [&](const WidgetHeader& h) {
-        if (h.window == window && h.depth >= 0 && h.depth <= maxDepth) depths->push_back(h.depth);
-    };
-    for (int32_t i = 0; i < widgets.labels.capacity; i++)
-        if (const Label* l = slotGet<Label>(&widgets.labels, i)) add(l->header);
-    for (int32_t i = 0; i < widgets.buttons.capacity; i++)
-        if (const Button* b = slotGet<Button>(&widgets.buttons, i)) add(b->header);
-    for (int32_t i = 0; i < widgets.pictures.capacity; i++)
-        if (const Picture* p = slotGet<Picture>(&widgets.pictures, i)) add(p->header);
+    widgetDepths(&widgets.labels, window, maxDepth, depths);
+    widgetDepths(&widgets.buttons, window, maxDepth, depths);
+    widgetDepths(&widgets.pictures, window, maxDepth, depths);
 }
 
 // ---- Labels ---------------------------------------------------------------------------------------
