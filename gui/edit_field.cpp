@@ -29,11 +29,6 @@ int32_t clampLength(int32_t n) {
     return n;
 }
 
-bool inside(float x0, float y0, float x1, float y1) {
-    const MouseState& m = mouseState();
-    return m.canvasX >= x0 && m.canvasX < x1 && m.canvasY >= y0 && m.canvasY < y1;
-}
-
 // Length of text, but no more than limit characters are looked at.
 int32_t boundedLength(const char* text, int32_t limit) {
     int32_t n = 0;
@@ -56,7 +51,7 @@ void drawField(EditField* f, int32_t window, int32_t maxDepth, int32_t layer, in
     // A press inside takes the window's keyboard, but leaves the click token to widgets drawn later.
     MouseState& mouse = mouseState();
     if (layer == top && clickToken == 1 && f->header.depth == maxDepth && mouse.mouseEvent == 1 &&
-        inside(x0, y0, x1, y1)) {
+        pointerInside(x0, y0, x1, y1)) {
         mouse.mouseEvent = 0;
         // Keys typed while no field had the keyboard are not this field's text.
         if (w->focus != f->focusId) clearQueue();

@@ -33,28 +33,6 @@ struct Lists {
 };
 Lists lists;
 
-struct Origin {
-    float x, y;
-};
-Origin windowOrigin(int32_t window) {
-    const GuiWindow* w = guiWindow(window);
-    return w ? Origin{w->x0, w->y0} : Origin{0.0f, 0.0f};
-}
-
-bool inside(float x0, float y0, float x1, float y1) {
-    const MouseState& m = mouseState();
-    return m.canvasX >= x0 && m.canvasX < x1 && m.canvasY >= y0 && m.canvasY < y1;
-}
-
-// True when a widget of (window, depth) may take the mouse in this pass.
-bool mayReact(int32_t depth, int32_t maxDepth, int32_t layer, int32_t top) {
-    return clickToken == 1 && depth == maxDepth && layer == top;
-}
-
-bool inPass(const WidgetHeader& h, int32_t window, int32_t d) {
-    return h.window == window && h.depth == d && h.visible == 1;
-}
-
 // The parts of a composite: only a widget of the composite's own window can be one of them (a freed
 // part's handle may have been reused elsewhere).
 Button* partButton(int32_t button, int32_t window) {
@@ -105,7 +83,7 @@ void drawListBox(ListBox* l, int32_t window, int32_t maxDepth, int32_t layer, in
     bool ordered = rh > 0.0f && std::isfinite(rh);
 
     MouseState& mouse = mouseState();
-    bool mayHover = mayReact(l->header.depth, maxDepth, layer, top) && inside(cx0, cy0, cx1, cy1);
+    bool mayHover = widgetMayReact(l->header.depth, maxDepth, layer, top) && pointerInside(cx0, cy0, cx1, cy1);
     int32_t count = stringTableCount(l->strings);
     for (int32_t i = firstRowNear(l->scroll, rh, inkBelow, count); i < count; i++) {
         float ry0 = cy0 + l->scroll + (float)i * rh, ry1 = ry0 + rh;
@@ -114,7 +92,7 @@ void drawListBox(ListBox* l, int32_t window, int32_t maxDepth, int32_t layer, in
             if (ordered) break;  // every later row is lower still
             continue;
         }
-        if (mayHover && clickToken == 1 && inside(cx0, ry0, cx1, ry1)) {
+        if (mayHover && clickToken == 1 && pointerInside(cx0, ry0, cx1, ry1)) {
             clickToken = 0;
             drawImage(l->highlightSet, l->highlightImage, cx0, ry0, cx1, ry1, 255, 255, 255, 128);
             if (mouse.mouseEvent == 1) {
@@ -224,9 +202,9 @@ void drawScrollBar(ScrollBar* s, int32_t window, int32_t maxDepth, int32_t layer
     float tx0 = ux0, tx1 = ux0 + bw, ty1 = ty0 + th;
 
     bool hover = false;
-    if (hasThumb && mayReact(s->header.depth, maxDepth, layer, top)) {
+    if (hasThumb && widgetMayReact(s->header.depth, maxDepth, layer, top)) {
         float h = up->outerBorder * 0.5f;
-        if (inside(tx0 + h, ty0 + h, tx1 - h, ty1 - h)) {
+        if (pointerInside(tx0 + h, ty0 + h, tx1 - h, ty1 - h)) {
             clickToken = 0;
             hover = true;
             if (mouse.mouseEvent == 1) {
@@ -328,7 +306,7 @@ void drawListBoxes(int32_t window, int32_t d, int32_t maxDepth, int32_t layer, i
     bool pushed = false;
     for (int32_t i = 0; i < lists.lists.capacity; i++) {
         ListBox* l = slotGet<ListBox>(&lists.lists, i);
-        if (!l || !inPass(l->header, window, d)) continue;
+        if (!l || !widgetInPass(l->header, window, d)) continue;
         // The rows change the text colour; the style comes back once after every list of the pass.
         if (!pushed) pushStyle();
         pushed = true;
@@ -390,7 +368,7 @@ void drawDropDowns(int32_t window, int32_t d, int32_t maxDepth, int32_t layer, i
     (void)top;
     for (int32_t i = 0; i < lists.dropDowns.capacity; i++) {
         DropDown* dd = slotGet<DropDown>(&lists.dropDowns, i);
-        if (!dd || !inPass(dd->header, window, d)) continue;
+        if (!dd || !widgetInPass(dd->header, window, d)) continue;
         Button* button = partButton(dd->button, window);
         ListBox* list = partList(dd->list, window);
         if (!button || !list) continue;
@@ -461,6 +439,6 @@ void drawScrollBars(int32_t window, int32_t d, int32_t maxDepth, int32_t layer, 
     Origin o = windowOrigin(window);
     for (int32_t i = 0; i < lists.scrollBars.capacity; i++) {
         ScrollBar* s = slotGet<ScrollBar>(&lists.scrollBars, i);
-        if (s && inPass(s->header, window, d)) drawScrollBar(s, window, maxDepth, layer, top, o);
+        if (s && widgetInPass(s->header, window, d)) drawScrollBar(s, window, maxDepth, layer, top, o);
     }
 }

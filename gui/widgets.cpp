@@ -34,33 +34,11 @@ char* duplicateText(const char* text) {
     return copy;
 }
 
-struct Origin {
-    float x, y;
-};
-Origin windowOrigin(int32_t window) {
-    const GuiWindow* w = guiWindow(window);
-    return w ? Origin{w->x0, w->y0} : Origin{0.0f, 0.0f};
-}
-
-bool inside(float x0, float y0, float x1, float y1) {
-    const MouseState& m = mouseState();
-    return m.canvasX >= x0 && m.canvasX < x1 && m.canvasY >= y0 && m.canvasY < y1;
-}
-
-// True when a widget of (window, depth) may take the mouse in this pass.
-bool mayReact(int32_t depth, int32_t maxDepth, int32_t layer, int32_t top) {
-    return clickToken == 1 && depth == maxDepth && layer == top;
-}
-
-bool inPass(const WidgetHeader& h, int32_t window, int32_t d) {
-    return h.window == window && h.depth == d && h.visible == 1;
-}
-
 // Ends a click of b: completes it when the pointer is still inside, and for a radio group leaves
 // exactly this button checked (a group of one toggles).
-void completeClick(int32_t index, Button* b, bool pointerInside) {
+void completeClick(int32_t index, Button* b, bool releasedInside) {
     b->pressedBy = 0;
-    if (!pointerInside) return;
+    if (!releasedInside) return;
     b->clicked = 1;
     if (b->group == GROUP_NONE) return;
     bool others = false;
@@ -79,9 +57,9 @@ void drawButton(int32_t index, Button* b, int32_t window, int32_t maxDepth, int3
     int32_t offset = b->checked == 1 ? 4 : 0;
     bool hover = false;
     MouseState& mouse = mouseState();
-    if (mayReact(b->header.depth, maxDepth, layer, top)) {
+    if (widgetMayReact(b->header.depth, maxDepth, layer, top)) {
         float h = b->outerBorder * 0.5f;
-        bool in = inside(x0 + h, y0 + h, x1 - h, y1 - h);
+        bool in = pointerInside(x0 + h, y0 + h, x1 - h, y1 - h);
         if (in) {
             clickToken = 0;
             hover = true;
@@ -202,7 +180,7 @@ void drawLabels(int32_t window, int32_t d, int32_t maxDepth, int32_t layer, int3
     Origin o = windowOrigin(window);
     for (int32_t i = 0; i < widgets.labels.capacity; i++) {
         Label* l = slotGet<Label>(&widgets.labels, i);
-        if (!l || !inPass(l->header, window, d)) continue;
+        if (!l || !widgetInPass(l->header, window, d)) continue;
         if (l->blink == 1) {
             l->blinkTime += frameDeltaMs;
             if (l->blinkTime > kLabelBlinkMs) l->blinkTime -= kLabelBlinkMs;
@@ -269,7 +247,7 @@ void drawButtons(int32_t window, int32_t d, int32_t maxDepth, int32_t layer, int
         Button* b = slotGet<Button>(&widgets.buttons, i);
         if (!b) continue;
         Label* l = labelGet(b->label);
-        if (!inPass(b->header, window, d)) {
+        if (!widgetInPass(b->header, window, d)) {
             // Hiding a button hides its text.
             if (l) l->header.visible = b->header.visible;
             continue;
@@ -302,12 +280,12 @@ void drawPictures(int32_t window, int32_t d, int32_t maxDepth, int32_t layer, in
     MouseState& mouse = mouseState();
     for (int32_t i = 0; i < widgets.pictures.capacity; i++) {
         Picture* p = slotGet<Picture>(&widgets.pictures, i);
-        if (!p || !inPass(p->header, window, d)) continue;
+        if (!p || !widgetInPass(p->header, window, d)) continue;
         float x0 = p->x0 + o.x, y0 = p->y0 + o.y, x1 = p->x1 + o.x, y1 = p->y1 + o.y;
         Rgba8 c;
         widgetColour(window, top, 1, &p->colour, &c);
-        if (mayReact(p->header.depth, maxDepth, layer, top)) {
-            p->hover = inside(x0, y0, x1, y1) ? 1 : 0;
+        if (widgetMayReact(p->header.depth, maxDepth, layer, top)) {
+            p->hover = pointerInside(x0, y0, x1, y1) ? 1 : 0;
             // A picture reports presses but leaves the token to the widgets drawn after it.
             if (p->hover == 1 && mouse.mouseEvent == 1) {
                 mouse.mouseEvent = 0;
