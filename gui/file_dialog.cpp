@@ -108,10 +108,12 @@ void setRect(float* x0, float* y0, float* x1, float* y1, float a, float b, float
 }
 
 // The accept button: the results go to the template, which outlives the dialog. A name or directory
-// that would not fit a result text refuses the accept rather than naming another file.
+// that would not fit a result text refuses the accept rather than naming another file, and so does
+// an empty name when a file is to be picked (it would name the directory).
 void accept(FileDialog* d) {
     const EditField* name = editFieldGet(d->nameField);
     const char* text = name ? name->text : "";
+    if (d->mode == 1 && text[0] == '\0') return;
     if (boundedLength(text, PATH_CAPACITY) >= PATH_CAPACITY ||
         boundedLength(d->directory, PATH_CAPACITY) >= PATH_CAPACITY)
         return;
