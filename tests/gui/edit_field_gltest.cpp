@@ -1,96 +1,36 @@
 // The edit field in a real context, typed into through the input layer's own events: characters and
 // editing keys are queued as the window glue delivers them and the frame walk applies them.
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
-#include "gui/draw.h"
-#include "gui/edit_field.h"
-#include "gui/font.h"
-#include "gui/gui.h"
-#include "input/input.h"
-#include "render/gl.h"
-#include "render/render_state.h"
-#include "support/gl_window.h"
-#include "system/clock.h"
-#include "texsets/interface_sets.h"
+#include "gui_fixture.h"
 
 namespace {
-constexpr int kWidth = 800, kHeight = 600;
-constexpr int32_t kSkin = 1, kFont = 2;
+constexpr int32_t kBlackSkin = 2;
 
-class EditFieldTest : public ::testing::Test {
+class EditFieldTest : public GuiTest {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(openTestWindow("edit field test", kWidth, kHeight));
-        render_init();
-        render_resize(kWidth, kHeight);
-    }
-    static void TearDownTestSuite() {
-        render_shutdown();
-        closeTestWindow();
-    }
     void SetUp() override {
-        inputInit();
-        guiInit();
-        // The skin is black, the font's squares white: what is white in the field is text.
-        std::vector<uint8_t> black(4 * 4 * 4, 0), white(4 * 4 * 4, 255);
+        GuiTest::SetUp();
+        // The field's skin is black, the font's squares white: what is white in the field is text.
+        std::vector<uint8_t> black(4 * 4 * 4, 0);
         for (size_t i = 3; i < black.size(); i += 4) black[i] = 255;
-        for (int32_t i = 0; i < 3; i++) uploadSetImage(kSkin, i, 0, black.data(), 4, 4);
-        uploadSetImage(kFont, 0, 0, white.data(), 4, 4);
-        fontSet = kFont;
-        for (auto& g : fontMetrics[0]) g = GlyphRect{0, 0, 1, 1};
-        frameDeltaMs = 16;
-        windowTemplate = GuiWindow{};
-        windowTemplate.x1 = 4000;
-        windowTemplate.y1 = 3000;
-        windowTemplate.visible = 1;
-        windowTemplate.colour = Rgba8{255, 255, 255, 255};  // its alpha is every widget's
-        editFieldTemplate = EditField{};
-        editFieldTemplate.header.visible = 1;
-        editFieldTemplate.frameSet = editFieldTemplate.fillSet = kSkin;
+        for (int32_t i = 0; i < 3; i++) uploadSetImage(kBlackSkin, i, 0, black.data(), 4, 4);
+        windowTemplate.hasBackground = 0;  // no panel, but its colour's alpha is still every widget's
+        editFieldTemplate.frameSet = editFieldTemplate.fillSet = kBlackSkin;
         editFieldTemplate.x0 = 1000;
         editFieldTemplate.y0 = 1000;
         editFieldTemplate.x1 = 3000;
         editFieldTemplate.y1 = 1200;
-        editFieldTemplate.border = 20;
-        editFieldTemplate.colour = Rgba8{255, 255, 255, 255};
         editFieldTemplate.style.glyphScale = editFieldTemplate.style.glyphHeight = 100;
-        editFieldTemplate.style.textColour = Rgba8{255, 255, 255, 255};
         editFieldTemplate.focusId = 7;
     }
-    void TearDown() override {
-        guiShutdown();  // frees both sets
-        inputShutdown();
-    }
 
-    static void frame() {
-        updateMouse();
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-        begin2d(4000, 3000);
-        drawInterface();
-    }
     static void frames(int n) {
         for (int i = 0; i < n; i++) frame();
     }
-    static void click(float cx, float cy) {
-        inputCursorEvent(cx * kWidth / 4000.0, cy * kHeight / 3000.0);
-        frame();
-        inputMouseButtonEvent(0, 1);
-        frame();
-        inputMouseButtonEvent(0, 0);
-        frame();
-    }
     static void type(const std::string& text) {
         for (char c : text) inputCharEvent((uint8_t)c);
-    }
-    static int red(float cx, float cy) {
-        uint8_t p[4];
-        glReadPixels((int)(cx * kWidth / 4000), kHeight - 1 - (int)(cy * kHeight / 3000), 1, 1, GL_RGBA,
-                     GL_UNSIGNED_BYTE, p);
-        return p[0];
     }
 };
 }  // namespace

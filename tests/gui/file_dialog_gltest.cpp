@@ -1,96 +1,26 @@
 // The file dialog over real directories, driven by real pointer and key events through the frame
 // walk: browsing, picking, accepting, cancelling, and the limits of its result texts.
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "gui/draw.h"
-#include "gui/edit_field.h"
 #include "gui/file_dialog.h"
-#include "gui/font.h"
-#include "gui/gui.h"
-#include "gui/lists.h"
-#include "gui/widgets.h"
-#include "input/input.h"
-#include "render/gl.h"
-#include "render/render_state.h"
-#include "strings/string_table.h"
-#include "support/gl_window.h"
+#include "gui_fixture.h"
 #include "support/test_support.h"
-#include "system/clock.h"
 #include "system/files.h"
-#include "texsets/interface_sets.h"
 
 namespace {
-constexpr int kWidth = 800, kHeight = 600;
-constexpr int32_t kSkin = 1;
-const Rgba8 kWhite{255, 255, 255, 255};
-
 // With the dialog over the whole canvas and a frame of 40, the list's rows start at y 300 (its own
 // border is 20) and are 100 high; the accept and cancel buttons sit in the bottom right corner.
 constexpr float kRowX = 1000, kFirstRow = 300, kRow = 100;
 constexpr float kAcceptX = 3210, kCancelX = 3710, kButtonsY = 2900, kNameY = 2770;
 
-class FileDialogTest : public ::testing::Test {
+class FileDialogTest : public GuiTest {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(openTestWindow("file dialog test", kWidth, kHeight));
-        render_init();
-        render_resize(kWidth, kHeight);
-    }
-    static void TearDownTestSuite() {
-        render_shutdown();
-        closeTestWindow();
-    }
     void SetUp() override {
-        stringsInit();
-        inputInit();
-        guiInit();
-        std::vector<uint8_t> white(4 * 4 * 4, 255);
-        for (int32_t i = 0; i < 16; i++) uploadSetImage(kSkin, i, 0, white.data(), 4, 4);
-        fontSet = kSkin;
-        for (auto& g : fontMetrics[0]) g = GlyphRect{0, 0, 1, 1};
-        currentStyle = TextStyle{};
-        currentStyle.glyphScale = currentStyle.glyphHeight = 64;
-        currentStyle.textColour = kWhite;
-        frameDeltaMs = 16;
-
-        windowTemplate = GuiWindow{};
-        windowTemplate.hasBackground = windowTemplate.visible = 1;
-        windowTemplate.frameSet = windowTemplate.fillSet = kSkin;
-        windowTemplate.border = 40;
-        windowTemplate.colour = kWhite;
-        labelTemplate = Label{};
-        labelTemplate.header.visible = 1;
-        labelTemplate.style = currentStyle;
-        buttonTemplate = Button{};
-        buttonTemplate.header.visible = 1;
-        buttonTemplate.skinSet = kSkin;
+        GuiTest::SetUp();
         buttonTemplate.innerBorder = buttonTemplate.outerBorder = 10;
-        buttonTemplate.colour = kWhite;
-        buttonTemplate.iconMode = 255;
-        buttonTemplate.group = GROUP_NONE;
-        listBoxTemplate = ListBox{};
-        listBoxTemplate.header.visible = 1;
-        listBoxTemplate.frameSet = listBoxTemplate.fillSet = listBoxTemplate.highlightSet = kSkin;
-        listBoxTemplate.border = 20;
-        listBoxTemplate.rowHeight = kRow;
-        listBoxTemplate.colour = kWhite;
-        dropDownTemplate = DropDown{};
-        dropDownTemplate.header.visible = 1;
         dropDownTemplate.iconSet = kSkin;
-        scrollBarTemplate = ScrollBar{};
-        scrollBarTemplate.header.visible = 1;
-        scrollBarTemplate.buttonSize = 140;
-        scrollBarTemplate.arrowSet = scrollBarTemplate.thumbSet = kSkin;
-        editFieldTemplate = EditField{};
-        editFieldTemplate.header.visible = 1;
-        editFieldTemplate.frameSet = editFieldTemplate.fillSet = kSkin;
-        editFieldTemplate.border = 20;
-        editFieldTemplate.colour = kWhite;
-        editFieldTemplate.style = currentStyle;
         editFieldTemplate.focusId = 3;
 
         fileDialogTemplate = FileDialog{};
@@ -108,34 +38,15 @@ protected:
         makeDirectories((tmp.path() + "Zeta/").c_str());
         for (const char* name : {"a.dae", "B.DAE", "c.txt"}) writeText(tmp.file(name), "<COLLADA/>");
     }
-    void TearDown() override {
-        guiShutdown();
-        inputShutdown();
-        stringsShutdown();
-    }
-
-    static void frame() {
-        updateMouse();
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-        begin2d(4000, 3000);
-        drawInterface();
-    }
+    // One frame more, so that the dialog's routine has seen what its widgets reported.
     static void click(float cx, float cy) {
-        inputCursorEvent(cx * kWidth / 4000.0, cy * kHeight / 3000.0);
-        frame();
-        inputMouseButtonEvent(0, 1);
-        frame();
-        inputMouseButtonEvent(0, 0);
-        frame();
+        GuiTest::click(cx, cy);
         frame();
     }
     // A single click after this one is not half of a double click.
     static void singleClick(float cx, float cy) {
         click(cx, cy);
-        frameDeltaMs = 600;
-        frame();
-        frameDeltaMs = 16;
+        pause();
     }
     static void doubleClick(float cx, float cy) {
         click(cx, cy);

@@ -1,113 +1,23 @@
 // List boxes, drop-down lists and scroll bars in a real context, driven by real input events through
 // the input layer; what the walk drew is read back from the frame buffer.
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "gui/draw.h"
-#include "gui/font.h"
-#include "gui/gui.h"
-#include "gui/lists.h"
-#include "gui/widgets.h"
-#include "input/input.h"
-#include "render/gl.h"
-#include "render/render_state.h"
-#include "strings/string_table.h"
-#include "support/gl_window.h"
-#include "system/clock.h"
-#include "texsets/interface_sets.h"
+#include "gui_fixture.h"
 
 namespace {
-constexpr int kWidth = 800, kHeight = 600;
-constexpr int32_t kSkin = 1;  // the test's interface set: white images 0 .. 35
-
 // Row i's text colour: its red tells the rows apart on screen.
 uint8_t rowRed(int i) { return (uint8_t)(40 + 10 * i); }
 
-class Lists : public ::testing::Test {
+class Lists : public GuiTest {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(openTestWindow("lists test", kWidth, kHeight));
-        render_init();
-        render_resize(kWidth, kHeight);
-    }
-    static void TearDownTestSuite() {
-        render_shutdown();
-        closeTestWindow();
-    }
     void SetUp() override {
-        stringsInit();
-        inputInit();
-        guiInit();
-        std::vector<uint8_t> white(4 * 4 * 4, 255);
-        for (int32_t i = 0; i < 36; i++) uploadSetImage(kSkin, i, 0, white.data(), 4, 4);
-        // A font of one white page in which every character is a square.
-        fontSet = kSkin;
-        for (auto& g : fontMetrics[0]) g = GlyphRect{0, 0, 1, 1};
-        currentStyle = TextStyle{};
-        currentStyle.glyphScale = currentStyle.glyphHeight = 64;
-        currentStyle.textColour = Rgba8{255, 255, 255, 255};
-        frameDeltaMs = 16;
-
-        windowTemplate = GuiWindow{};
-        windowTemplate.hasBackground = windowTemplate.visible = 1;
-        windowTemplate.frameSet = windowTemplate.fillSet = kSkin;
-        windowTemplate.border = 40;
-        windowTemplate.colour = Rgba8{255, 255, 255, 255};
-        windowTemplate.x1 = 4000;
-        windowTemplate.y1 = 3000;
-        buttonTemplate = Button{};
-        buttonTemplate.header.visible = 1;
-        buttonTemplate.skinSet = kSkin;
-        buttonTemplate.innerBorder = buttonTemplate.outerBorder = 20;
-        buttonTemplate.colour = Rgba8{255, 255, 255, 255};
-        buttonTemplate.group = GROUP_NONE;
-        labelTemplate = Label{};
-        labelTemplate.header.visible = 1;
-        labelTemplate.style = currentStyle;
+        GuiTest::SetUp();
         // Lists on a black panel, so that only their text is bright.
-        listBoxTemplate = ListBox{};
-        listBoxTemplate.header.visible = 1;
-        listBoxTemplate.frameSet = listBoxTemplate.highlightSet = listBoxTemplate.fillSet = kSkin;
-        listBoxTemplate.border = 20;
         listBoxTemplate.colour = Rgba8{0, 0, 0, 255};
-        listBoxTemplate.rowHeight = 100;
-        dropDownTemplate = DropDown{};
-        dropDownTemplate.header.visible = 1;
-        scrollBarTemplate = ScrollBar{};
-        scrollBarTemplate.header.visible = 1;
-        scrollBarTemplate.buttonSize = 140;
-        scrollBarTemplate.arrowSet = scrollBarTemplate.thumbSet = kSkin;
-        scrollBarTemplate.mode = SCROLL_BOUND_TO_LIST;
-    }
-    void TearDown() override {
-        guiShutdown();  // frees the test's set and the font too
-        inputShutdown();
-        stringsShutdown();
     }
 
-    // Pointer at a canvas position (the window is 1/5 of the canvas).
-    static void pointAt(float cx, float cy) { inputCursorEvent(cx * kWidth / 4000.0, cy * kHeight / 3000.0); }
-    static void press() { inputMouseButtonEvent(0, 1); }
-    static void release() { inputMouseButtonEvent(0, 0); }
-    // One frame of the interface over a black screen.
-    static void frame() {
-        updateMouse();
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-        begin2d(4000, 3000);
-        drawInterface();
-    }
-    static void click(float cx, float cy) {
-        pointAt(cx, cy);
-        frame();
-        press();
-        frame();
-        release();
-        frame();
-    }
     // Pressed at (cx, y0), moved to (cx, y1), released.
     static void drag(float cx, float y0, float y1) {
         pointAt(cx, y0);
@@ -118,18 +28,6 @@ protected:
         frame();
         release();
         frame();
-    }
-    // Lets the double-click timer run out, so that the next click is a single one.
-    static void pause() {
-        frameDeltaMs = 600;
-        frame();
-        frameDeltaMs = 16;
-    }
-    static int red(float cx, float cy) {
-        uint8_t p[4];
-        glReadPixels((int)(cx * kWidth / 4000), kHeight - 1 - (int)(cy * kHeight / 3000), 1, 1, GL_RGBA,
-                     GL_UNSIGNED_BYTE, p);
-        return p[0];
     }
     // A list box (1000, 500)-(2000, 1040): its content box is 500 high from y 520.
     static int32_t list(int32_t w, int rows) {

@@ -1,105 +1,19 @@
 // Windows, buttons, labels and pictures in a real context, driven by real input events: the pointer
 // and buttons go through the input layer as the window glue delivers them, and what the walk drew is
 // read back from the frame buffer.
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <vector>
 
-#include "gui/draw.h"
-#include "gui/font.h"
-#include "gui/gui.h"
-#include "gui/widgets.h"
-#include "input/input.h"
-#include "render/gl.h"
-#include "render/render_state.h"
-#include "support/gl_window.h"
-#include "system/clock.h"
-#include "texsets/interface_sets.h"
+#include "gui_fixture.h"
 
 namespace {
-constexpr int kWidth = 800, kHeight = 600;
-constexpr int32_t kSkin = 1;  // the test's interface set: white images 0 .. 35
-
-class Widgets : public ::testing::Test {
+class Widgets : public GuiTest {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(openTestWindow("widgets test", kWidth, kHeight));
-        render_init();
-        render_resize(kWidth, kHeight);
-    }
-    static void TearDownTestSuite() {
-        render_shutdown();
-        closeTestWindow();
-    }
     void SetUp() override {
-        inputInit();
-        guiInit();
-        std::vector<uint8_t> white(4 * 4 * 4, 255);
-        for (int32_t i = 0; i < 36; i++) uploadSetImage(kSkin, i, 0, white.data(), 4, 4);
-        // A font of one white page in which every character is a square.
-        fontSet = kSkin;
-        for (auto& g : fontMetrics[0]) g = GlyphRect{0, 0, 1, 1};
-        currentStyle = TextStyle{};
-        currentStyle.glyphScale = currentStyle.glyphHeight = 64;
-        currentStyle.textColour = Rgba8{255, 255, 255, 255};
-        frameDeltaMs = 16;
-
-        windowTemplate = GuiWindow{};
-        windowTemplate.hasBackground = 1;
-        windowTemplate.frameSet = windowTemplate.fillSet = kSkin;
-        windowTemplate.border = 40;
-        windowTemplate.colour = Rgba8{255, 255, 255, 255};
-        windowTemplate.visible = 1;
-        buttonTemplate = Button{};
-        buttonTemplate.header.visible = 1;
-        buttonTemplate.skinSet = kSkin;
+        GuiTest::SetUp();
         buttonTemplate.skinImage = 5;
-        buttonTemplate.innerBorder = buttonTemplate.outerBorder = 20;
-        buttonTemplate.colour = Rgba8{255, 255, 255, 255};
-        buttonTemplate.iconMode = 255;
-        buttonTemplate.group = GROUP_NONE;
-        labelTemplate = Label{};
-        labelTemplate.header.visible = 1;
-        labelTemplate.style = currentStyle;
-        pictureTemplate = Picture{};
-        pictureTemplate.header.visible = 1;
-        pictureTemplate.set = kSkin;
-        pictureTemplate.hoverSet = -1;
-        pictureTemplate.colour = Rgba8{255, 255, 255, 255};
-    }
-    void TearDown() override {
-        guiShutdown();  // frees the test's set and the font too
-        inputShutdown();
     }
 
-    // Pointer at a canvas position (the window is 1/5 of the canvas).
-    static void pointAt(float cx, float cy) { inputCursorEvent(cx * kWidth / 4000.0, cy * kHeight / 3000.0); }
-    static void press() { inputMouseButtonEvent(0, 1); }
-    static void release() { inputMouseButtonEvent(0, 0); }
-    // One frame of the interface over a black screen.
-    static void frame() {
-        updateMouse();
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-        begin2d(4000, 3000);
-        drawInterface();
-    }
-    static void click(float cx, float cy) {
-        pointAt(cx, cy);
-        frame();
-        press();
-        frame();
-        release();
-        frame();
-    }
-    // Red of the pixel under a canvas position.
-    static int red(float cx, float cy) {
-        uint8_t p[4];
-        glReadPixels((int)(cx * kWidth / 4000), kHeight - 1 - (int)(cy * kHeight / 3000), 1, 1, GL_RGBA,
-                     GL_UNSIGNED_BYTE, p);
-        return p[0];
-    }
     static int32_t window(float x0, float y0, float x1, float y1, int32_t layer = 0) {
         windowTemplate.x0 = x0;
         windowTemplate.y0 = y0;
