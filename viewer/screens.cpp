@@ -1,8 +1,7 @@
 #include "viewer/screens.h"
 
-#include <cstring>
-
 #include <cstdio>
+#include <cstring>
 
 #include "gui/edit_field.h"
 #include "gui/file_dialog.h"
