@@ -128,8 +128,7 @@ int32_t openListeningSocket(uint16_t port) {
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(port);
     if (bind(s, (sockaddr*)&address, sizeof address) != 0 || listen(s, SERVER_LISTEN_BACKLOG) != 0) {
-        netSocketClose(s);
-        return -2;
+        return netSocketClose(s);
     }
     socklen_t length = sizeof address;
     server.port = getsockname(s, (sockaddr*)&address, &length) == 0 ? ntohs(address.sin_port) : port;
@@ -161,7 +160,7 @@ int32_t server_start() {
     }
     int32_t s = openListeningSocket(config.port);
     if (s < 0) {
-        if (s == -2) printMessage("ERROR : VORNSERVERINITSOCKET(%d).\n", config.port);
+        printMessage("ERROR : VORNSERVERINITSOCKET(%d).\n", config.port);
         return -1;
     }
     server.listenSocket = s;

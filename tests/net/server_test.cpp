@@ -145,16 +145,23 @@ TEST_F(ServerFixture, StopIsPromptRestartsOnTheSamePortAndLeaksNoDescriptor) {
     EXPECT_FALSE(server_running());
 }
 
-TEST_F(ServerFixture, AMissingOrShortConfigurationIsReported) {
+TEST_F(ServerFixture, AConfigurationThatCannotServeIsReported) {
     writeBytes(home.path() + "data/nsconfig.stf", std::vector<uint8_t>(33, 0));
     EXPECT_EQ(server_start(), -1);
     deleteFile("nsconfig.stf", dataDirectory);
     EXPECT_EQ(server_start(), -1);
+    // A port that another program listens on.
+    int busy = 0;
+    int holder = listenLocal(&busy);
+    writeConfig((uint16_t)busy);
+    EXPECT_EQ(server_start(), -1);
+    close(holder);
     EXPECT_FALSE(server_running());
     output = testing::internal::GetCapturedStdout();
     testing::internal::CaptureStdout();
-    EXPECT_EQ(output, std::string("Vorten nServer start (windows).\nERROR : VORNSERVERCONFIGLOAD().\n") +
-                          "Vorten nServer start (windows).\nERROR : VORNSERVERCONFIGLOAD().\n");
+    std::string start = "Vorten nServer start (windows).\n";
+    EXPECT_EQ(output, start + "ERROR : VORNSERVERCONFIGLOAD().\n" + start + "ERROR : VORNSERVERCONFIGLOAD().\n" + start +
+                          "ERROR : VORNSERVERINITSOCKET(" + std::to_string(busy) + ").\n");
 }
 
 TEST_F(ServerFixture, HostilePeersDoNotDisturbAWellBehavedClient) {
