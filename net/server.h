@@ -5,7 +5,10 @@
 #pragma once
 #include <cstdint>
 
-enum { SERVER_MAX_CLIENTS = 256, SERVER_LISTEN_BACKLOG = 8 };
+// The listen backlog holds as many pending connections as there are slots: on Linux a connection
+// that finds the queue full is not refused but silently dropped, and its client waits a second or
+// more before it tries again, so a burst of clients must fit.
+enum { SERVER_MAX_CLIENTS = 256, SERVER_LISTEN_BACKLOG = 256 };
 
 // One client slot. socket -1 = free.
 struct ServerClientSlot {
