@@ -65,6 +65,9 @@ int32_t platformWaitChild(int32_t pid, int32_t timeoutMs, int32_t* code);
 // Limits the running process: CPU seconds and address-space bytes (0 leaves a limit as it is);
 // core files are turned off.
 void platformLimitProcess(int32_t cpuSeconds, int64_t addressSpaceBytes);
+// From now on SIGINT and SIGTERM only set a flag, which platformStopSignalled reports.
+void platformCatchStopSignals();
+bool platformStopSignalled();
 
 // Console: whether standard input is a terminal that can be polled, and one byte without blocking
 // (-1 when none is waiting).

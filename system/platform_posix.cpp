@@ -462,3 +462,19 @@ int32_t createShortcut(const char* target, const char* valueName, const char* de
     chmod(path, 0755);
     return closed == 0 ? 0 : -1;
 }
+
+namespace {
+volatile sig_atomic_t stopSignalled = 0;
+void onStopSignal(int) { stopSignalled = 1; }
+}  // namespace
+
+void platformCatchStopSignals() {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool platformStopSignalled() { return stopSignalled != 0; }

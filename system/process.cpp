@@ -22,3 +22,7 @@ int32_t processProgramPath(char* out, int32_t cap) { return platformProgramPath(
 void processLimitResources(int32_t cpuSeconds, int64_t addressSpaceBytes) {
     platformLimitProcess(cpuSeconds, addressSpaceBytes);
 }
+
+void processCatchStopSignals() { platformCatchStopSignals(); }
+
+bool processStopRequested() { return platformStopSignalled(); }

@@ -19,3 +19,7 @@ ProcessOutcome processRun(const char* program, const char* const* argv, int32_t 
 int32_t processProgramPath(char* out, int32_t cap);
 // Limits this process: CPU seconds and address-space bytes (0 leaves a limit as it is); no core files.
 void processLimitResources(int32_t cpuSeconds, int64_t addressSpaceBytes);
+// Lets SIGINT and SIGTERM ask a foreground loop to stop instead of ending the process, and reports
+// whether one of them arrived.
+void processCatchStopSignals();
+bool processStopRequested();

@@ -17,6 +17,7 @@ const ToolCommand kCommands[] = {
      toolImportInfo},
     {"convert-image", "IN OUT.jpg", "convert an image to a JPEG (the importer runs this in a child process)",
      toolConvertImage},
+    {"nserver", "[PORT]", "run the network server in the foreground until interrupted", toolNetServer},
 };
 const int kCommandCount = (int)(sizeof kCommands / sizeof kCommands[0]);
 

@@ -24,3 +24,6 @@ int toolImportInfo(int argc, char** argv);
 // with the image library, limited in CPU time and memory; the importer's child process. Exit 0,
 // 1 not an image it converts, 2 usage, 64 + the system's error number when OUT cannot be written.
 int toolConvertImage(int argc, char** argv);
+// nserver [PORT]: stores PORT in nsconfig.stf when given, runs the network server, printing its
+// messages, until SIGINT or SIGTERM. Exit 0 after a stop, 1 when the server cannot start, 2 usage.
+int toolNetServer(int argc, char** argv);

@@ -10,6 +10,7 @@
 #include "gui/font.h"
 #include "gui/gui.h"
 #include "input/input.h"
+#include "net/net.h"
 #include "object/object_model.h"
 #include "render/frame.h"
 #include "render/render_state.h"
@@ -103,6 +104,7 @@ void engineStart() {
     } else {
         view_table_init();  // no context to probe, but the viewer's scene still needs its view
     }
+    net_init();
     objectModelInit();
     appState = appRunning;
 }
@@ -121,6 +123,7 @@ void engineStop() {
     windowLibraryStop();
     stringsShutdown();
     systemStop();
+    net_shutdown();
     appState = appStopped;
 }
 
