@@ -273,6 +273,7 @@ Shot grab(const std::string& id) {
 // Pixels of the window rectangle (x0, y0)-(x1, y1) that are bright (text) and that differ between
 // two shots.
 int brightPixels(const Shot& s, int x0, int y0, int x1, int y1) {
+    if (s.width < x1 || s.height < y1) return 0;  // the grab failed
     int n = 0;
     for (int y = y0; y < y1; y++)
         for (int x = x0; x < x1; x++)
@@ -280,6 +281,7 @@ int brightPixels(const Shot& s, int x0, int y0, int x1, int y1) {
     return n;
 }
 int changedPixels(const Shot& a, const Shot& b, int x0, int y0, int x1, int y1) {
+    if (a.width < x1 || a.height < y1 || b.width < x1 || b.height < y1) return -1;  // a grab failed
     int n = 0;
     for (int y = y0; y < y1; y++)
         for (int x = x0; x < x1; x++)
@@ -344,10 +346,20 @@ bool dialogShown(const Shot& s) { return brightPixels(s, 220, 42, 310, 60) > 10;
 bool messageShown(const Shot& s) { return brightPixels(s, 130, 236, 670, 260) > 30; }
 bool modelShown(const Shot& s) {
     int model = 0;
-    for (int y = 120; y < 600; y++)
-        for (int x = 0; x < 800; x++)
+    for (int y = 120; y < 600 && y < s.height; y++)
+        for (int x = 0; x < 800 && x < s.width; x++)
             if (s.at(x, y)[0] > s.at(x, y)[2] + 40) model++;  // the warm wood and red, not the blue-grey
     return model > 10000;
+}
+// Grabs until the window shows what is awaited (an import under the sanitizers takes its time), for
+// at most 10 s; the last grab either way.
+Shot awaitShot(const std::string& id, bool (*shows)(const Shot&)) {
+    Shot s = grab(id);
+    for (int i = 0; i < 20 && !(s.width == 800 && shows(s)); i++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        s = grab(id);
+    }
+    return s;
 }
 }  // namespace
 
@@ -369,7 +381,7 @@ TEST(Program, OpeningModelsThroughTheFileDialog) {
     auto openDialog = [&](const std::string& id) {
         clickAt(id, kFileButton[0], kFileButton[1]);
         clickAt(id, kOpenItem[0], kOpenItem[1]);
-        return grab(id);
+        return awaitShot(id, dialogShown);
     };
     {
         v.start({}, {"HOME=" + user.path()});
@@ -385,7 +397,7 @@ TEST(Program, OpeningModelsThroughTheFileDialog) {
 
         // A broken document: the dialog closes, a message says why, OK takes it away.
         clickAt(id, 60, rowY(3), 2);
-        Shot message = grab(id);
+        Shot message = awaitShot(id, messageShown);
         EXPECT_FALSE(dialogShown(message));
         EXPECT_TRUE(messageShown(message));
         EXPECT_FALSE(modelShown(message));
@@ -395,7 +407,7 @@ TEST(Program, OpeningModelsThroughTheFileDialog) {
         // A double click on a model opens it at once.
         openDialog(id);
         clickAt(id, 60, rowY(4), 2);
-        Shot model = grab(id);
+        Shot model = awaitShot(id, modelShown);
         EXPECT_FALSE(dialogShown(model));
         EXPECT_TRUE(modelShown(model));
 
@@ -411,7 +423,7 @@ TEST(Program, OpeningModelsThroughTheFileDialog) {
         clickAt(id, 60, rowY(2));
         EXPECT_GT(nameText(grab(id)), 5);
         clickAt(id, kAccept[0], kAccept[1]);
-        EXPECT_TRUE(modelShown(grab(id)));
+        EXPECT_TRUE(modelShown(awaitShot(id, modelShown)));
 
         // Cancel leaves the model as it was; File, Quit ends the program like Ctrl+Q.
         openDialog(id);
@@ -439,7 +451,7 @@ TEST(Program, OpeningModelsThroughTheFileDialog) {
         runCommand("xdotool type --delay 60 b.dae");
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         clickAt(id, kAccept[0], kAccept[1]);
-        EXPECT_TRUE(modelShown(grab(id)));
+        EXPECT_TRUE(modelShown(awaitShot(id, modelShown)));
         chord("ctrl+q");
         EXPECT_EQ(waitProcess(v.child, 20000), 0);
     }
