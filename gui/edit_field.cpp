@@ -6,6 +6,7 @@
 #include "gui/font.h"
 #include "gui/widget_table.h"
 #include "input/input.h"
+#include "strings/text.h"
 #include "system/memory.h"
 #include "system/slot_table.h"
 
@@ -26,13 +27,6 @@ EditFields editFields;
 int32_t clampLength(int32_t n) {
     if (n < EDIT_MIN_LENGTH) return EDIT_MIN_LENGTH;
     if (n > EDIT_MAX_LENGTH) return EDIT_MAX_LENGTH;
-    return n;
-}
-
-// Length of text, but no more than limit characters are looked at.
-int32_t boundedLength(const char* text, int32_t limit) {
-    int32_t n = 0;
-    while (n < limit && text[n] != '\0') n++;
     return n;
 }
 
@@ -128,7 +122,7 @@ EditField* editFieldGet(int32_t field) { return slotGet<EditField>(&editFields.f
 void setEditText(int32_t field, const char* text) {
     EditField* f = editFieldGet(field);
     if (!f || !text) return;
-    int32_t n = boundedLength(text, f->maxLength);
+    int32_t n = textLengthWithin(text, f->maxLength);
     if (n >= f->maxLength) return;
     std::memcpy(f->text, text, (size_t)n + 1);
     f->cursor = 0;

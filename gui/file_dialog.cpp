@@ -10,6 +10,7 @@
 #include "gui/widgets.h"
 #include "input/input.h"
 #include "strings/string_table.h"
+#include "strings/text.h"
 #include "system/slot_table.h"
 #include "system/system.h"
 
@@ -42,21 +43,6 @@ void colourBytes(const Rgba8& c, uint8_t out[4]) {
 
 bool sameColour(const uint8_t value[4], const Rgba8& c) {
     return value[0] == c.r && value[1] == c.g && value[2] == c.b && value[3] == c.a;
-}
-
-// Length of text, looking at no more than limit characters.
-size_t boundedLength(const char* text, size_t limit) {
-    size_t n = 0;
-    while (n < limit && text[n] != '\0') n++;
-    return n;
-}
-
-// Copies text into a buffer of capacity bytes when it fits whole; false (out untouched) otherwise.
-bool copyWhole(char* out, const char* text, size_t capacity) {
-    size_t n = boundedLength(text, capacity);
-    if (n >= capacity) return false;
-    std::memcpy(out, text, n + 1);
-    return true;
 }
 
 // The list's entry at index, or null when there is none (no entries, a stale index after a refresh).
@@ -114,11 +100,11 @@ void accept(FileDialog* d) {
     const EditField* name = editFieldGet(d->nameField);
     const char* text = name ? name->text : "";
     if (d->mode == 1 && text[0] == '\0') return;
-    if (boundedLength(text, PATH_CAPACITY) >= PATH_CAPACITY ||
-        boundedLength(d->directory, PATH_CAPACITY) >= PATH_CAPACITY)
+    if (textLengthWithin(text, PATH_CAPACITY) >= PATH_CAPACITY ||
+        textLengthWithin(d->directory, PATH_CAPACITY) >= PATH_CAPACITY)
         return;
-    copyWhole(d->resultName, text, sizeof d->resultName);
-    copyWhole(d->resultDirectory, d->directory, sizeof d->resultDirectory);
+    textCopyWhole(d->resultName, text, sizeof d->resultName);
+    textCopyWhole(d->resultDirectory, d->directory, sizeof d->resultDirectory);
     std::memcpy(fileDialogTemplate.resultName, d->resultName, sizeof d->resultName);
     std::memcpy(fileDialogTemplate.resultDirectory, d->resultDirectory, sizeof d->resultDirectory);
     // The next dialog opens where this one ended.
@@ -134,7 +120,7 @@ void runDialog(int32_t index) {
     if (drives && drives->picked == 1) {
         drives->picked = 0;
         const char* root = listEntry(listBoxGet(drives->list), drives->selected, value);
-        if (root && copyWhole(d->directory, root, sizeof d->directory)) refreshFileDialog(index);
+        if (root && textCopyWhole(d->directory, root, sizeof d->directory)) refreshFileDialog(index);
     }
 
     Rgba8 wanted = d->mode == 0 ? directoryColour : fileColour;

@@ -27,6 +27,8 @@ constexpr float kBlinkPeriodMs = 1200.0f;
 struct Gui {
     SlotTable windows;
     bool started;
+    // The walk's working lists, kept so that a frame allocates nothing once they have grown.
+    std::vector<int32_t> layers, depths;
 };
 Gui gui;
 
@@ -179,14 +181,13 @@ void drawInterface() {
     clickToken = 1;
     editFieldsFrameBegin();
     int32_t top = topVisibleLayer();
-    std::vector<int32_t> layers, depths;
-    visibleLayers(&layers);
-    for (int32_t layer : layers) {
+    visibleLayers(&gui.layers);
+    for (int32_t layer : gui.layers) {
         // Table order within a layer; a window made during the walk waits for the next frame.
         int32_t count = gui.windows.capacity;
         for (int32_t i = 0; i < count; i++) {
             const GuiWindow* w = slotGet<GuiWindow>(&gui.windows, i);
-            if (w && w->visible == 1 && w->layer == layer) drawWindow(i, layer, top, &depths);
+            if (w && w->visible == 1 && w->layer == layer) drawWindow(i, layer, top, &gui.depths);
         }
     }
 }

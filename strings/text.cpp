@@ -25,6 +25,19 @@ int32_t formatScratch(const char* format, ...) {
 
 int32_t textLength(const char* text) { return (int32_t)std::strlen(text); }
 
+int32_t textLengthWithin(const char* text, int32_t limit) {
+    int32_t n = 0;
+    while (n < limit && text[n] != '\0') n++;
+    return n;
+}
+
+bool textCopyWhole(char* out, const char* src, int32_t outSize) {
+    int32_t n = textLengthWithin(src, outSize);
+    if (n >= outSize) return false;
+    std::memcpy(out, src, (size_t)n + 1);
+    return true;
+}
+
 int32_t textCopy(char* out, const char* src, int32_t outSize) {
     if (outSize <= 0) return 0;
     int32_t n = 0;

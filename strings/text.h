@@ -13,6 +13,10 @@ int32_t formatScratch(const char* format, ...) __attribute__((format(printf, 1, 
 int32_t textLength(const char* text);
 // Copies src into out of outSize bytes, truncating; returns the length copied.
 int32_t textCopy(char* out, const char* src, int32_t outSize);
+// Copies src only when it fits whole (terminator included); false with out untouched otherwise.
+bool textCopyWhole(char* out, const char* src, int32_t outSize);
+// Length of a text, looking at no more than limit characters (limit when none of them ends it).
+int32_t textLengthWithin(const char* text, int32_t limit);
 // Case-insensitive (ASCII) comparison: < 0, 0, > 0.
 int32_t textCompareNoCase(const char* a, const char* b);
 

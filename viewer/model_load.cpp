@@ -8,6 +8,7 @@
 #include "import/scene_import.h"
 #include "object/node.h"
 #include "strings/string_table.h"
+#include "strings/text.h"
 #include "system/files.h"
 #include "texture/texture_pack.h"
 #include "viewer/app.h"
@@ -53,10 +54,11 @@ int32_t importModel(const char* name, const char* directory) {
 }
 
 int32_t startModelLoad(const char* name, const char* directory) {
-    size_t nameLength = std::strlen(name), directoryLength = std::strlen(directory);
-    if (nameLength >= sizeof load.name || directoryLength >= sizeof load.directory) return -1;
-    std::memcpy(load.name, name, nameLength + 1);
-    std::memcpy(load.directory, directory, directoryLength + 1);
+    if (textLengthWithin(name, PATH_CAPACITY) >= PATH_CAPACITY ||
+        textLengthWithin(directory, PATH_CAPACITY) >= PATH_CAPACITY)
+        return -1;
+    textCopy(load.name, name, PATH_CAPACITY);
+    textCopy(load.directory, directory, PATH_CAPACITY);
     load.active = true;
     load.step = 0;
     return 0;
@@ -102,7 +104,7 @@ void importProblems(int32_t result, char* out, int32_t cap) {
         for (int32_t i = 0; i < count; i++) {
             const char* text = stringTableText(messages, i);
             if (startsWith(text, "[ERROR] ")) {
-                append(out, cap, text + 8);
+                textCopy(out, text + 8, cap);  // a reason longer than the box is cut, never dropped
                 return;
             }
         }

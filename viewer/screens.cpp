@@ -1,6 +1,5 @@
 #include "viewer/screens.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "gui/edit_field.h"
@@ -10,6 +9,7 @@
 #include "gui/text_layout.h"
 #include "gui/widgets.h"
 #include "strings/string_table.h"
+#include "strings/text.h"
 #include "system/files.h"
 #include "viewer/app.h"
 #include "viewer/config.h"
@@ -57,8 +57,6 @@ void addLabel(int32_t window, const char* text, int32_t layout, float x0, float 
     labelTemplate.layout = LAYOUT_CENTRED;
 }
 
-void copyText(char* out, size_t cap, const char* text) { std::snprintf(out, cap, "%s", text); }
-
 // The browser opens where the last pick was made; a directory that has gone since opens home.
 void openFileBrowser() {
     const GuiWindow* bar = guiWindow(viewerScreens.menuBar);
@@ -69,10 +67,10 @@ void openFileBrowser() {
     t.x1 = x + 2600;
     t.y1 = y + 140 + 2100;
     t.mode = 1;
-    copyText(t.pattern, sizeof t.pattern, "*.dae");
+    textCopy(t.pattern, "*.dae", (int32_t)sizeof t.pattern);
     if (!fileExists(browseDirectory)) resetBrowseDirectory();
-    copyText(t.directory, sizeof t.directory, browseDirectory);
-    copyText(fileDialogTitle, sizeof fileDialogTitle, stringTableText(viewerStrings, TEXT_OPEN));
+    textCopy(t.directory, browseDirectory, (int32_t)sizeof t.directory);
+    textCopy(fileDialogTitle, stringTableText(viewerStrings, TEXT_OPEN), (int32_t)sizeof fileDialogTitle);
     viewerScreens.fileBrowser = createFileDialog();
 }
 
@@ -189,8 +187,8 @@ void setupViewerStyle(int32_t set) {
     // The dialog is active like every other template; its buttons say OK and Cancel.
     fileDialogTemplate.depth = 0;
     fileDialogTemplate.visible = 1;
-    copyText(fileDialogAcceptText, sizeof fileDialogAcceptText, stringTableText(viewerStrings, TEXT_OK));
-    copyText(fileDialogCancelText, sizeof fileDialogCancelText, stringTableText(viewerStrings, TEXT_CANCEL));
+    textCopy(fileDialogAcceptText, stringTableText(viewerStrings, TEXT_OK), (int32_t)sizeof fileDialogAcceptText);
+    textCopy(fileDialogCancelText, stringTableText(viewerStrings, TEXT_CANCEL), (int32_t)sizeof fileDialogCancelText);
 }
 
 void createViewerScreens() {
@@ -220,7 +218,7 @@ int32_t runScreens() {
     if (FileDialog* dialog = fileDialogGet(s.fileBrowser)) {
         if (dialog->accepted) {
             // The results stay in the template, which outlives the dialog.
-            copyText(browseDirectory, sizeof browseDirectory, fileDialogTemplate.resultDirectory);
+            textCopy(browseDirectory, fileDialogTemplate.resultDirectory, (int32_t)sizeof browseDirectory);
             s.fileBrowser = freeFileDialog(s.fileBrowser);
             startModelLoad(fileDialogTemplate.resultName, fileDialogTemplate.resultDirectory);
         } else if (dialog->cancelled) {

@@ -1,12 +1,14 @@
 // Loading models into the running viewer, in one process.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "object/node.h"
 #include "object/scene.h"
 #include "app_fixture.h"
 #include "support/test_support.h"
+#include "strings/string_table.h"
 #include "system/files.h"
 #include "texture/texture_manager.h"
 #include "viewer/app.h"
@@ -94,4 +96,10 @@ TEST_F(ModelLoad, TheLoadingBoxShowsForAFrameAndProblemsOpenAMessageBox) {
     importProblems(-1, text, sizeof text);
     EXPECT_NE(std::string(text).find("empty.dae"), std::string::npos) << text;
     EXPECT_EQ(std::string(text).find("[ERROR]"), std::string::npos) << text;
+    // A reason longer than the box (a deep path) is cut to fit, not lost.
+    const uint8_t kNoValue[4] = {0, 0, 0, 0};
+    stringTableClear(viewerScene.importMessages);
+    stringTableAdd(viewerScene.importMessages, ("[ERROR] " + std::string(3000, 'x')).c_str(), kNoValue);
+    importProblems(-1, text, sizeof text);
+    EXPECT_EQ(std::strlen(text), sizeof text - 1);
 }
