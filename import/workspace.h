@@ -37,7 +37,8 @@ struct TextureRec {
 
 enum { MATERIAL_REC_TEXTURES = 32, MAX_TEX_INPUTS = 32 };
 
-// One <material>: colours and the texture entries of its pass.
+// One <material>: colours and the texture entries of its pass (early profile), or of the effect
+// it instantiates (later profiles).
 struct MaterialRec {
     char* id;
     char* name;
@@ -51,18 +52,61 @@ struct MaterialRec {
     uint8_t textureCount;
     uint8_t textureUsage[MATERIAL_REC_TEXTURES];
     char* textureFile[MATERIAL_REC_TEXTURES];  // image path from resolveUrl
+    char* texcoord;  // the "texcoord" semantic of the diffuse texture (later profiles); may be null
 };
 
-// One <polygons> element: its inputs and the triangles its polygons were cut into. A triangle is
-// kept as the element index of every input at each of its three corners: per corner the vertex,
-// normal and colour element, then one per texture-coordinate set.
+// Which reader filled the workspace, and what the document's <asset> says.
+enum : uint8_t { PROFILE_EARLY = 0, PROFILE_14 = 1, PROFILE_15 = 2 };
+struct DocumentInfo {
+    uint8_t profile;
+    char version[32];    // the root's "version" attribute
+    char upAxis;         // 'X', 'Y' or 'Z' as the document declares it; 0 when it declares none
+    char upUsed;         // the axis the model was turned from (the override, else upAxis); 0: not turned
+    float unitMeter;     // <unit meter>; 0 when absent
+    char unitName[64];
+};
+extern DocumentInfo documentInfo;
+
+// What an input feeds. VERTEX names a <vertices> element, whose own inputs share its offset.
+enum : uint8_t {
+    INPUT_VERTEX = 0, INPUT_POSITION = 1, INPUT_NORMAL = 2, INPUT_TEXCOORD = 3, INPUT_COLOR = 4, INPUT_OTHER = 5
+};
+// One <input> of a primitive or of a <vertices> element.
+struct InputRec {
+    uint8_t semantic;
+    int32_t offset;  // the value of a vertex group it reads ("idx" or "offset"); -1 when unusable
+    int32_t set;     // "set", -1 when absent
+    char* source;    // URL as written
+};
+
+// One <vertices>: its id and inputs (offsets unused).
+struct VerticesRec {
+    char* id;
+    SlotTable inputs;  // InputRec
+};
+
+enum : uint8_t { PRIM_POLYGONS = 0, PRIM_STRIPS = 1, PRIM_FANS = 2 };
+
+// One primitive element of a mesh (<polygons>, <polylist>, <triangles>, <tristrips>, <trifans>),
+// filled in three stages. The reader keeps its inputs and every index as written: values holds the
+// vertex groups one after another, -1 separating the contours of a polygon (an <h>), and polygon k
+// (a polygon, a strip or a fan) is values[polygonStart[k] .. polygonStart[k + 1]). The validation
+// resolves the inputs into the source fields below and marks polygons whose groups are cut short or
+// name elements outside their sources. The builder cuts the polygons into triangles, kept as the
+// element index of every input at each corner: the vertex, normal and colour element, then one per
+// texture-coordinate set.
 struct PolygonsRec {
-    int32_t groupSize;
-    char* materialName;
-    int32_t materialIndex;
-    int32_t triangleCount;
-    int32_t triangleCapacity;
-    int32_t* corners;  // triangleCount * 3 * (3 + texCoordCount) element indices
+    uint8_t kind;
+    int32_t geometry;    // GeometryRec index
+    char* materialName;  // the material's URL (early profile) or the symbol an instance binds
+    SlotTable inputs;    // InputRec, in document order
+    int32_t groupSize;   // values per vertex group: the highest offset + 1
+    int32_t valueCount;
+    int32_t* values;
+    int32_t polygonCount;
+    int32_t* polygonStart;  // polygonCount + 1 entries
+    // Set by the validation.
+    uint8_t* polygonBad;    // per polygon, 1 when skipped; null when every polygon is usable
     int32_t vertexSource;
     uint8_t hasVertex;
     int32_t vertexOffset;
@@ -70,14 +114,19 @@ struct PolygonsRec {
     uint8_t hasNormal;
     int32_t normalOffset;
     int32_t texSources[MAX_TEX_INPUTS];
+    int32_t texSets[MAX_TEX_INPUTS];  // the "set" of each texture-coordinate input
     uint8_t texCoordCount;
     int32_t texOffsets[MAX_TEX_INPUTS];
     int32_t colourSource;
     uint8_t hasColour;
     int32_t colourOffset;
+    // Set by the builder.
+    int32_t triangleCount;
+    int32_t triangleCapacity;
+    int32_t* corners;  // triangleCount * 3 * (3 + texCoordCount) element indices
 };
 
-// One <geometry>: its polygons elements and the object made for it.
+// One <geometry>: its primitives and, for the early profile, the object made for it.
 struct GeometryRec {
     char* id;
     char* name;
@@ -85,22 +134,54 @@ struct GeometryRec {
     int32_t objectIndex;
 };
 
-enum : uint8_t { TRANSFORM_TRANSLATE = 0, TRANSFORM_ROTATE = 1, TRANSFORM_SCALE = 2 };
+// One <controller>: the geometry its <skin> deforms and the skin's bind-shape matrix (row-major).
+struct ControllerRec {
+    char* id;
+    char* geometryUrl;
+    float bindShape[16];
+};
 
-// One translate (x, y, z), rotate (axis x, y, z, degrees) or scale (x, y, z) of a node.
+enum : uint8_t {
+    TRANSFORM_TRANSLATE = 0, TRANSFORM_ROTATE = 1, TRANSFORM_SCALE = 2, TRANSFORM_MATRIX = 3,
+    TRANSFORM_LOOKAT = 4, TRANSFORM_SKEW = 5
+};
+
+// One transform element of a node: translate (x, y, z), rotate (axis x, y, z, degrees), scale
+// (x, y, z), matrix (16, row-major), lookat (eye, target, up) or skew (degrees, rotation axis,
+// translation axis).
 struct TransformRec {
     uint8_t kind;
-    float values[4];
+    float values[16];
+};
+
+// One instance_material of an instance: the symbol a primitive names, the material it stands for
+// and the texture-coordinate set bound to a semantic of the material's texture.
+struct MaterialBindRec {
+    char* symbol;
+    char* target;
+    char* texSemantic;  // bind_vertex_input "semantic"; "" when absent
+    int32_t texSet;     // its "input_set"; -1 when absent
+};
+
+enum : uint8_t { INSTANCE_GEOMETRY = 0, INSTANCE_NODE = 1, INSTANCE_CONTROLLER = 2 };
+
+// One instance in a node: of a geometry, a library node or a controller.
+struct InstanceRec {
+    uint8_t kind;
+    char* url;
+    SlotTable bindings;  // MaterialBindRec
 };
 
 // One <node>.
 struct NodeRec {
     char* id;
     char* name;
-    char* parentId;     // id of the enclosing node; "" under <scene>
-    char* instanceUrl;  // "url" of its last <instance>
-    SlotTable transforms;
-    int32_t nodeIndex;  // the Node made for it
+    char* parentId;        // early profile: id of the enclosing node; "" under <scene>
+    int32_t parentRecord;  // later profiles: the enclosing node's record; -1 at the top
+    uint8_t library;       // 1 for a node of library_nodes, built only where an instance_node names it
+    SlotTable transforms;  // TransformRec, in document order
+    SlotTable instances;   // InstanceRec, in document order
+    int32_t nodeIndex;     // the Node made for it (early profile)
 };
 
 // Animations are read and dropped with the workspace.
@@ -128,6 +209,8 @@ extern SlotTable materialRecTable;
 extern SlotTable sourceTable;
 extern SlotTable polygonsTable;
 extern SlotTable geometryTable;
+extern SlotTable verticesTable;
+extern SlotTable controllerTable;
 extern SlotTable animationTable;
 extern SlotTable nodeRecTable;
 
