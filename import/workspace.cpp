@@ -27,6 +27,9 @@ SlotTable polygonsTable;
 SlotTable geometryTable;
 SlotTable animationTable;
 SlotTable nodeRecTable;
+SlotTable verticesTable;
+SlotTable controllerTable;
+DocumentInfo documentInfo;
 char documentDir[2048];
 int32_t messageList = -1;
 
@@ -45,6 +48,10 @@ void freeTable(SlotTable* table, void (*freeRecord)(void*)) {
         if (slotUnits(table, i) > 0 && freeRecord) freeRecord(table->slots[i]);
     slotFree(table);
 }
+
+void freeInputs(SlotTable* inputs) {
+    freeTable(inputs, [](void* p) { freeText(&((InputRec*)p)->source); });
+}
 }  // namespace
 
 void importWorkspaceInit() {
@@ -57,6 +64,9 @@ void importWorkspaceInit() {
     slotInit(&geometryTable, 4, (int32_t)sizeof(GeometryRec));
     slotInit(&animationTable, 4, (int32_t)sizeof(AnimationRec));
     slotInit(&nodeRecTable, 4, (int32_t)sizeof(NodeRec));
+    slotInit(&verticesTable, 4, (int32_t)sizeof(VerticesRec));
+    slotInit(&controllerTable, 4, (int32_t)sizeof(ControllerRec));
+    std::memset(&documentInfo, 0, sizeof documentInfo);
     ws.ids.clear();
     geometryResetLookups();
     materialImportReset();
@@ -85,6 +95,7 @@ void importWorkspaceFree() {
         freeText(&m->id);
         freeText(&m->name);
         for (int i = 0; i < MATERIAL_REC_TEXTURES; i++) freeText(&m->textureFile[i]);
+        freeText(&m->texcoord);
     });
     freeTable(&imageTable, [](void* p) {
         ImageRec* r = (ImageRec*)p;
@@ -108,7 +119,21 @@ void importWorkspaceFree() {
     freeTable(&polygonsTable, [](void* p) {
         PolygonsRec* r = (PolygonsRec*)p;
         freeText(&r->materialName);
+        freeInputs(&r->inputs);
+        r->values = (int32_t*)memFree(r->values, kModule, __LINE__);
+        r->polygonStart = (int32_t*)memFree(r->polygonStart, kModule, __LINE__);
+        r->polygonBad = (uint8_t*)memFree(r->polygonBad, kModule, __LINE__);
         r->corners = (int32_t*)memFree(r->corners, kModule, __LINE__);
+    });
+    freeTable(&verticesTable, [](void* p) {
+        VerticesRec* r = (VerticesRec*)p;
+        freeText(&r->id);
+        freeInputs(&r->inputs);
+    });
+    freeTable(&controllerTable, [](void* p) {
+        ControllerRec* r = (ControllerRec*)p;
+        freeText(&r->id);
+        freeText(&r->geometryUrl);
     });
     freeTable(&geometryTable, [](void* p) {
         GeometryRec* r = (GeometryRec*)p;
@@ -121,8 +146,17 @@ void importWorkspaceFree() {
         freeText(&r->id);
         freeText(&r->name);
         freeText(&r->parentId);
-        freeText(&r->instanceUrl);
         slotFree(&r->transforms);
+        freeTable(&r->instances, [](void* i) {
+            InstanceRec* in = (InstanceRec*)i;
+            freeText(&in->url);
+            freeTable(&in->bindings, [](void* b) {
+                MaterialBindRec* m = (MaterialBindRec*)b;
+                freeText(&m->symbol);
+                freeText(&m->target);
+                freeText(&m->texSemantic);
+            });
+        });
     });
     ws.ids.clear();
     geometryResetLookups();
@@ -304,6 +338,19 @@ int32_t readSource(const xmlNode* element) {
     return index;
 }
 
+const float* sourceElement(int32_t source, int32_t e, int32_t width) {
+    const SourceRec* s = slotGet<SourceRec>(&sourceTable, source);
+    if (!s || !s->values || e < 0) return nullptr;
+    int64_t start = (int64_t)e * (s->stride > 0 ? s->stride : width);
+    if (start + width > s->valueCount) return nullptr;
+    return s->values + start;
+}
+
+int32_t sourceColourWidth(int32_t source) {
+    const SourceRec* s = slotGet<SourceRec>(&sourceTable, source);
+    return (s && s->stride >= 4) ? 4 : WIDTH_COLOUR;
+}
+
 int32_t findSource(const char* url) {
     char id[2048];
     urlFragment(id, url);
@@ -314,64 +361,4 @@ int32_t findMaterialRec(const char* url) {
     char id[2048];
     urlFragment(id, url);
     return findById(&materialRecTable, id);
-}
-
-static void readAnimationLibrary(const xmlNode* library) {
-    for (const xmlNode* anim = library->children; anim; anim = anim->next) {
-        if (!xmlIsElement(anim, "animation")) continue;
-        int32_t index = slotAdd(&animationTable, 1, -1);
-        AnimationRec* a = slotGet<AnimationRec>(&animationTable, index);
-        slotInit(&a->samplers, 4, (int32_t)sizeof(SamplerRec));
-        slotInit(&a->channels, 4, (int32_t)sizeof(ChannelRec));
-        for (const xmlNode* c = anim->children; c; c = c->next) {
-            if (xmlIsElement(c, "source")) {
-                readSource(c);
-            } else if (xmlIsElement(c, "sampler")) {
-                a = slotGet<AnimationRec>(&animationTable, index);
-                SamplerRec* s = slotGet<SamplerRec>(&a->samplers, slotAdd(&a->samplers, 1, -1));
-                s->input = importTextCopy("");
-                s->output = importTextCopy("");
-                s->interpolation = importTextCopy("");
-                s->inTangent = importTextCopy("");
-                s->outTangent = importTextCopy("");
-                for (const xmlNode* in = c->children; in; in = in->next) {
-                    if (!xmlIsElement(in, "input")) continue;
-                    char semantic[64];
-                    xmlAttrString(in, "semantic", semantic, sizeof semantic);
-                    char** slot = std::strcmp(semantic, "INPUT") == 0           ? &s->input
-                                  : std::strcmp(semantic, "OUTPUT") == 0        ? &s->output
-                                  : std::strcmp(semantic, "INTERPOLATION") == 0 ? &s->interpolation
-                                  : std::strcmp(semantic, "IN_TANGENT") == 0    ? &s->inTangent
-                                  : std::strcmp(semantic, "OUT_TANGENT") == 0   ? &s->outTangent
-                                                                                : nullptr;
-                    if (!slot) continue;
-                    freeText(slot);
-                    *slot = xmlAttrText(in, "source");
-                }
-            } else if (xmlIsElement(c, "channel")) {
-                a = slotGet<AnimationRec>(&animationTable, index);
-                ChannelRec* ch = slotGet<ChannelRec>(&a->channels, slotAdd(&a->channels, 1, -1));
-                ch->id = xmlAttrText(c, "id");
-                ch->source = xmlAttrText(c, "source");
-                ch->target = xmlAttrText(c, "target");
-            }
-        }
-    }
-}
-
-void readLibraries(const xmlNode* root) {
-    geometrySetDocument(root);
-    for (const xmlNode* c = root ? root->children : nullptr; c; c = c->next) {
-        if (xmlIsElement(c, "library")) {
-            char type[64];
-            xmlAttrString(c, "type", type, sizeof type);
-            if (std::strcmp(type, "ANIMATION") == 0) readAnimationLibrary(c);
-            else if (std::strcmp(type, "IMAGE") == 0) readImageLibrary(c);
-            else if (std::strcmp(type, "TEXTURE") == 0) readTextureLibrary(c);
-            else if (std::strcmp(type, "MATERIAL") == 0) readMaterialLibrary(c);
-            else if (std::strcmp(type, "GEOMETRY") == 0) readGeometryLibrary(c);
-        } else if (xmlIsElement(c, "scene")) {
-            readScene(c);
-        }
-    }
 }
