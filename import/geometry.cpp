@@ -242,14 +242,18 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
     int32_t corners = (int32_t)(geo.coords.size() / 3);
     if (corners > (geo.contourEnds.empty() ? 0 : geo.contourEnds.back())) geo.contourEnds.push_back(corners);
     if (corners < 3) return;  // nothing to cut
-    if (corners == 3 && count == 3 * p->groupSize) {
-        // A triangle is its own cut; GLU would give it back unchanged unless it has no area.
-        const double* c = geo.coords.data();
-        double ux = c[3] - c[0], uy = c[4] - c[1], uz = c[5] - c[2];
-        double vx = c[6] - c[0], vy = c[7] - c[1], vz = c[8] - c[2];
-        double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
-        if (nx != 0.0 || ny != 0.0 || nz != 0.0) emitTriangle(polygons, values, 0, p->groupSize, 2 * p->groupSize);
-        return;
+    if (geo.contourEnds.size() == 1) {
+        // GLU cuts a small contour that turns one way as a fan of its corners without sweeping;
+        // the same fan is made here directly.
+        int32_t order = gluFanOrder(geo.coords.data(), corners);
+        if (order != FAN_NONE) {
+            int32_t size = p->groupSize;
+            for (int32_t i = 2; i < corners && order != 0; i++) {
+                if (order > 0) emitTriangle(polygons, values, 0, (i - 1) * size, i * size);
+                else emitTriangle(polygons, values, 0, (corners - i + 1) * size, (corners - i) * size);
+            }
+            return;
+        }
     }
     double normal[3];
     int32_t refused = checkPolygon(normal);
