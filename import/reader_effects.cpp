@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "import/workspace.h"
 #include "import/xml_access.h"
@@ -34,6 +35,7 @@ struct EffectsState {
     std::unordered_map<std::string, const xmlNode*> effects;
     std::unordered_map<const xmlNode*, EffectInfo> done;
     bool inverted;  // the document's writer means "how transparent" by <transparency> (see applyOpacity)
+    std::unordered_set<std::string> reported;  // missing image files already said
 };
 EffectsState fx;
 
@@ -201,7 +203,7 @@ EffectInfo readEffect(const xmlNode* effect) {
                 int32_t image = textureImage(texture, scopes);
                 if (image < 0) {
                     char* effectId = xmlAttrText(effect, "id");
-                    importMessageOnce("[WARNING] effect %s: texture %s not found.", effectId,
+                    importMessage("[WARNING] effect %s: texture %s not found.", effectId,
                                       attrWord(texture, "texture").c_str());
                     importTextFree(effectId);
                     continue;
@@ -211,8 +213,11 @@ EffectInfo readEffect(const xmlNode* effect) {
                 const ImageRec* r = slotGet<ImageRec>(&imageTable, image);
                 char id[2048], path[PATH_CAPACITY];
                 e.fileFound = resolveUrl(id, path, r->source) == 0;
-                // One message per missing file, however many effects use it.
-                if (!e.fileFound) importMessageOnce("[ERROR] image %s not found.", path[0] ? path : r->id);
+                // One message per missing file, however many effects use it (kept here: a document
+                // may name thousands, and the message list is searched linearly).
+                const char* missing = path[0] ? path : r->id;
+                if (!e.fileFound && fx.reported.insert(missing).second)
+                    importMessage("[ERROR] image %s not found.", missing);
                 e.file = path;
             }
         }
@@ -278,6 +283,7 @@ void readMaterials14(const xmlNode* root) {
     fx.effects.clear();
     fx.done.clear();
     fx.inverted = false;
+    fx.reported.clear();
     for (const xmlNode* library = root ? root->children : nullptr; library; library = library->next) {
         if (!xmlIsElement(library, "library_effects")) continue;
         for (const xmlNode* effect = library->children; effect; effect = effect->next)
@@ -303,7 +309,7 @@ void readMaterials14(const xmlNode* root) {
             registerId(&materialRecTable, m->id, index);
             const EffectInfo* e = materialEffect(c, effectId);
             if (!e) {
-                importMessageOnce("[WARNING] material %s: effect %s not found.", m->id, effectId);
+                importMessage("[WARNING] material %s: effect %s not found.", m->id, effectId);
                 continue;
             }
             std::memcpy(m->has, e->has, sizeof m->has);
@@ -323,4 +329,5 @@ void readMaterials14(const xmlNode* root) {
     }
     fx.effects.clear();
     fx.done.clear();
+    fx.reported.clear();
 }
