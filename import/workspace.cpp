@@ -225,7 +225,63 @@ static void percentDecode(char* text) {
     *o = '\0';
 }
 
-// The file exists at path, or under its own name in documentDir (path then becomes that).
+// The entry of dir whose name equals name but for letter case (the lowest in byte order when
+// several do) into name. Only the folder's own listing is read.
+static bool findLetterCase(const char* dir, char* name, bool file) {
+    char best[PATH_CAPACITY] = "";
+    for (int32_t r = findFirst(name, dir, file ? 1 : 0); r == 0; r = findNext())
+        if (textCompareNoCase(foundName, name) == 0 && (!best[0] || std::strcmp(foundName, best) < 0))
+            std::memcpy(best, foundName, std::strlen(foundName) + 1);
+    if (!best[0]) return false;
+    std::memcpy(name, best, std::strlen(best) + 1);
+    return true;
+}
+
+// Files written on systems that ignore letter case name them in any case: each component of the
+// path that does not exist as written is looked up in its folder without regard to case. True, with
+// path rewritten, when the whole path then exists. Folders are listed only for missing components,
+// at most a fixed number of them.
+static bool matchLetterCase(char* path) {
+    enum { MAX_SEARCHES = 32 };
+    size_t length = std::strlen(path);
+    char built[PATH_CAPACITY];
+    size_t used = 0;
+    const char* p = path;
+    if (*p == '/') built[used++] = *p++;
+    built[used] = '\0';
+    int32_t searches = 0;
+    while (*p) {
+        const char* slash = std::strchr(p, '/');
+        size_t part = slash ? (size_t)(slash - p) : std::strlen(p);
+        if (part == 0) {
+            p++;
+            continue;
+        }
+        char name[PATH_CAPACITY];
+        std::memcpy(name, p, part);
+        name[part] = '\0';
+        p += part;
+        while (*p == '/') p++;
+        bool last = *p == '\0';
+        const char* dir = built[0] ? built : "./";
+        if (!fileExistsIn(name, dir)) {
+            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 || ++searches > MAX_SEARCHES) return false;
+            if (!findLetterCase(dir, name, last)) return false;
+        }
+        size_t nameLength = std::strlen(name);
+        if (used + nameLength + 2 > sizeof built) return false;
+        std::memcpy(built + used, name, nameLength);
+        used += nameLength;
+        if (!last) built[used++] = '/';
+        built[used] = '\0';
+    }
+    if (used == 0 || used > length || !fileExists(built)) return false;
+    std::memcpy(path, built, used + 1);
+    return true;
+}
+
+// The file exists at path, or under its own name in documentDir (path then becomes that); each
+// spelled as written first, then with letter case disregarded.
 static bool locate(char* path) {
     if (path[0] && fileExists(path)) return true;
     char name[PATH_CAPACITY];
@@ -234,6 +290,30 @@ static bool locate(char* path) {
         joinPath(path, documentDir, name);
         return true;
     }
+    if (path[0] && matchLetterCase(path)) return true;
+    char inFolder[PATH_CAPACITY];
+    if (name[0] && joinPath(inFolder, documentDir, name) == 0 && matchLetterCase(inFolder)) {
+        std::memcpy(path, inFolder, std::strlen(inFolder) + 1);
+        return true;
+    }
+    return false;
+}
+
+// locate, then the same with percent-escapes decoded. path is left as given when neither finds it.
+static bool locateOrDecoded(char* path) {
+    char tried[PATH_CAPACITY];
+    std::memcpy(tried, path, std::strlen(path) + 1);
+    if (locate(path)) return true;
+    if (std::strchr(tried, '%')) {
+        char decoded[PATH_CAPACITY];
+        std::memcpy(decoded, tried, std::strlen(tried) + 1);
+        percentDecode(decoded);
+        if (locate(decoded)) {
+            std::memcpy(path, decoded, std::strlen(decoded) + 1);
+            return true;
+        }
+    }
+    std::memcpy(path, tried, std::strlen(tried) + 1);
     return false;
 }
 
@@ -253,6 +333,8 @@ static int32_t resolveText(char* idOut, char* pathOut, const char* url, size_t l
     if (before >= sizeof text) return -1;
     std::memcpy(text, url, before);
     text[before] = '\0';
+    // "\dir\file" is how Windows exporters write a path from the document's own drive or folder.
+    bool windowsRooted = std::strchr(text, '\\') && (text[0] == '\\' || text[0] == '/');
     replaceChar(text, '\\', '/');
     if (std::strncmp(text, "file:///", 8) == 0) {
         textCopy(pathOut, text + 7, PATH_CAPACITY);  // keeps the leading '/' of the absolute path
@@ -263,19 +345,14 @@ static int32_t resolveText(char* idOut, char* pathOut, const char* url, size_t l
     } else {
         return -1;  // only a fragment: no file to find
     }
-    char tried[PATH_CAPACITY];
-    std::memcpy(tried, pathOut, std::strlen(pathOut) + 1);
-    if (locate(pathOut)) return 0;
-    if (std::strchr(tried, '%')) {
-        char decoded[PATH_CAPACITY];
-        std::memcpy(decoded, tried, std::strlen(tried) + 1);
-        percentDecode(decoded);
-        if (locate(decoded)) {
-            std::memcpy(pathOut, decoded, std::strlen(decoded) + 1);
+    if (locateOrDecoded(pathOut)) return 0;
+    if (windowsRooted) {
+        char relative[PATH_CAPACITY];
+        if (joinPath(relative, documentDir, text + 1) == 0 && locateOrDecoded(relative)) {
+            std::memcpy(pathOut, relative, std::strlen(relative) + 1);
             return 0;
         }
     }
-    std::memcpy(pathOut, tried, std::strlen(tried) + 1);
     return -1;
 }
 
