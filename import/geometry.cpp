@@ -13,7 +13,6 @@
 #include "import/material_import.h"
 #include "import/polygon_check.h"
 #include "import/workspace.h"
-#include "import/xml_access.h"
 #include "object/mesh.h"
 #include "object/object.h"
 #include "system/memory.h"
@@ -21,9 +20,6 @@
 static const char* const kModule = "vor3d_import_1_11";
 
 namespace {
-// Why a polygon is skipped; each cause is reported once per import with its count.
-enum : int32_t { SKIP_INDICES = 0, SKIP_CROSSING = 1, SKIP_COMPLEX = 2, SKIP_CAUSES = 3 };
-
 // A polygon of more corners is not cut (GLU needs about 500 bytes per corner). Estimated work up to
 // the free share per corner costs the import nothing; what passes it is taken from the import's
 // allowance, so that no document, however many costly polygons it repeats, keeps the import busy for
@@ -31,12 +27,9 @@ enum : int32_t { SKIP_INDICES = 0, SKIP_CROSSING = 1, SKIP_COMPLEX = 2, SKIP_CAU
 constexpr int32_t kMaxCorners = 500000;
 constexpr int64_t kFreeWorkPerCorner = 64;
 
-// Per-import state: the document for <vertices> lookups, the tessellator and its event list, and what
-// the import report says about the polygons.
+// Per-import state: the tessellator and its event list, and what the import report says about the
+// polygons.
 struct GeometryState {
-    const xmlNode* root = nullptr;
-    bool verticesIndexed = false;
-    std::unordered_map<std::string, std::string> verticesSource;  // vertices id -> source fragment
     GLUtesselator* tess = nullptr;
     bool tessFailed = false;
     std::vector<TessEvent> events;  // the tessellator's callbacks for the current polygon
@@ -53,102 +46,6 @@ struct GeometryState {
     std::string firstEmptyGeometry;
 };
 GeometryState geo;
-
-// Floats per element an input needs.
-enum { WIDTH_POSITION = 3, WIDTH_TEXCOORD = 2, WIDTH_COLOUR = 3 };
-
-int32_t strideOf(const SourceRec* s, int32_t width) { return s->stride > 0 ? s->stride : width; }
-
-// The floats of element e of a source, or null when they are not all inside its values.
-const float* element(int32_t source, int32_t e, int32_t width) {
-    const SourceRec* s = slotGet<SourceRec>(&sourceTable, source);
-    if (!s || !s->values || e < 0) return nullptr;
-    int64_t start = (int64_t)e * strideOf(s, width);
-    if (start + width > s->valueCount) return nullptr;
-    return s->values + start;
-}
-
-int32_t colourWidth(int32_t source) {
-    const SourceRec* s = slotGet<SourceRec>(&sourceTable, source);
-    return (s && s->stride >= 4) ? 4 : WIDTH_COLOUR;
-}
-
-void indexVertices() {
-    geo.verticesIndexed = true;
-    for (const xmlNode* lib = geo.root ? geo.root->children : nullptr; lib; lib = lib->next) {
-        if (!xmlIsElement(lib, "library")) continue;
-        char type[64];
-        xmlAttrString(lib, "type", type, sizeof type);
-        if (std::strcmp(type, "GEOMETRY") != 0) continue;
-        for (const xmlNode* g = lib->children; g; g = g->next) {
-            if (!xmlIsElement(g, "geometry")) continue;
-            for (const xmlNode* m = g->children; m; m = m->next) {
-                if (!xmlIsElement(m, "mesh")) continue;
-                for (const xmlNode* v = m->children; v; v = v->next) {
-                    if (!xmlIsElement(v, "vertices")) continue;
-                    char* id = xmlAttrText(v, "id");
-                    if (geo.verticesSource.find(id) == geo.verticesSource.end()) {
-                        std::string fragment = id;
-                        for (const xmlNode* in = v->children; in; in = in->next) {
-                            if (!xmlIsElement(in, "input")) continue;
-                            char* source = xmlAttrText(in, "source");
-                            char frag[2048];
-                            urlFragment(frag, source);
-                            fragment = frag;
-                            importTextFree(source);
-                            break;
-                        }
-                        geo.verticesSource.emplace(id, fragment);
-                    }
-                    importTextFree(id);
-                }
-            }
-        }
-    }
-}
-
-bool isSeparator(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '<' || c == '>' || c == '/'; }
-
-// Calls emit for every token of a text, as an int (-2 for a token that is not a number).
-template <typename F>
-void forEachToken(const char* text, F emit) {
-    if (!text) return;
-    const char* p = text;
-    for (;;) {
-        while (*p && isSeparator(*p)) p++;
-        if (!*p) return;
-        const char* start = p;
-        while (*p && !isSeparator(*p)) p++;
-        // Like "%d": an optional sign and digits at the start; the rest of the token is ignored.
-        const char* q = start;
-        bool negative = false;
-        if (*q == '+' || *q == '-') negative = *q++ == '-';
-        int64_t v = 0;
-        bool digits = false;
-        while (q < p && *q >= '0' && *q <= '9') {
-            digits = true;
-            if (v < 10000000000LL) v = v * 10 + (*q - '0');
-            q++;
-        }
-        if (negative) v = -v;
-        emit((!digits || v < INT32_MIN || v > INT32_MAX) ? -2 : (int32_t)v);
-    }
-}
-
-// Walks a <p>: its own text and every <h>, which gives -1 followed by the tokens it holds.
-template <typename F>
-void walkIndices(const xmlNode* p, F emit) {
-    for (const xmlNode* c = p->children; c; c = c->next) {
-        if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) {
-            forEachToken((const char*)c->content, emit);
-        } else if (xmlIsElement(c, "h")) {
-            emit(-1);
-            for (const xmlNode* t = c->children; t; t = t->next)
-                if (t->type == XML_TEXT_NODE || t->type == XML_CDATA_SECTION_NODE)
-                    forEachToken((const char*)t->content, emit);
-        }
-    }
-}
 
 void GLAPIENTRY onBegin(GLenum type) {
     int32_t kind = type == GL_TRIANGLE_FAN ? EVENT_FAN : type == GL_TRIANGLE_STRIP ? EVENT_STRIP : EVENT_TRIANGLES;
@@ -208,19 +105,6 @@ void emitTriangle(int32_t polygons, const int32_t* values, int32_t g0, int32_t g
     p->triangleCount++;
 }
 
-// Checks that every present input of a vertex group names an element inside its source.
-bool groupValid(const PolygonsRec* p, const int32_t* values, int32_t count, int32_t g) {
-    if ((int64_t)g + p->groupSize > count) return false;
-    if (p->hasVertex && !element(p->vertexSource, values[g + p->vertexOffset], WIDTH_POSITION)) return false;
-    if (p->hasNormal && !element(p->normalSource, values[g + p->normalOffset], WIDTH_POSITION)) return false;
-    if (p->hasColour &&
-        !element(p->colourSource, values[g + p->colourOffset], colourWidth(p->colourSource)))
-        return false;
-    for (int32_t j = 0; j < p->texCoordCount; j++)
-        if (!element(p->texSources[j], values[g + p->texOffsets[j]], WIDTH_TEXCOORD)) return false;
-    return true;
-}
-
 void replay(int32_t polygons, const int32_t* values) {
     const std::vector<TessEvent>& e = geo.events;
     size_t cursor = 0;
@@ -252,16 +136,11 @@ void replay(int32_t polygons, const int32_t* values) {
 }
 }  // namespace
 
-void geometrySetDocument(const xmlNode* root) {
-    geo.root = root;
-    geo.verticesIndexed = false;
-    geo.verticesSource.clear();
+void geometryNoteSkipped(int32_t cause) {
+    if (cause >= 0 && cause < SKIP_CAUSES) geo.skipped[cause]++;
 }
 
 void geometryResetLookups() {
-    geo.root = nullptr;
-    geo.verticesIndexed = false;
-    geo.verticesSource.clear();
     geo.events.clear();
     if (geo.tess) gluDeleteTess(geo.tess);
     geo.tess = nullptr;
@@ -303,31 +182,6 @@ void geometryReport() {
     if (geo.emptyMeshes == 1) importMessage("[WARNING] geometry %s gives a mesh with no triangles.", id);
     else if (geo.emptyMeshes > 1)
         importMessage("[WARNING] %d meshes have no triangles, the first in geometry %s.", geo.emptyMeshes, id);
-}
-
-int32_t findInputSource(const char* semantic, const char* url) {
-    char fragment[2048];
-    urlFragment(fragment, url);
-    if (std::strcmp(semantic, "VERTEX") == 0) {
-        if (!geo.verticesIndexed) indexVertices();
-        auto found = geo.verticesSource.find(fragment);
-        if (found != geo.verticesSource.end()) return findById(&sourceTable, found->second.c_str());
-    }
-    return findById(&sourceTable, fragment);
-}
-
-int32_t countIndices(const xmlNode* p) {
-    int64_t n = 0;
-    walkIndices(p, [&n](int32_t) { n++; });
-    return n > INT32_MAX ? INT32_MAX : (int32_t)n;
-}
-
-int32_t readIndices(const xmlNode* p, int32_t* out, int32_t max) {
-    int32_t n = 0;
-    walkIndices(p, [&](int32_t v) {
-        if (n < max) out[n++] = v;
-    });
-    return n;
 }
 
 namespace {
@@ -380,17 +234,27 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
             g++;
             continue;
         }
-        if (!groupValid(p, values, count, g)) {
-            geo.skipped[SKIP_INDICES]++;
-            return;
-        }
-        const float* pos = element(p->vertexSource, values[g + p->vertexOffset], WIDTH_POSITION);
+        // The validation has checked every group of the polygon.
+        const float* pos = sourceElement(p->vertexSource, values[g + p->vertexOffset], WIDTH_POSITION);
         geo.coords.insert(geo.coords.end(), {(double)pos[0], (double)pos[1], (double)pos[2]});
         g += p->groupSize;
     }
     int32_t corners = (int32_t)(geo.coords.size() / 3);
     if (corners > (geo.contourEnds.empty() ? 0 : geo.contourEnds.back())) geo.contourEnds.push_back(corners);
     if (corners < 3) return;  // nothing to cut
+    if (geo.contourEnds.size() == 1) {
+        // GLU cuts a small contour that turns one way as a fan of its corners without sweeping;
+        // the same fan is made here directly.
+        int32_t order = gluFanOrder(geo.coords.data(), corners);
+        if (order != FAN_NONE) {
+            int32_t size = p->groupSize;
+            for (int32_t i = 2; i < corners && order != 0; i++) {
+                if (order > 0) emitTriangle(polygons, values, 0, (i - 1) * size, i * size);
+                else emitTriangle(polygons, values, 0, (corners - i + 1) * size, (corners - i) * size);
+            }
+            return;
+        }
+    }
     double normal[3];
     int32_t refused = checkPolygon(normal);
     if (refused >= 0) {
@@ -427,96 +291,50 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
     replay(polygons, values);
 }
 
-void readPolygons(const xmlNode* element, int32_t geometry) {
-    int32_t index = slotAdd(&polygonsTable, 1, -1);
-    PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, index);
-    std::memset(p, 0, sizeof *p);
-    p->vertexSource = p->normalSource = p->colourSource = -1;
-    p->materialName = xmlAttrText(element, "material");
-    p->materialIndex = findMaterialRec(p->materialName);
-    for (const xmlNode* c = element->children; c; c = c->next) {
-        if (!xmlIsElement(c, "input")) continue;
-        char semantic[64];
-        xmlAttrString(c, "semantic", semantic, sizeof semantic);
-        char* source = xmlAttrText(c, "source");
-        int32_t idx = 0;  // an input without "idx" reads the first value of each group
-        xmlAttrInt(c, "idx", &idx);
-        // A negative or absurd offset cannot address a group's values: the input is dropped.
-        if (idx >= 0 && idx < 65536) {
-            if (idx + 1 > p->groupSize) p->groupSize = idx + 1;
-            int32_t s = findInputSource(semantic, source);
-            if (std::strcmp(semantic, "VERTEX") == 0) {
-                p->vertexSource = s;
-                p->vertexOffset = idx;
-                p->hasVertex = s >= 0;
-            } else if (std::strcmp(semantic, "NORMAL") == 0) {
-                p->normalSource = s;
-                p->normalOffset = idx;
-                p->hasNormal = s >= 0;
-            } else if (std::strcmp(semantic, "TEXCOORD") == 0) {
-                if (p->texCoordCount < MAX_TEX_INPUTS && s >= 0) {
-                    p->texSources[p->texCoordCount] = s;
-                    p->texOffsets[p->texCoordCount] = idx;
-                    p->texCoordCount++;
-                }
-            } else if (std::strcmp(semantic, "COLOR") == 0) {
-                p->colourSource = s;
-                p->colourOffset = idx;
-                p->hasColour = s >= 0;
-            }
+void tessellatePrimitive(int32_t polygons) {
+    const PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
+    if (!p || p->groupSize <= 0 || !p->hasVertex) return;
+    int32_t count = p->polygonCount, size = p->groupSize;
+    uint8_t kind = p->kind;
+    for (int32_t k = 0; k < count; k++) {
+        p = slotGet<PolygonsRec>(&polygonsTable, polygons);
+        if (p->polygonBad && p->polygonBad[k]) continue;
+        const int32_t* values = p->values + p->polygonStart[k];
+        int32_t n = p->polygonStart[k + 1] - p->polygonStart[k];
+        if (kind == PRIM_POLYGONS) {
+            tessellatePolygon(polygons, values, n);
+            continue;
         }
-        importTextFree(source);
+        // A strip or a fan gives n - 2 triangles of its groups; strips alternate their winding so
+        // that every triangle faces the way the first does.
+        int32_t groups = n / size;
+        for (int32_t i = 2; i < groups; i++) {
+            if (kind == PRIM_FANS) emitTriangle(polygons, values, 0, (i - 1) * size, i * size);
+            else if (i % 2 == 0) emitTriangle(polygons, values, (i - 2) * size, (i - 1) * size, i * size);
+            else emitTriangle(polygons, values, (i - 1) * size, (i - 2) * size, i * size);
+        }
     }
-    std::vector<int32_t> values;
-    for (const xmlNode* c = element->children; c; c = c->next) {
-        if (!xmlIsElement(c, "p")) continue;
-        values.clear();  // one pass over the text instead of counting first
-        walkIndices(c, [&values](int32_t v) { values.push_back(v); });
-        if (values.size() > (size_t)INT32_MAX) continue;
-        if (!values.empty()) tessellatePolygon(index, values.data(), (int32_t)values.size());
-    }
-    GeometryRec* g = slotGet<GeometryRec>(&geometryTable, geometry);
-    if (slotGet<PolygonsRec>(&polygonsTable, index)->triangleCount == 0 && geo.emptyMeshes++ == 0)
+    p = slotGet<PolygonsRec>(&polygonsTable, polygons);
+    if (p->triangleCount == 0 && geo.emptyMeshes++ == 0) {
+        const GeometryRec* g = slotGet<GeometryRec>(&geometryTable, p->geometry);
         geo.firstEmptyGeometry = g ? g->id : "";
-    if (g) {
-        int32_t slot = slotAdd(&g->polygons, 1, -1);
-        *(int32_t*)g->polygons.slots[slot] = index;
     }
 }
 
-void readGeometryLibrary(const xmlNode* library) {
-    for (const xmlNode* g = library->children; g; g = g->next) {
-        if (!xmlIsElement(g, "geometry")) continue;
-        int32_t index = slotAdd(&geometryTable, 1, -1);
-        GeometryRec* rec = slotGet<GeometryRec>(&geometryTable, index);
-        slotInit(&rec->polygons, 4, 4);
-        rec->id = xmlAttrText(g, "id");
-        rec->name = xmlAttrText(g, "name");
-        rec->objectIndex = -1;
-        registerId(&geometryTable, rec->id, index);
-        for (const xmlNode* m = g->children; m; m = m->next) {
-            if (!xmlIsElement(m, "mesh")) continue;
-            for (const xmlNode* c = m->children; c; c = c->next) {
-                if (xmlIsElement(c, "source")) readSource(c);
-                else if (xmlIsElement(c, "polygons")) readPolygons(c, index);
-            }
-        }
-    }
-}
-
-void buildMesh(int32_t polygons, int32_t object, const char* textureDirectory) {
+void buildMesh(int32_t polygons, int32_t material, int32_t texInput, int32_t object, const char* textureDirectory) {
     PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
     if (!p) return;
     int32_t triangles = p->triangleCount;
     int32_t storedSets = p->texCoordCount;
     int32_t per = 3 * cornerInts(p);
+    if (texInput < 0 || texInput >= storedSets) texInput = 0;
     Mesh mesh;
     std::memset(&mesh, 0, sizeof mesh);
     materialInit(&mesh.material);
     int32_t textureId = -1;
-    int32_t usable = materialImportTextures(p->materialIndex, textureDirectory, &textureId);
+    int32_t usable = materialImportTextures(material, textureDirectory, &textureId);
     p = slotGet<PolygonsRec>(&polygonsTable, polygons);
-    // A mesh keeps at most the first texture-coordinate set, and only with a usable texture.
+    // A mesh keeps one texture-coordinate set, and only with a usable texture.
     uint8_t sets = (uint8_t)(usable > 0 && storedSets > 0 ? 1 : 0);
     if (p->hasVertex && !p->hasNormal) mesh.material.mode = MATERIAL_UNLIT;
     else if (p->hasVertex && p->hasNormal && sets > 0) mesh.material.mode = MATERIAL_TEXTURED;
@@ -527,26 +345,26 @@ void buildMesh(int32_t polygons, int32_t object, const char* textureDirectory) {
     mesh.texCoordSets = mesh.material.mode == MATERIAL_TEXTURED ? sets : 0;
     mesh.hasColours = p->hasColour;
     meshInitBuffers(&mesh);
-    if (p->materialIndex >= 0) materialApplyColours(p->materialIndex, &mesh.material, textureDirectory);
+    if (material >= 0) materialApplyColours(material, &mesh.material, textureDirectory);
+    int32_t colourWidth = p->hasColour ? sourceColourWidth(p->colourSource) : 0;
     int32_t c = 0;
     for (int32_t t = 0; t < triangles; t++) {
         const int32_t* tri = p->corners + (int64_t)t * per;
         for (int k = 0; k < 3; k++, c++) {
             const int32_t* corner = tri + k * cornerInts(p);
-            if (mesh.hasPositions) std::memcpy(mesh.positions + 3 * c, element(p->vertexSource, corner[0], 3), 12);
-            if (mesh.hasNormals) std::memcpy(mesh.normals + 3 * c, element(p->normalSource, corner[1], 3), 12);
+            if (mesh.hasPositions) std::memcpy(mesh.positions + 3 * c, sourceElement(p->vertexSource, corner[0], 3), 12);
+            if (mesh.hasNormals) std::memcpy(mesh.normals + 3 * c, sourceElement(p->normalSource, corner[1], 3), 12);
             if (mesh.hasColours) {
-                int32_t width = colourWidth(p->colourSource);
-                const float* f = element(p->colourSource, corner[2], width);
+                const float* f = sourceElement(p->colourSource, corner[2], colourWidth);
                 for (int i = 0; i < 4; i++) {
-                    float v = i < width ? f[i] * 255.0f : 255.0f;
+                    float v = i < colourWidth ? f[i] * 255.0f : 255.0f;
                     mesh.colours[4 * c + i] = (uint8_t)(v <= 0.0f ? 0.0f : v >= 255.0f ? 255.0f : v);
                 }
             }
-            for (int32_t j = 0; j < mesh.texCoordSets; j++) {
-                const float* uv = element(p->texSources[j], corner[3 + j], 2);
-                mesh.texCoords[j][2 * c] = uv[0];
-                mesh.texCoords[j][2 * c + 1] = 1.0f - uv[1];  // the document's v runs the other way
+            if (mesh.texCoordSets > 0) {
+                const float* uv = sourceElement(p->texSources[texInput], corner[3 + texInput], 2);
+                mesh.texCoords[0][2 * c] = uv[0];
+                mesh.texCoords[0][2 * c + 1] = 1.0f - uv[1];  // the document's v runs the other way
             }
             mesh.indices[c] = c;
         }

@@ -1,8 +1,6 @@
-// Geometry: <library type="GEOMETRY"> into geometry and polygons records, every polygon cut into
-// triangles by the GLU tessellator (holes included), and the meshes built from them.
+// Geometry: the primitives of the workspace cut into triangles (polygons by the GLU tessellator,
+// holes included; strips and fans directly), and the meshes built from them.
 #pragma once
-#include <libxml/tree.h>
-
 #include <cstdint>
 
 // Tessellator callback events, replayed into triangles after each polygon.
@@ -12,26 +10,21 @@ struct TessEvent {
     int32_t value;  // EVENT_VERTEX: position in the index list where the vertex group starts
 };
 
-// Reads every <geometry> of the library (its sources and polygons elements).
-void readGeometryLibrary(const xmlNode* library);
-// Reads one <polygons> element of a geometry: inputs, material, and every <p> tessellated.
-void readPolygons(const xmlNode* element, int32_t geometry);
-// The source of an input: for "VERTEX" the URL names a <vertices> element anywhere in the document's
-// geometry libraries, whose first input names the source. Returns the source index or -1.
-int32_t findInputSource(const char* semantic, const char* url);
-// Values of a <p> list: tokens of its text, each <h> counting 1 (a hole separator) plus the tokens
-// it holds itself (some writers put the hole contour inside <h>).
-int32_t countIndices(const xmlNode* p);
-// Reads the values (an <h> stores -1, then its own tokens); at most max; returns how many.
-int32_t readIndices(const xmlNode* p, int32_t* out, int32_t max);
-// Cuts one polygon (a -1 separates contours) into triangles of the polygons record. A polygon is
-// skipped whole, and counted for the report, when its groups are cut short or name elements outside
-// their sources, when two of its edges cross, or when cutting it would cost more than the limits
-// below allow.
+// Why a polygon is skipped; each cause is reported once per import with its count.
+enum : int32_t { SKIP_INDICES = 0, SKIP_CROSSING = 1, SKIP_COMPLEX = 2, SKIP_CAUSES = 3 };
+
+// Counts a polygon skipped for a cause found before cutting (the validation's bad indices).
+void geometryNoteSkipped(int32_t cause);
+// Cuts every usable polygon, strip and fan of a validated primitive into its triangles. A polygon
+// is skipped whole, and counted for the report, when two of its edges cross or when cutting it would
+// cost more than the limits below allow.
+void tessellatePrimitive(int32_t polygons);
+// Cuts one polygon (a -1 separates contours) of a validated primitive into its triangles.
 void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count);
-// Makes the mesh of one polygons record (material, textures, triangles) and adds it to the
-// geometry's object.
-void buildMesh(int32_t polygons, int32_t object, const char* textureDirectory);
+// Makes the mesh of one primitive with the given material record (-1: the default material) and
+// texture-coordinate input (its position among the primitive's texture inputs; -1: the first), and
+// adds it to the object.
+void buildMesh(int32_t polygons, int32_t material, int32_t texInput, int32_t object, const char* textureDirectory);
 
 // Limits on the tessellator's estimated work (sweepWork units, 1 to 5 ns each): a polygon
 // over the first is skipped as too complex (a winding outline of about 20000 corners; a plain one
@@ -41,8 +34,7 @@ enum : int64_t { GEOMETRY_POLYGON_WORK = 250000000, GEOMETRY_IMPORT_WORK = 60000
 // Changes both limits (tests use small ones); they hold until changed again.
 void geometrySetWorkLimits(int64_t polygonWork, int64_t importWork);
 
-// Per-import state of this module: the document root for <vertices> lookups, the tessellator.
-void geometrySetDocument(const xmlNode* root);
+// Per-import state of this module: the tessellator and the report's counts.
 void geometryResetLookups();
 // Polygons skipped as bad input during the current import.
 int32_t geometrySkippedPolygons();

@@ -93,9 +93,8 @@ int32_t orientation(double ax, double ay, double bx, double by, double cx, doubl
     return exactOrientation(ax, ay, bx, by, cx, cy);
 }
 
-bool gluCutsAsFan(const double* xyz, int32_t corners) {
-    if (corners < 3 || corners > GLU_FAN_CORNERS) return false;
-    if (corners == 3) return true;  // one fan triangle cannot disagree with itself
+int32_t gluFanOrder(const double* xyz, int32_t corners) {
+    if (corners < 3 || corners > GLU_FAN_CORNERS) return FAN_NONE;
     // The same sums in the same order as GLU's quick path: a normal from the fan triangles, each
     // counted with the sign that agrees with the sum so far, then every triangle checked against it.
     double norm[3] = {0, 0, 0};
@@ -115,13 +114,15 @@ bool gluCutsAsFan(const double* xyz, int32_t corners) {
                 for (int i = 0; i < 3; i++) norm[i] += f * n[i];
             } else if (dot != 0) {
                 int32_t s = dot > 0 ? 1 : -1;
-                if (sign != 0 && s != sign) return false;
+                if (sign != 0 && s != sign) return FAN_NONE;
                 sign = s;
             }
         }
     }
-    return true;
+    return sign;
 }
+
+bool gluCutsAsFan(const double* xyz, int32_t corners) { return gluFanOrder(xyz, corners) != FAN_NONE; }
 
 void gluSweepNormal(const double* xyz, const int32_t* contourEnds, int32_t contours, double normal[3]) {
     // The extreme corners along each axis (the first one met wins a tie), as GLU finds them.

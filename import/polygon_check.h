@@ -31,6 +31,11 @@ struct PolygonSweep {
 // True when GLU cuts this single contour as a fan without sweeping (or finds every fan triangle
 // degenerate and gives nothing); only for 3 to GLU_FAN_CORNERS corners.
 bool gluCutsAsFan(const double* xyz, int32_t corners);
+// What GLU's quick path gives for such a contour: FAN_NONE when it sweeps instead; 0 when every fan
+// triangle is degenerate (nothing); 1 for the fan of the corners in their order from the first; -1
+// for the fan from the first corner through the others in reverse order.
+enum : int32_t { FAN_NONE = 2 };
+int32_t gluFanOrder(const double* xyz, int32_t corners);
 // The normal GLU works out for the polygon, reduced to what its sweep uses: the unit axis it projects
 // along, signed so that the contours turn counter-clockwise on the projected plane. Handing it to
 // gluTessNormal makes GLU sweep exactly the plane prepared below.

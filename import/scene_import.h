@@ -17,10 +17,20 @@ int32_t importSceneMemory(int32_t previousRoot, const uint8_t* data, int32_t siz
 // The name (else the id) a node of the last import had in the document; "" for other nodes.
 // Valid until the next import.
 const char* importNodeName(int32_t node);
-// Reads every <node> of a <scene> (top-level nodes have an empty parent id).
-void readScene(const xmlNode* scene);
-// Reads a <node>, its transforms, instance and child nodes.
-void readNode(const xmlNode* element, const char* parentId);
-// Applies a node record's transforms to its node (translate and scale: the last wins; rotations
-// multiply in document order), then its children's.
-void applyTransforms(int32_t record);
+
+// Which reader read a document, and what its <asset> says.
+enum : uint8_t { PROFILE_EARLY = 0, PROFILE_14 = 1, PROFILE_15 = 2 };
+struct DocumentInfo {
+    uint8_t profile;
+    char version[32];  // the root's "version" attribute
+    char upAxis;       // 'X', 'Y' or 'Z' as the document declares it; 0 when it declares none
+    char upUsed;       // the axis the model was turned from onto +Z ('X' or 'Y'); 0: not turned
+    float unitMeter;   // <unit meter>; 0 when absent
+    char unitName[64];
+};
+// What the last import read (all zero when it read no document).
+const DocumentInfo* importLastDocument();
+// 'X', 'Y' or 'Z' overrides the up axis of every document imported from now on; 0 (or anything
+// else) gives each document's own back. A later-profile document declaring none is Y up, an early
+// one is not turned.
+void importSetUpOverride(char axis);

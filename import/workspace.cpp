@@ -27,6 +27,9 @@ SlotTable polygonsTable;
 SlotTable geometryTable;
 SlotTable animationTable;
 SlotTable nodeRecTable;
+SlotTable verticesTable;
+SlotTable controllerTable;
+DocumentInfo documentInfo;
 char documentDir[2048];
 int32_t messageList = -1;
 
@@ -45,6 +48,10 @@ void freeTable(SlotTable* table, void (*freeRecord)(void*)) {
         if (slotUnits(table, i) > 0 && freeRecord) freeRecord(table->slots[i]);
     slotFree(table);
 }
+
+void freeInputs(SlotTable* inputs) {
+    freeTable(inputs, [](void* p) { freeText(&((InputRec*)p)->source); });
+}
 }  // namespace
 
 void importWorkspaceInit() {
@@ -57,6 +64,9 @@ void importWorkspaceInit() {
     slotInit(&geometryTable, 4, (int32_t)sizeof(GeometryRec));
     slotInit(&animationTable, 4, (int32_t)sizeof(AnimationRec));
     slotInit(&nodeRecTable, 4, (int32_t)sizeof(NodeRec));
+    slotInit(&verticesTable, 4, (int32_t)sizeof(VerticesRec));
+    slotInit(&controllerTable, 4, (int32_t)sizeof(ControllerRec));
+    std::memset(&documentInfo, 0, sizeof documentInfo);
     ws.ids.clear();
     geometryResetLookups();
     materialImportReset();
@@ -85,6 +95,7 @@ void importWorkspaceFree() {
         freeText(&m->id);
         freeText(&m->name);
         for (int i = 0; i < MATERIAL_REC_TEXTURES; i++) freeText(&m->textureFile[i]);
+        freeText(&m->texcoord);
     });
     freeTable(&imageTable, [](void* p) {
         ImageRec* r = (ImageRec*)p;
@@ -108,7 +119,21 @@ void importWorkspaceFree() {
     freeTable(&polygonsTable, [](void* p) {
         PolygonsRec* r = (PolygonsRec*)p;
         freeText(&r->materialName);
+        freeInputs(&r->inputs);
+        r->values = (int32_t*)memFree(r->values, kModule, __LINE__);
+        r->polygonStart = (int32_t*)memFree(r->polygonStart, kModule, __LINE__);
+        r->polygonBad = (uint8_t*)memFree(r->polygonBad, kModule, __LINE__);
         r->corners = (int32_t*)memFree(r->corners, kModule, __LINE__);
+    });
+    freeTable(&verticesTable, [](void* p) {
+        VerticesRec* r = (VerticesRec*)p;
+        freeText(&r->id);
+        freeInputs(&r->inputs);
+    });
+    freeTable(&controllerTable, [](void* p) {
+        ControllerRec* r = (ControllerRec*)p;
+        freeText(&r->id);
+        freeText(&r->geometryUrl);
     });
     freeTable(&geometryTable, [](void* p) {
         GeometryRec* r = (GeometryRec*)p;
@@ -121,8 +146,17 @@ void importWorkspaceFree() {
         freeText(&r->id);
         freeText(&r->name);
         freeText(&r->parentId);
-        freeText(&r->instanceUrl);
         slotFree(&r->transforms);
+        freeTable(&r->instances, [](void* i) {
+            InstanceRec* in = (InstanceRec*)i;
+            freeText(&in->url);
+            freeTable(&in->bindings, [](void* b) {
+                MaterialBindRec* m = (MaterialBindRec*)b;
+                freeText(&m->symbol);
+                freeText(&m->target);
+                freeText(&m->texSemantic);
+            });
+        });
     });
     ws.ids.clear();
     geometryResetLookups();
@@ -191,7 +225,63 @@ static void percentDecode(char* text) {
     *o = '\0';
 }
 
-// The file exists at path, or under its own name in documentDir (path then becomes that).
+// The entry of dir whose name equals name but for letter case (the lowest in byte order when
+// several do) into name. Only the folder's own listing is read.
+static bool findLetterCase(const char* dir, char* name, bool file) {
+    char best[PATH_CAPACITY] = "";
+    for (int32_t r = findFirst(name, dir, file ? 1 : 0); r == 0; r = findNext())
+        if (textCompareNoCase(foundName, name) == 0 && (!best[0] || std::strcmp(foundName, best) < 0))
+            std::memcpy(best, foundName, std::strlen(foundName) + 1);
+    if (!best[0]) return false;
+    std::memcpy(name, best, std::strlen(best) + 1);
+    return true;
+}
+
+// Files written on systems that ignore letter case name them in any case: each component of the
+// path that does not exist as written is looked up in its folder without regard to case. True, with
+// path rewritten, when the whole path then exists. Folders are listed only for missing components,
+// at most a fixed number of them.
+static bool matchLetterCase(char* path) {
+    enum { MAX_SEARCHES = 32 };
+    size_t length = std::strlen(path);
+    char built[PATH_CAPACITY];
+    size_t used = 0;
+    const char* p = path;
+    if (*p == '/') built[used++] = *p++;
+    built[used] = '\0';
+    int32_t searches = 0;
+    while (*p) {
+        const char* slash = std::strchr(p, '/');
+        size_t part = slash ? (size_t)(slash - p) : std::strlen(p);
+        if (part == 0) {
+            p++;
+            continue;
+        }
+        char name[PATH_CAPACITY];
+        std::memcpy(name, p, part);
+        name[part] = '\0';
+        p += part;
+        while (*p == '/') p++;
+        bool last = *p == '\0';
+        const char* dir = built[0] ? built : "./";
+        if (!fileExistsIn(name, dir)) {
+            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 || ++searches > MAX_SEARCHES) return false;
+            if (!findLetterCase(dir, name, last)) return false;
+        }
+        size_t nameLength = std::strlen(name);
+        if (used + nameLength + 2 > sizeof built) return false;
+        std::memcpy(built + used, name, nameLength);
+        used += nameLength;
+        if (!last) built[used++] = '/';
+        built[used] = '\0';
+    }
+    if (used == 0 || used > length || !fileExists(built)) return false;
+    std::memcpy(path, built, used + 1);
+    return true;
+}
+
+// The file exists at path, or under its own name in documentDir (path then becomes that); each
+// spelled as written first, then with letter case disregarded.
 static bool locate(char* path) {
     if (path[0] && fileExists(path)) return true;
     char name[PATH_CAPACITY];
@@ -200,6 +290,30 @@ static bool locate(char* path) {
         joinPath(path, documentDir, name);
         return true;
     }
+    if (path[0] && matchLetterCase(path)) return true;
+    char inFolder[PATH_CAPACITY];
+    if (name[0] && joinPath(inFolder, documentDir, name) == 0 && matchLetterCase(inFolder)) {
+        std::memcpy(path, inFolder, std::strlen(inFolder) + 1);
+        return true;
+    }
+    return false;
+}
+
+// locate, then the same with percent-escapes decoded. path is left as given when neither finds it.
+static bool locateOrDecoded(char* path) {
+    char tried[PATH_CAPACITY];
+    std::memcpy(tried, path, std::strlen(path) + 1);
+    if (locate(path)) return true;
+    if (std::strchr(tried, '%')) {
+        char decoded[PATH_CAPACITY];
+        std::memcpy(decoded, tried, std::strlen(tried) + 1);
+        percentDecode(decoded);
+        if (locate(decoded)) {
+            std::memcpy(path, decoded, std::strlen(decoded) + 1);
+            return true;
+        }
+    }
+    std::memcpy(path, tried, std::strlen(tried) + 1);
     return false;
 }
 
@@ -219,6 +333,8 @@ static int32_t resolveText(char* idOut, char* pathOut, const char* url, size_t l
     if (before >= sizeof text) return -1;
     std::memcpy(text, url, before);
     text[before] = '\0';
+    // "\dir\file" is how Windows exporters write a path from the document's own drive or folder.
+    bool windowsRooted = std::strchr(text, '\\') && (text[0] == '\\' || text[0] == '/');
     replaceChar(text, '\\', '/');
     if (std::strncmp(text, "file:///", 8) == 0) {
         textCopy(pathOut, text + 7, PATH_CAPACITY);  // keeps the leading '/' of the absolute path
@@ -229,19 +345,14 @@ static int32_t resolveText(char* idOut, char* pathOut, const char* url, size_t l
     } else {
         return -1;  // only a fragment: no file to find
     }
-    char tried[PATH_CAPACITY];
-    std::memcpy(tried, pathOut, std::strlen(pathOut) + 1);
-    if (locate(pathOut)) return 0;
-    if (std::strchr(tried, '%')) {
-        char decoded[PATH_CAPACITY];
-        std::memcpy(decoded, tried, std::strlen(tried) + 1);
-        percentDecode(decoded);
-        if (locate(decoded)) {
-            std::memcpy(pathOut, decoded, std::strlen(decoded) + 1);
+    if (locateOrDecoded(pathOut)) return 0;
+    if (windowsRooted) {
+        char relative[PATH_CAPACITY];
+        if (joinPath(relative, documentDir, text + 1) == 0 && locateOrDecoded(relative)) {
+            std::memcpy(pathOut, relative, std::strlen(relative) + 1);
             return 0;
         }
     }
-    std::memcpy(pathOut, tried, std::strlen(tried) + 1);
     return -1;
 }
 
@@ -304,6 +415,19 @@ int32_t readSource(const xmlNode* element) {
     return index;
 }
 
+const float* sourceElement(int32_t source, int32_t e, int32_t width) {
+    const SourceRec* s = slotGet<SourceRec>(&sourceTable, source);
+    if (!s || !s->values || e < 0) return nullptr;
+    int64_t start = (int64_t)e * (s->stride > 0 ? s->stride : width);
+    if (start + width > s->valueCount) return nullptr;
+    return s->values + start;
+}
+
+int32_t sourceColourWidth(int32_t source) {
+    const SourceRec* s = slotGet<SourceRec>(&sourceTable, source);
+    return (s && s->stride >= 4) ? 4 : WIDTH_COLOUR;
+}
+
 int32_t findSource(const char* url) {
     char id[2048];
     urlFragment(id, url);
@@ -314,64 +438,4 @@ int32_t findMaterialRec(const char* url) {
     char id[2048];
     urlFragment(id, url);
     return findById(&materialRecTable, id);
-}
-
-static void readAnimationLibrary(const xmlNode* library) {
-    for (const xmlNode* anim = library->children; anim; anim = anim->next) {
-        if (!xmlIsElement(anim, "animation")) continue;
-        int32_t index = slotAdd(&animationTable, 1, -1);
-        AnimationRec* a = slotGet<AnimationRec>(&animationTable, index);
-        slotInit(&a->samplers, 4, (int32_t)sizeof(SamplerRec));
-        slotInit(&a->channels, 4, (int32_t)sizeof(ChannelRec));
-        for (const xmlNode* c = anim->children; c; c = c->next) {
-            if (xmlIsElement(c, "source")) {
-                readSource(c);
-            } else if (xmlIsElement(c, "sampler")) {
-                a = slotGet<AnimationRec>(&animationTable, index);
-                SamplerRec* s = slotGet<SamplerRec>(&a->samplers, slotAdd(&a->samplers, 1, -1));
-                s->input = importTextCopy("");
-                s->output = importTextCopy("");
-                s->interpolation = importTextCopy("");
-                s->inTangent = importTextCopy("");
-                s->outTangent = importTextCopy("");
-                for (const xmlNode* in = c->children; in; in = in->next) {
-                    if (!xmlIsElement(in, "input")) continue;
-                    char semantic[64];
-                    xmlAttrString(in, "semantic", semantic, sizeof semantic);
-                    char** slot = std::strcmp(semantic, "INPUT") == 0           ? &s->input
-                                  : std::strcmp(semantic, "OUTPUT") == 0        ? &s->output
-                                  : std::strcmp(semantic, "INTERPOLATION") == 0 ? &s->interpolation
-                                  : std::strcmp(semantic, "IN_TANGENT") == 0    ? &s->inTangent
-                                  : std::strcmp(semantic, "OUT_TANGENT") == 0   ? &s->outTangent
-                                                                                : nullptr;
-                    if (!slot) continue;
-                    freeText(slot);
-                    *slot = xmlAttrText(in, "source");
-                }
-            } else if (xmlIsElement(c, "channel")) {
-                a = slotGet<AnimationRec>(&animationTable, index);
-                ChannelRec* ch = slotGet<ChannelRec>(&a->channels, slotAdd(&a->channels, 1, -1));
-                ch->id = xmlAttrText(c, "id");
-                ch->source = xmlAttrText(c, "source");
-                ch->target = xmlAttrText(c, "target");
-            }
-        }
-    }
-}
-
-void readLibraries(const xmlNode* root) {
-    geometrySetDocument(root);
-    for (const xmlNode* c = root ? root->children : nullptr; c; c = c->next) {
-        if (xmlIsElement(c, "library")) {
-            char type[64];
-            xmlAttrString(c, "type", type, sizeof type);
-            if (std::strcmp(type, "ANIMATION") == 0) readAnimationLibrary(c);
-            else if (std::strcmp(type, "IMAGE") == 0) readImageLibrary(c);
-            else if (std::strcmp(type, "TEXTURE") == 0) readTextureLibrary(c);
-            else if (std::strcmp(type, "MATERIAL") == 0) readMaterialLibrary(c);
-            else if (std::strcmp(type, "GEOMETRY") == 0) readGeometryLibrary(c);
-        } else if (xmlIsElement(c, "scene")) {
-            readScene(c);
-        }
-    }
 }

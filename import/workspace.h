@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "import/scene_import.h"
 #include "system/slot_table.h"
 
 // One <source>: a float array and the stride of its accessor.
@@ -55,16 +56,7 @@ struct MaterialRec {
     char* texcoord;  // the "texcoord" semantic of the diffuse texture (later profiles); may be null
 };
 
-// Which reader filled the workspace, and what the document's <asset> says.
-enum : uint8_t { PROFILE_EARLY = 0, PROFILE_14 = 1, PROFILE_15 = 2 };
-struct DocumentInfo {
-    uint8_t profile;
-    char version[32];    // the root's "version" attribute
-    char upAxis;         // 'X', 'Y' or 'Z' as the document declares it; 0 when it declares none
-    char upUsed;         // the axis the model was turned from (the override, else upAxis); 0: not turned
-    float unitMeter;     // <unit meter>; 0 when absent
-    char unitName[64];
-};
+// What the reader found in the document's root and <asset>.
 extern DocumentInfo documentInfo;
 
 // What an input feeds. VERTEX names a <vertices> element, whose own inputs share its offset.
@@ -106,6 +98,7 @@ struct PolygonsRec {
     int32_t polygonCount;
     int32_t* polygonStart;  // polygonCount + 1 entries
     // Set by the validation.
+    int32_t materialIndex;  // early profile: the material record its URL names, or -1
     uint8_t* polygonBad;    // per polygon, 1 when skipped; null when every polygon is usable
     int32_t vertexSource;
     uint8_t hasVertex;
@@ -161,6 +154,7 @@ struct MaterialBindRec {
     char* target;
     char* texSemantic;  // bind_vertex_input "semantic"; "" when absent
     int32_t texSet;     // its "input_set"; -1 when absent
+    int32_t materialIndex;  // the target's material record, or -1 (set by the validation)
 };
 
 enum : uint8_t { INSTANCE_GEOMETRY = 0, INSTANCE_NODE = 1, INSTANCE_CONTROLLER = 2 };
@@ -170,6 +164,7 @@ struct InstanceRec {
     uint8_t kind;
     char* url;
     SlotTable bindings;  // MaterialBindRec
+    int32_t target;      // the geometry, node or controller record the URL names, or -1 (validation)
 };
 
 // One <node>.
@@ -247,5 +242,10 @@ int32_t findMaterialRec(const char* url);
 int32_t findById(SlotTable* table, const char* id);
 // Records a record's id for findById (the first record of an id keeps it).
 void registerId(SlotTable* table, const char* id, int32_t index);
-// Walks the root's children and dispatches each library by type and the scene.
-void readLibraries(const xmlNode* root);
+// Floats per element an input needs.
+enum { WIDTH_POSITION = 3, WIDTH_TEXCOORD = 2, WIDTH_COLOUR = 3 };
+// The floats of element e of a source (its accessor's stride apart, `width` of them), or null when
+// they are not all inside its values.
+const float* sourceElement(int32_t source, int32_t e, int32_t width);
+// Floats a colour element of the source holds: 4 with a stride of 4 or more, else 3.
+int32_t sourceColourWidth(int32_t source);

@@ -30,6 +30,7 @@ int32_t nodeCreate(int32_t index, uint8_t kind, int32_t attachment) {
     vec3_set(&node->target, 0.0f, 0.0f, 0.0f);
     vec3_set(&node->up, 0.0f, 0.0f, 1.0f);
     mat4_identity(&node->matrix);
+    mat4_identity(&node->local);
     node->transformMode = MODE_TRS;
     node->dirty = 0;
     node->kind = kind;
@@ -192,10 +193,18 @@ void nodeAxes(const Node* node, Vec3 out[3]) {
     for (int a = 0; a < 3; a++) vec3_set(&out[a], r.m[4 * a], r.m[4 * a + 1], r.m[4 * a + 2]);
 }
 
+void nodeSetMatrix(Node* node, const Mat4* local) {
+    node->local = *local;
+    node->transformMode = MODE_MATRIX;
+    node->dirty = 1;
+}
+
 void nodeComposeLocal(Node* node) {
     Mat4 local;
     if (node->transformMode == MODE_LOOK_AT) {
         mat4_look_at(&local, node->position, node->target, node->up);
+    } else if (node->transformMode == MODE_MATRIX) {
+        local = node->local;
     } else {
         Mat4 rotation;
         mat4_identity(&local);

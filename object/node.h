@@ -15,7 +15,7 @@
 // What a node carries.
 enum : uint8_t { NODE_OBJECT = 0, NODE_LIGHT = 1, NODE_EMPTY = 2, NODE_CAMERA = 3 };
 // How the local transform is given.
-enum : uint8_t { MODE_TRS = 0, MODE_LOOK_AT = 1 };
+enum : uint8_t { MODE_TRS = 0, MODE_LOOK_AT = 1, MODE_MATRIX = 2 };
 
 // One node of a tree; also one copy inside a scene. Every field before `parent` is what a scene
 // copy duplicates.
@@ -25,8 +25,9 @@ struct Node {
     Vec3 position;        // translation; the eye in look-at mode
     Vec3 target;          // look-at target
     Vec3 up;              // look-at up vector
+    Mat4 local;           // the local transform in MODE_MATRIX
     Mat4 matrix;          // world matrix
-    uint8_t transformMode;  // MODE_TRS or MODE_LOOK_AT
+    uint8_t transformMode;  // MODE_TRS, MODE_LOOK_AT or MODE_MATRIX
     uint8_t dirty;        // local transform changed since the last matrix update
     uint8_t kind;         // NODE_OBJECT, NODE_LIGHT, NODE_EMPTY or NODE_CAMERA
     int32_t attachment;   // object, light or camera index; -1 for an empty node
@@ -96,6 +97,8 @@ void nodeSetPosition(Node* node, float x, float y, float z);
 void nodeRotate(Node* node, float degrees, float x, float y, float z);
 void nodeSetLookAt(Node* node, float eyeX, float eyeY, float eyeZ, float targetX, float targetY,
                    float targetZ, float upX, float upY, float upZ);
+// Gives the node a general local transform (MODE_MATRIX); the TRS setters no longer act on it.
+void nodeSetMatrix(Node* node, const Mat4* local);
 void nodeGetScale(const Node* node, float* x, float* y, float* z);
 void nodeGetPosition(const Node* node, float* x, float* y, float* z);
 // The node's local X, Y and Z axes: the columns of its rotation matrix.

@@ -13,7 +13,7 @@ const ToolCommand kCommands[] = {
      toolBuildSet},
     {"pack-info", "[--pack | --set] FILE.stf", "list the records of a texture pack or an interface set file",
      toolPackInfo},
-    {"import-info", "FILE.dae", "import a COLLADA document and list its messages, nodes, objects and meshes",
+    {"import-info", "[--up X|Y|Z] FILE.dae", "import a COLLADA document and list its messages, nodes, objects and meshes",
      toolImportInfo},
     {"convert-image", "IN OUT.jpg", "convert an image to a JPEG (the importer runs this in a child process)",
      toolConvertImage},

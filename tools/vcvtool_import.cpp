@@ -1,6 +1,7 @@
 // import-info: what the importer makes of a document, in a stable text form for tests and scripts.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -28,9 +29,11 @@ const char* modeName(uint8_t mode) {
     return mode == MATERIAL_UNLIT ? "UNLIT" : mode == MATERIAL_TEXTURED ? "TEXTURED" : "LIT";
 }
 
-// One line per node of the tree, in pre-order; returns the count.
-int32_t printTree(int32_t root) {
+// One line per node of the tree, in pre-order; returns the count. *drawn receives the triangles
+// of every node's object, an object held by several nodes counting for each.
+int32_t printTree(int32_t root, int64_t* drawn) {
     int32_t count = 0;
+    *drawn = 0;
     NodeWalk walk;
     nodeWalkBegin(&walk, &nodeTable);
     nodeWalkPush(&walk, root, 0, 0);
@@ -40,6 +43,11 @@ int32_t printTree(int32_t root) {
         count++;
         std::printf("node %d depth %d kind %s name \"%s\" attachment %d\n", step.node, step.depth, kindName(n->kind),
                     importNodeName(step.node), n->attachment);
+        const Object* object = n->kind == NODE_OBJECT ? objectGet(n->attachment) : nullptr;
+        for (int32_t i = 0; object && i < object->meshes.capacity; i++) {
+            const Mesh* m = slotUnits(&object->meshes, i) > 0 ? meshGet(*(int32_t*)object->meshes.slots[i]) : nullptr;
+            if (m) *drawn += m->indexCount / 3;
+        }
         nodeWalkChildren(&walk, n, &step, 0);
     }
     nodeWalkEnd(&walk);
@@ -61,10 +69,17 @@ void removeAbandonedWorkFolders(const std::filesystem::path& temp) {
 }  // namespace
 
 int toolImportInfo(int argc, char** argv) {
+    char up = 0;
+    if (argc == 3 && std::strcmp(argv[0], "--up") == 0 && argv[1][0] && !argv[1][1] && std::strchr("XYZ", argv[1][0])) {
+        up = argv[1][0];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc != 1) {
-        std::fprintf(stderr, "vcvtool: import-info: usage: import-info FILE.dae\n");
+        std::fprintf(stderr, "vcvtool: import-info: usage: import-info [--up X|Y|Z] FILE.dae\n");
         return 2;
     }
+    importSetUpOverride(up);
     char dir[PATH_CAPACITY] = "./", name[PATH_CAPACITY];
     directoryPart(dir, argv[0]);
     fileNamePart(name, argv[0]);
@@ -83,6 +98,14 @@ int toolImportInfo(int argc, char** argv) {
     int32_t messages = stringTableCreate(-1);
     int32_t root = importScene(-1, name, dir, textures.c_str(), messages);
     for (int32_t i = 0; i < stringTableCount(messages); i++) std::printf("message %s\n", stringTableText(messages, i));
+    const DocumentInfo* info = importLastDocument();
+    if (info->version[0] || info->profile != PROFILE_EARLY || root >= 0) {
+        static const char* const kProfiles[] = {"early", "1.4", "1.5"};
+        char up[8] = "none";
+        if (info->upAxis) up[0] = info->upAxis, up[1] = '\0';
+        std::printf("document profile %s version \"%s\" up %s unit %g \"%s\"\n", kProfiles[info->profile % 3],
+                    info->version, up, (double)info->unitMeter, info->unitName);
+    }
     int status = 0;
     if (root < 0) {
         std::fprintf(stderr, "vcvtool: import-info: %s gives no model\n", argv[0]);
@@ -90,7 +113,8 @@ int toolImportInfo(int argc, char** argv) {
     } else {
         // What the viewer shows: objects no node holds are dropped, as the scene update does.
         objectCollect();
-        int32_t nodes = printTree(root);
+        int64_t drawn = 0;
+        int32_t nodes = printTree(root, &drawn);
         int64_t objects = 0, meshes = 0, vertices = 0, triangles = 0;
         for (int32_t o = 0; o < objectTable.capacity; o++) {
             const Object* object = objectGet(o);
@@ -114,6 +138,7 @@ int toolImportInfo(int argc, char** argv) {
         }
         std::printf("totals nodes %d objects %lld meshes %lld vertices %lld triangles %lld\n", nodes,
                     (long long)objects, (long long)meshes, (long long)vertices, (long long)triangles);
+        std::printf("drawn triangles %lld\n", (long long)drawn);
         nodeDestroy(root);
         objectCollect();
     }

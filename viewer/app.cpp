@@ -1,5 +1,7 @@
 #include "viewer/app.h"
 
+#include "import/scene_import.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -132,6 +134,7 @@ void appInit(const AppOptions* options) {
     run.scripted = options->frames > 0 || options->screenshot[0] != '\0';
     run.exitStatus = 0;
     appFrameCount = 0;
+    importSetUpOverride(options->up);
     joinPath(imageImportDirectory, dataDirectory, "texture_import" PATH_SEP_TEXT);
     makeDirectories(imageImportDirectory);
     checkWritable(imageImportDirectory, "models will show without their textures");

@@ -9,6 +9,7 @@ static const char kUsage[] =
     "  --frames N            quit after N frames\n"
     "  --screenshot FILE.png save the last frame as a PNG image\n"
     "  --size WxH            window size (default 800x600)\n"
+    "  --up X|Y|Z            the up axis of the model, whatever its document says\n"
     "  --help                show this text\n"
     "  --version             show the version\n";
 
@@ -60,6 +61,14 @@ int32_t optionsParse(AppOptions* options, int argc, char** argv) {
             }
             options->width = w;
             options->height = h;
+        } else if (std::strcmp(a, "--up") == 0 && hasValue) {
+            const char* axis = argv[++i];
+            char c = axis[0] >= 'a' && axis[0] <= 'z' ? (char)(axis[0] - 'a' + 'A') : axis[0];
+            if ((c != 'X' && c != 'Y' && c != 'Z') || axis[1] != '\0') {
+                std::fprintf(stderr, "vcv: --up needs X, Y or Z\n");
+                return -1;
+            }
+            options->up = c;
         } else if (a[0] == '-' && a[1] == '-') {
             std::fprintf(stderr, "vcv: unknown or incomplete option %s\n%s", a, kUsage);
             return -1;

@@ -7,6 +7,7 @@ struct AppOptions {
     char screenshot[2048];   // PNG written from the last frame; "" = none
     int32_t width, height;   // window size
     char model[2048];        // model imported at start-up; "" = none
+    char up;                 // 'X', 'Y' or 'Z': the up axis of every model; 0 = each document's
 };
 
 // Defaults: no frame limit, no screenshot, 800 x 600, no model.

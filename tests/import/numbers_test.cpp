@@ -44,7 +44,7 @@ TEST(Numbers, TokensReadExactlyAsStrtofReadsThem) {
 
 #include <libxml/parser.h>
 
-#include "import/geometry.h"
+#include "import/read_shared.h"
 
 TEST(Numbers, IndexListsCountHoleSeparatorsAndTheirOwnText) {
     const char* text = "<p>0 1/2\t3<h/>4 x<h>5 6</h></p>";

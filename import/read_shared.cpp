@@ -1,0 +1,271 @@
+#include "import/read_shared.h"
+
+#include <cstring>
+
+#include "import/workspace.h"
+#include "import/xml_access.h"
+#include "strings/text.h"
+#include "system/memory.h"
+
+static const char* const kModule = "vor3d_import_1_11";
+
+void readAsset(const xmlNode* root) {
+    for (const xmlNode* a = root ? root->children : nullptr; a; a = a->next) {
+        if (!xmlIsElement(a, "asset")) continue;
+        for (const xmlNode* c = a->children; c; c = c->next) {
+            if (xmlIsElement(c, "up_axis")) {
+                char* text = (char*)xmlNodeGetContent(c);
+                const char* t = text ? text : "";
+                while (*t == ' ' || *t == '\t' || *t == '\n' || *t == '\r') t++;
+                if ((t[0] == 'X' || t[0] == 'Y' || t[0] == 'Z') && std::strncmp(t + 1, "_UP", 3) == 0)
+                    documentInfo.upAxis = t[0];
+                else
+                    importMessage("[WARNING] the up axis \"%.40s\" is none of X_UP, Y_UP and Z_UP; it is ignored.", t);
+                xmlFree(text);
+            } else if (xmlIsElement(c, "unit")) {
+                char meter[64];
+                xmlAttrString(c, "meter", meter, sizeof meter);
+                const char* end = meter;
+                float value = parseFloatToken(meter, &end);
+                if (end != meter && value > 0.0f) documentInfo.unitMeter = value;
+                xmlAttrString(c, "name", documentInfo.unitName, sizeof documentInfo.unitName);
+            }
+        }
+    }
+}
+
+int32_t addNodeRecord(const xmlNode* element, const char* parentId, int32_t parentRecord, uint8_t library) {
+    int32_t index = slotAdd(&nodeRecTable, 1, -1);
+    NodeRec* n = slotGet<NodeRec>(&nodeRecTable, index);
+    std::memset(n, 0, sizeof *n);
+    slotInit(&n->transforms, 4, (int32_t)sizeof(TransformRec));
+    slotInit(&n->instances, 4, (int32_t)sizeof(InstanceRec));
+    n->id = xmlAttrText(element, "id");
+    n->name = xmlAttrText(element, "name");
+    n->parentId = importTextCopy(parentId);
+    n->parentRecord = parentRecord;
+    n->library = library;
+    n->nodeIndex = -1;
+    registerId(&nodeRecTable, n->id, index);
+    return index;
+}
+
+bool readNodeTransform(int32_t record, const xmlNode* element) {
+    static const struct {
+        const char* name;
+        uint8_t kind;
+        int32_t count;
+    } kinds[] = {{"translate", TRANSFORM_TRANSLATE, 3}, {"rotate", TRANSFORM_ROTATE, 4},
+                 {"scale", TRANSFORM_SCALE, 3},         {"matrix", TRANSFORM_MATRIX, 16},
+                 {"lookat", TRANSFORM_LOOKAT, 9},       {"skew", TRANSFORM_SKEW, 7}};
+    for (const auto& k : kinds) {
+        if (!xmlIsElement(element, k.name)) continue;
+        NodeRec* n = slotGet<NodeRec>(&nodeRecTable, record);
+        TransformRec* t = slotGet<TransformRec>(&n->transforms, slotAdd(&n->transforms, 1, -1));
+        std::memset(t, 0, sizeof *t);
+        t->kind = k.kind;
+        if (k.kind == TRANSFORM_MATRIX) t->values[0] = t->values[5] = t->values[10] = t->values[15] = 1.0f;
+        if (k.kind == TRANSFORM_SCALE) t->values[0] = t->values[1] = t->values[2] = 1.0f;
+        int32_t read = xmlReadFloats(element, t->values, k.count);
+        if (k.kind == TRANSFORM_MATRIX && read < 16) {
+            // A matrix cut short is no transform anyone meant: it counts as the identity.
+            std::memset(t->values, 0, sizeof t->values);
+            t->values[0] = t->values[5] = t->values[10] = t->values[15] = 1.0f;
+        }
+        return true;
+    }
+    return false;
+}
+
+int32_t addNodeInstance(int32_t record, uint8_t kind, const char* url) {
+    NodeRec* n = slotGet<NodeRec>(&nodeRecTable, record);
+    int32_t index = slotAdd(&n->instances, 1, -1);
+    InstanceRec* in = slotGet<InstanceRec>(&n->instances, index);
+    in->kind = kind;
+    in->url = importTextCopy(url);
+    slotInit(&in->bindings, 4, (int32_t)sizeof(MaterialBindRec));
+    return index;
+}
+
+uint8_t inputSemantic(const char* name) {
+    if (std::strcmp(name, "VERTEX") == 0) return INPUT_VERTEX;
+    if (std::strcmp(name, "POSITION") == 0) return INPUT_POSITION;
+    if (std::strcmp(name, "NORMAL") == 0) return INPUT_NORMAL;
+    if (std::strcmp(name, "TEXCOORD") == 0) return INPUT_TEXCOORD;
+    if (std::strcmp(name, "COLOR") == 0) return INPUT_COLOR;
+    return INPUT_OTHER;
+}
+
+int32_t addPrimitive(uint8_t kind, int32_t geometry, const char* materialName) {
+    int32_t index = slotAdd(&polygonsTable, 1, -1);
+    PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, index);
+    std::memset(p, 0, sizeof *p);
+    p->kind = kind;
+    p->geometry = geometry;
+    p->materialName = importTextCopy(materialName);
+    slotInit(&p->inputs, 4, (int32_t)sizeof(InputRec));
+    p->vertexSource = p->normalSource = p->colourSource = -1;
+    p->materialIndex = -1;
+    GeometryRec* g = slotGet<GeometryRec>(&geometryTable, geometry);
+    if (g) {
+        int32_t slot = slotAdd(&g->polygons, 1, -1);
+        *(int32_t*)g->polygons.slots[slot] = index;
+    }
+    return index;
+}
+
+void addPrimitiveInput(int32_t primitive, uint8_t semantic, int32_t offset, int32_t set, const char* source) {
+    PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, primitive);
+    InputRec* in = slotGet<InputRec>(&p->inputs, slotAdd(&p->inputs, 1, -1));
+    in->semantic = semantic;
+    in->offset = (offset >= 0 && offset < 65536) ? offset : -1;
+    in->set = set;
+    in->source = importTextCopy(source);
+    if (in->offset >= 0 && in->offset + 1 > p->groupSize) p->groupSize = in->offset + 1;
+}
+
+namespace {
+bool isSeparator(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '<' || c == '>' || c == '/'; }
+
+// Calls emit for every token of a text, as an int (-2 for a token that is not a number).
+template <typename F>
+void forEachToken(const char* text, F emit) {
+    if (!text) return;
+    const char* p = text;
+    for (;;) {
+        while (*p && isSeparator(*p)) p++;
+        if (!*p) return;
+        const char* start = p;
+        while (*p && !isSeparator(*p)) p++;
+        // Like "%d": an optional sign and digits at the start; the rest of the token is ignored.
+        const char* q = start;
+        bool negative = false;
+        if (*q == '+' || *q == '-') negative = *q++ == '-';
+        int64_t v = 0;
+        bool digits = false;
+        while (q < p && *q >= '0' && *q <= '9') {
+            digits = true;
+            if (v < 10000000000LL) v = v * 10 + (*q - '0');
+            q++;
+        }
+        if (negative) v = -v;
+        emit((!digits || v < INT32_MIN || v > INT32_MAX) ? -2 : (int32_t)v);
+    }
+}
+
+// Walks a <p>: its own text and every <h>, which gives -1 followed by the tokens it holds.
+template <typename F>
+void walkIndices(const xmlNode* p, F emit) {
+    for (const xmlNode* c = p->children; c; c = c->next) {
+        if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) {
+            forEachToken((const char*)c->content, emit);
+        } else if (xmlIsElement(c, "h")) {
+            emit(-1);
+            for (const xmlNode* t = c->children; t; t = t->next)
+                if (t->type == XML_TEXT_NODE || t->type == XML_CDATA_SECTION_NODE)
+                    forEachToken((const char*)t->content, emit);
+        }
+    }
+}
+
+// Room for one more value (false when the list is as long as an int32 can count).
+struct ValueSink {
+    PolygonsRec* p;
+    int32_t capacity;
+    bool full;
+    void operator()(int32_t v) {
+        if (p->valueCount == capacity) {
+            if (capacity >= INT32_MAX / 2) {
+                full = true;
+                return;
+            }
+            capacity = capacity ? 2 * capacity : 256;
+            p->values = (int32_t*)MEM_REALLOC(p->values, (int64_t)capacity * 4);
+        }
+        p->values[p->valueCount++] = v;
+    }
+};
+
+int32_t valueCapacity(const PolygonsRec* p) {
+    return p->values ? (int32_t)(memBlockSize(p->values) / 4) : 0;
+}
+
+void pushPolygonStart(PolygonsRec* p, int32_t start) {
+    int32_t have = p->polygonStart ? (int32_t)(memBlockSize(p->polygonStart) / 4) : 0;
+    if (p->polygonCount + 2 > have) {
+        int32_t capacity = have < 16 ? 16 : 2 * have;
+        p->polygonStart = (int32_t*)MEM_REALLOC(p->polygonStart, (int64_t)capacity * 4);
+    }
+    p->polygonStart[p->polygonCount] = start;
+    p->polygonStart[p->polygonCount + 1] = p->valueCount;
+}
+}  // namespace
+
+void appendIndices(int32_t primitive, const xmlNode* p) {
+    PolygonsRec* rec = slotGet<PolygonsRec>(&polygonsTable, primitive);
+    ValueSink sink{rec, valueCapacity(rec), false};
+    walkIndices(p, [&sink](int32_t v) { sink(v); });
+}
+
+void beginPolygon(int32_t primitive) {
+    PolygonsRec* rec = slotGet<PolygonsRec>(&polygonsTable, primitive);
+    pushPolygonStart(rec, rec->valueCount);
+}
+
+void appendHole(int32_t primitive, const xmlNode* h) {
+    PolygonsRec* rec = slotGet<PolygonsRec>(&polygonsTable, primitive);
+    ValueSink sink{rec, valueCapacity(rec), false};
+    sink(-1);
+    walkIndices(h, [&sink](int32_t v) { sink(v); });
+}
+
+void endPolygon(int32_t primitive) {
+    PolygonsRec* rec = slotGet<PolygonsRec>(&polygonsTable, primitive);
+    if (rec->valueCount == rec->polygonStart[rec->polygonCount]) return;  // an empty polygon is none
+    rec->polygonCount++;
+    rec->polygonStart[rec->polygonCount] = rec->valueCount;
+}
+
+void appendPolygon(int32_t primitive, const xmlNode* p) {
+    beginPolygon(primitive);
+    appendIndices(primitive, p);
+    endPolygon(primitive);
+}
+
+void splitFixedPolygons(int32_t primitive, int32_t groups) {
+    PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, primitive);
+    if (p->groupSize <= 0 || groups <= 0) return;
+    int64_t per = (int64_t)groups * p->groupSize;
+    int32_t count = (int32_t)(p->valueCount / per);
+    p->polygonStart = (int32_t*)MEM_REALLOC(p->polygonStart, ((int64_t)count + 1) * 4);
+    for (int32_t k = 0; k <= count; k++) p->polygonStart[k] = (int32_t)(k * per);
+    p->polygonCount = count;
+}
+
+void splitCountedPolygons(int32_t primitive, const xmlNode* vcount) {
+    PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, primitive);
+    if (p->groupSize <= 0) return;
+    int64_t at = 0;
+    int32_t groupSize = p->groupSize;
+    walkIndices(vcount, [&](int32_t n) {
+        if (at > p->valueCount) return;  // the rest lies past the values: one polygon shows it
+        pushPolygonStart(p, (int32_t)at);
+        at += (int64_t)(n > 0 ? n : 0) * groupSize;
+        p->polygonCount++;
+        p->polygonStart[p->polygonCount] = at > p->valueCount ? p->valueCount + 1 : (int32_t)at;
+    });
+}
+
+int32_t countIndices(const xmlNode* p) {
+    int64_t n = 0;
+    walkIndices(p, [&n](int32_t) { n++; });
+    return n > INT32_MAX ? INT32_MAX : (int32_t)n;
+}
+
+int32_t readIndices(const xmlNode* p, int32_t* out, int32_t max) {
+    int32_t n = 0;
+    walkIndices(p, [&](int32_t v) {
+        if (n < max) out[n++] = v;
+    });
+    return n;
+}
