@@ -185,7 +185,9 @@ TEST(Collada14Samples, GeneratedDocumentsInBothProfilesGiveTheSameTriangles) {
         EXPECT_EQ(lineOf(out, "document "), v14 ? "document profile 1.4 version \"1.4.1\" up Y unit 1 \"meter\""
                                                 : "document profile early version \"1.3.1\" up Y unit 1 \"meter\"");
         drawn[v14] = lineOf(out, "drawn triangles ");
-        totals[v14] = lineOf(out, "totals ");
+        // The later profile's visual scene is a node of its own, so only the node counts differ.
+        std::string totalsLine = lineOf(out, "totals ");
+        totals[v14] = totalsLine.substr(std::min(totalsLine.size(), totalsLine.find(" objects ")));
     }
     EXPECT_NE(drawn[0], "");
     EXPECT_EQ(drawn[0], drawn[1]);
@@ -253,8 +255,12 @@ TEST_F(Collada14Test, BrokenReferencesAndIndicesEndInAMessage) {
         ASSERT_GE(importMemory(c.document), 0) << problems();
         std::string said = problems();
         EXPECT_NE(said, "");
-        if (!c.named.empty()) EXPECT_TRUE(has(said, c.named)) << said;
-        if (c.drawn >= 0) EXPECT_EQ(drawnTriangles(), c.drawn) << said;
+        if (!c.named.empty()) {
+            EXPECT_TRUE(has(said, c.named)) << said;
+        }
+        if (c.drawn >= 0) {
+            EXPECT_EQ(drawnTriangles(), c.drawn) << said;
+        }
     }
     // A polylist whose counts fit shows all its polygons, whatever the broken ones around it did.
     ASSERT_GE(importMemory(doc14("", geometry14(std::string("<polylist count=\"2\">") + kVertex +
