@@ -72,6 +72,14 @@ bool readNodeTransform(int32_t record, const xmlNode* element) {
             std::memset(t->values, 0, sizeof t->values);
             t->values[0] = t->values[5] = t->values[10] = t->values[15] = 1.0f;
         }
+        float* last = t->values + 12;
+        if (k.kind == TRANSFORM_MATRIX && (last[0] != 0.0f || last[1] != 0.0f || last[2] != 0.0f || last[3] != 1.0f)) {
+            // A node's transform is affine; a last row of anything else comes from a writer's fault
+            // (some exporters put stray numbers there) and would project the model out of sight.
+            last[0] = last[1] = last[2] = 0.0f;
+            last[3] = 1.0f;
+            importMessageOnce("[WARNING] a node's <matrix> has a last row other than 0 0 0 1; it is read as 0 0 0 1.");
+        }
         return true;
     }
     return false;
