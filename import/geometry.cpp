@@ -318,8 +318,15 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
 }
 
 void tessellatePrimitive(int32_t polygons) {
-    const PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
+    PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
     if (!p || p->groupSize <= 0 || !p->hasVertex) return;
+    // Outlines give fewer triangles than corners; reserving that many up front spares the copies of
+    // growing (pages never written cost nothing, and the rest is given back below).
+    int64_t estimate = p->valueCount / p->groupSize;
+    if (!p->corners && estimate > 64 && estimate < INT32_MAX / 3 / (3 * cornerInts(p))) {
+        p->triangleCapacity = (int32_t)estimate;
+        p->corners = (int32_t*)MEM_ALLOC(nullptr, estimate * 3 * cornerInts(p) * 4);
+    }
     int32_t count = p->polygonCount, size = p->groupSize;
     uint8_t kind = p->kind;
     for (int32_t k = 0; k < count; k++) {
@@ -341,6 +348,10 @@ void tessellatePrimitive(int32_t polygons) {
         }
     }
     p = slotGet<PolygonsRec>(&polygonsTable, polygons);
+    if (p->triangleCount < p->triangleCapacity && p->triangleCount > 0) {
+        p->triangleCapacity = p->triangleCount;
+        p->corners = (int32_t*)MEM_REALLOC(p->corners, (int64_t)p->triangleCount * 3 * cornerInts(p) * 4);
+    }
     if (p->triangleCount == 0 && geo.emptyMeshes++ == 0) {
         const GeometryRec* g = slotGet<GeometryRec>(&geometryTable, p->geometry);
         geo.firstEmptyGeometry = g ? g->id : "";
@@ -395,7 +406,7 @@ void buildMesh(int32_t polygons, int32_t material, int32_t texInput, int32_t obj
             mesh.indices[c] = c;
         }
     }
-    int32_t index = meshCreate(-1, &mesh);
+    int32_t index = meshAdopt(-1, &mesh);
     meshFreeBuffers(&mesh);
     if (index >= 0) objectAddMesh(object, index);
 }

@@ -133,29 +133,25 @@ void addPrimitiveInput(int32_t primitive, uint8_t semantic, int32_t offset, int3
 }
 
 namespace {
-bool isSeparator(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '<' || c == '>' || c == '/'; }
-
 // Calls emit for every token of a text, as an int (-2 for a token that is not a number).
 template <typename F>
 void forEachToken(const char* text, F emit) {
     if (!text) return;
-    const char* p = text;
+    const unsigned char* p = (const unsigned char*)text;
+    const bool* sep = kNumberSeparators.is;
     for (;;) {
-        while (*p && isSeparator(*p)) p++;
+        while (sep[*p]) p++;
         if (!*p) return;
-        const char* start = p;
-        while (*p && !isSeparator(*p)) p++;
         // Like "%d": an optional sign and digits at the start; the rest of the token is ignored.
-        const char* q = start;
         bool negative = false;
-        if (*q == '+' || *q == '-') negative = *q++ == '-';
+        if (*p == '+' || *p == '-') negative = *p++ == '-';
         int64_t v = 0;
         bool digits = false;
-        while (q < p && *q >= '0' && *q <= '9') {
+        for (; *p >= '0' && *p <= '9'; p++) {
             digits = true;
-            if (v < 10000000000LL) v = v * 10 + (*q - '0');
-            q++;
+            if (v < 10000000000LL) v = v * 10 + (*p - '0');
         }
+        while (*p && !sep[*p]) p++;
         if (negative) v = -v;
         emit((!digits || v < INT32_MIN || v > INT32_MAX) ? -2 : (int32_t)v);
     }
@@ -211,6 +207,14 @@ void pushPolygonStart(PolygonsRec* p, int32_t start) {
 
 void appendIndices(int32_t primitive, const xmlNode* p) {
     PolygonsRec* rec = slotGet<PolygonsRec>(&polygonsTable, primitive);
+    // A long list is reserved at once for as many values as its text can hold (each takes a digit
+    // and a separator): untouched pages cost nothing, and growing by copies would.
+    const xmlNode* text = p->children;
+    if (text && !text->next && text->type == XML_TEXT_NODE && text->content) {
+        int64_t room = (int64_t)(std::strlen((const char*)text->content) / 2 + 1) + rec->valueCount;
+        if (room > 4096 && room < INT32_MAX / 2 && room > valueCapacity(rec))
+            rec->values = (int32_t*)MEM_REALLOC(rec->values, room * 4);
+    }
     ValueSink sink{rec, valueCapacity(rec), false};
     walkIndices(p, [&sink](int32_t v) { sink(v); });
 }

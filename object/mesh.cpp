@@ -69,6 +69,23 @@ int32_t meshCreate(int32_t index, const Mesh* source) {
     return slot;
 }
 
+int32_t meshAdopt(int32_t index, Mesh* source) {
+    meshDestroy(index);
+    int32_t slot = slotAdd(&meshTable, 1, index);
+    if (slot < 0) return -1;
+    Mesh* mesh = meshGet(slot);
+    std::memcpy(mesh, source, sizeof *mesh);
+    mesh->interleaved = nullptr;
+    mesh->vertexBuffer = 0;
+    mesh->indexBuffer = 0;
+    // The arrays now belong to the entry; the template keeps none.
+    source->positions = source->normals = nullptr;
+    for (float*& set : source->texCoords) set = nullptr;
+    source->colours = nullptr;
+    source->indices = nullptr;
+    return slot;
+}
+
 int32_t meshDestroy(int32_t index) {
     Mesh* mesh = meshGet(index);
     if (mesh == nullptr) return -1;
