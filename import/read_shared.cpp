@@ -172,36 +172,30 @@ void walkIndices(const xmlNode* p, F emit) {
     }
 }
 
-// Room for one more value (false when the list is as long as an int32 can count).
+// Appends values to a primitive, growing its list by doubling; a list as long as an int32 can count
+// takes no more.
 struct ValueSink {
     PolygonsRec* p;
-    int32_t capacity;
-    bool full;
     void operator()(int32_t v) {
-        if (p->valueCount == capacity) {
-            if (capacity >= INT32_MAX / 2) {
-                full = true;
-                return;
-            }
-            capacity = capacity ? 2 * capacity : 256;
-            p->values = (int32_t*)MEM_REALLOC(p->values, (int64_t)capacity * 4);
+        if (p->valueCount == p->valueCapacity) {
+            if (p->valueCapacity >= INT32_MAX / 2) return;
+            p->valueCapacity = p->valueCapacity ? 2 * p->valueCapacity : 256;
+            p->values = (int32_t*)MEM_REALLOC(p->values, (int64_t)p->valueCapacity * 4);
         }
         p->values[p->valueCount++] = v;
     }
 };
 
-int32_t valueCapacity(const PolygonsRec* p) {
-    return p->values ? (int32_t)(memBlockSize(p->values) / 4) : 0;
-}
-
-void pushPolygonStart(PolygonsRec* p, int32_t start) {
-    int32_t have = p->polygonStart ? (int32_t)(memBlockSize(p->polygonStart) / 4) : 0;
-    if (p->polygonCount + 2 > have) {
-        int32_t capacity = have < 16 ? 16 : 2 * have;
-        p->polygonStart = (int32_t*)MEM_REALLOC(p->polygonStart, (int64_t)capacity * 4);
+// Room for one more polygon starting at `start`; false when the list cannot grow.
+bool pushPolygonStart(PolygonsRec* p, int32_t start) {
+    if (p->polygonCount + 2 > p->polygonCapacity) {
+        if (p->polygonCapacity >= INT32_MAX / 2) return false;
+        p->polygonCapacity = p->polygonCapacity < 16 ? 16 : 2 * p->polygonCapacity;
+        p->polygonStart = (int32_t*)MEM_REALLOC(p->polygonStart, (int64_t)p->polygonCapacity * 4);
     }
     p->polygonStart[p->polygonCount] = start;
     p->polygonStart[p->polygonCount + 1] = p->valueCount;
+    return true;
 }
 }  // namespace
 
@@ -212,10 +206,12 @@ void appendIndices(int32_t primitive, const xmlNode* p) {
     const xmlNode* text = p->children;
     if (text && !text->next && text->type == XML_TEXT_NODE && text->content) {
         int64_t room = (int64_t)(std::strlen((const char*)text->content) / 2 + 1) + rec->valueCount;
-        if (room > 4096 && room < INT32_MAX / 2 && room > valueCapacity(rec))
+        if (room > 4096 && room < INT32_MAX / 2 && room > rec->valueCapacity) {
             rec->values = (int32_t*)MEM_REALLOC(rec->values, room * 4);
+            rec->valueCapacity = (int32_t)room;
+        }
     }
-    ValueSink sink{rec, valueCapacity(rec), false};
+    ValueSink sink{rec};
     walkIndices(p, [&sink](int32_t v) { sink(v); });
 }
 
@@ -226,13 +222,14 @@ void beginPolygon(int32_t primitive) {
 
 void appendHole(int32_t primitive, const xmlNode* h) {
     PolygonsRec* rec = slotGet<PolygonsRec>(&polygonsTable, primitive);
-    ValueSink sink{rec, valueCapacity(rec), false};
+    ValueSink sink{rec};
     sink(-1);
     walkIndices(h, [&sink](int32_t v) { sink(v); });
 }
 
 void endPolygon(int32_t primitive) {
     PolygonsRec* rec = slotGet<PolygonsRec>(&polygonsTable, primitive);
+    if (rec->polygonCount + 2 > rec->polygonCapacity) return;  // beginPolygon found no room
     if (rec->valueCount == rec->polygonStart[rec->polygonCount]) return;  // an empty polygon is none
     rec->polygonCount++;
     rec->polygonStart[rec->polygonCount] = rec->valueCount;
@@ -250,6 +247,7 @@ void splitFixedPolygons(int32_t primitive, int32_t groups) {
     int64_t per = (int64_t)groups * p->groupSize;
     int32_t count = (int32_t)(p->valueCount / per);
     p->polygonStart = (int32_t*)MEM_REALLOC(p->polygonStart, ((int64_t)count + 1) * 4);
+    p->polygonCapacity = count + 1;
     for (int32_t k = 0; k <= count; k++) p->polygonStart[k] = (int32_t)(k * per);
     p->polygonCount = count;
 }
@@ -260,9 +258,9 @@ void splitCountedPolygons(int32_t primitive, const xmlNode* vcount) {
     int64_t at = 0;
     int32_t groupSize = p->groupSize;
     walkIndices(vcount, [&](int32_t n) {
-        if (at > p->valueCount) return;  // the rest lies past the values: one polygon shows it
-        pushPolygonStart(p, (int32_t)at);
-        at += (int64_t)(n > 0 ? n : 0) * groupSize;
+        // A polygon of no corners is none; past the values, one polygon shows the rest is missing.
+        if (n <= 0 || at > p->valueCount || !pushPolygonStart(p, (int32_t)at)) return;
+        at += (int64_t)n * groupSize;
         p->polygonCount++;
         p->polygonStart[p->polygonCount] = at > p->valueCount ? p->valueCount + 1 : (int32_t)at;
     });

@@ -34,8 +34,8 @@ void endPolygon(int32_t primitive);
 // Cuts the values into polygons of `groups` vertex groups each (<triangles>: 3); a rest shorter
 // than a polygon is left out.
 void splitFixedPolygons(int32_t primitive, int32_t groups);
-// Cuts the values into polygons of the sizes a <vcount> lists. Sizes below 1 count as 0 groups;
-// a polygon that runs past the values is kept as listed for the validation to refuse.
+// Cuts the values into polygons of the sizes a <vcount> lists. Sizes below 1 make no polygon; a
+// polygon that runs past the values is kept (ending one past them) for the validation to refuse.
 void splitCountedPolygons(int32_t primitive, const xmlNode* vcount);
 
 // Values of a <p> list: tokens of its text, each <h> counting 1 (a hole separator) plus the tokens
