@@ -95,6 +95,35 @@ int32_t addNodeInstance(int32_t record, uint8_t kind, const char* url) {
     return index;
 }
 
+void readVertices(const xmlNode* element) {
+    int32_t index = slotAdd(&verticesTable, 1, -1);
+    VerticesRec* v = slotGet<VerticesRec>(&verticesTable, index);
+    v->id = xmlAttrText(element, "id");
+    slotInit(&v->inputs, 4, (int32_t)sizeof(InputRec));
+    for (const xmlNode* in = element->children; in; in = in->next) {
+        if (!xmlIsElement(in, "input")) continue;
+        char semantic[64];
+        xmlAttrString(in, "semantic", semantic, sizeof semantic);
+        v = slotGet<VerticesRec>(&verticesTable, index);
+        InputRec* r = slotGet<InputRec>(&v->inputs, slotAdd(&v->inputs, 1, -1));
+        r->semantic = inputSemantic(semantic);
+        r->offset = 0;
+        r->set = -1;
+        xmlAttrInt(in, "set", &r->set);
+        r->source = xmlAttrText(in, "source");
+    }
+    registerId(&verticesTable, slotGet<VerticesRec>(&verticesTable, index)->id, index);
+}
+
+int32_t addMaterialRecord(const xmlNode* element) {
+    int32_t index = slotAdd(&materialRecTable, 1, -1);
+    MaterialRec* m = slotGet<MaterialRec>(&materialRecTable, index);
+    std::memset(m, 0, sizeof *m);
+    m->id = xmlAttrText(element, "id");
+    m->name = xmlAttrText(element, "name");
+    return index;
+}
+
 uint8_t inputSemantic(const char* name) {
     if (std::strcmp(name, "VERTEX") == 0) return INPUT_VERTEX;
     if (std::strcmp(name, "POSITION") == 0) return INPUT_POSITION;

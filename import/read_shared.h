@@ -16,6 +16,11 @@ bool readNodeTransform(int32_t record, const xmlNode* element);
 // Adds an instance of that kind and URL to a node record; returns its index in the record's table.
 int32_t addNodeInstance(int32_t record, uint8_t kind, const char* url);
 
+// Reads a <vertices> (its id and inputs) into a new record.
+void readVertices(const xmlNode* element);
+// Adds a material record with the element's id and name, everything else zero; returns its index
+// (registering the id is left to the caller, once the record is complete).
+int32_t addMaterialRecord(const xmlNode* element);
 // The INPUT_* of a semantic name.
 uint8_t inputSemantic(const char* name);
 // Adds a primitive record of a geometry; returns its index.

@@ -49,7 +49,9 @@ static void copyArray(void* dst, const void* src, int64_t bytes) {
         std::memset(dst, 0, (size_t)bytes);
 }
 
-int32_t meshCreate(int32_t index, const Mesh* source) {
+// A new entry at index (-1 = first free slot) holding the template's record, without GL storage or
+// arrays of its own yet; -1 when the index cannot be taken.
+static int32_t newEntry(int32_t index, const Mesh* source) {
     meshDestroy(index);
     int32_t slot = slotAdd(&meshTable, 1, index);
     if (slot < 0) return -1;
@@ -59,6 +61,13 @@ int32_t meshCreate(int32_t index, const Mesh* source) {
     // A new entry has no GL storage whatever the template says.
     mesh->vertexBuffer = 0;
     mesh->indexBuffer = 0;
+    return slot;
+}
+
+int32_t meshCreate(int32_t index, const Mesh* source) {
+    int32_t slot = newEntry(index, source);
+    if (slot < 0) return -1;
+    Mesh* mesh = meshGet(slot);
     meshInitBuffers(mesh);
     int64_t n = mesh->vertexCount;
     if (mesh->hasPositions == 1) copyArray(mesh->positions, source->positions, n * 12);
@@ -70,14 +79,8 @@ int32_t meshCreate(int32_t index, const Mesh* source) {
 }
 
 int32_t meshAdopt(int32_t index, Mesh* source) {
-    meshDestroy(index);
-    int32_t slot = slotAdd(&meshTable, 1, index);
+    int32_t slot = newEntry(index, source);
     if (slot < 0) return -1;
-    Mesh* mesh = meshGet(slot);
-    std::memcpy(mesh, source, sizeof *mesh);
-    mesh->interleaved = nullptr;
-    mesh->vertexBuffer = 0;
-    mesh->indexBuffer = 0;
     // The arrays now belong to the entry; the template keeps none.
     source->positions = source->normals = nullptr;
     for (float*& set : source->texCoords) set = nullptr;
