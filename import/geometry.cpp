@@ -42,6 +42,8 @@ struct GeometryState {
     int64_t importWork = GEOMETRY_IMPORT_WORK;
     int64_t workLeft = GEOMETRY_IMPORT_WORK;
     int32_t skipped[SKIP_CAUSES] = {};
+    bool fanCrossing = false;  // a single outline whose edges cross is cut as a fan, not skipped
+    int32_t fanned = 0;
     int32_t emptyMeshes = 0;
     std::string firstEmptyGeometry;
 };
@@ -136,6 +138,8 @@ void replay(int32_t polygons, const int32_t* values) {
 }
 }  // namespace
 
+void geometryFanCrossingOutlines(bool fan) { geo.fanCrossing = fan; }
+
 void geometryNoteSkipped(int32_t cause) {
     if (cause >= 0 && cause < SKIP_CAUSES) geo.skipped[cause]++;
 }
@@ -147,6 +151,7 @@ void geometryResetLookups() {
     geo.tessFailed = false;
     geo.workLeft = geo.importWork;
     for (int32_t& n : geo.skipped) n = 0;
+    geo.fanned = 0;
     geo.emptyMeshes = 0;
     geo.firstEmptyGeometry.clear();
     // Large polygons leave large buffers behind.
@@ -178,6 +183,9 @@ void geometryReport() {
         int32_t n = geo.skipped[cause];
         if (n > 0) importMessage("[WARNING] %d polygon%s skipped: %s.", n, n == 1 ? "" : "s", kReasons[cause]);
     }
+    if (geo.fanned > 0)
+        importMessage("[WARNING] %d polygon%s edges that cross; cut as a fan from the first corner.", geo.fanned,
+                      geo.fanned == 1 ? " has" : "s have");
     const char* id = geo.firstEmptyGeometry.empty() ? "(no id)" : geo.firstEmptyGeometry.c_str();
     if (geo.emptyMeshes == 1) importMessage("[WARNING] geometry %s gives a mesh with no triangles.", id);
     else if (geo.emptyMeshes > 1)
@@ -222,6 +230,25 @@ int32_t checkPolygon(double normal[3]) {
 }
 }  // namespace
 
+namespace {
+// The fan of a single outline's corners from the first (its groups start `size` values apart).
+void emitFan(int32_t polygons, const int32_t* values, int32_t corners, int32_t size, int32_t order) {
+    for (int32_t i = 2; i < corners && order != 0; i++) {
+        if (order > 0) emitTriangle(polygons, values, 0, (i - 1) * size, i * size);
+        else emitTriangle(polygons, values, 0, (corners - i + 1) * size, (corners - i) * size);
+    }
+}
+
+// A single outline whose edges cross has no cut that keeps to it; where fans are allowed, its
+// corners' fan shows it rather than nothing.
+bool fanInstead(int32_t polygons, const int32_t* values, int32_t corners, int32_t size) {
+    if (!geo.fanCrossing || geo.contourEnds.size() != 1) return false;
+    emitFan(polygons, values, corners, size, 1);
+    geo.fanned++;
+    return true;
+}
+}  // namespace
+
 void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
     const PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
     if (!p || p->groupSize <= 0 || !p->hasVertex) return;
@@ -247,16 +274,13 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
         // the same fan is made here directly.
         int32_t order = gluFanOrder(geo.coords.data(), corners);
         if (order != FAN_NONE) {
-            int32_t size = p->groupSize;
-            for (int32_t i = 2; i < corners && order != 0; i++) {
-                if (order > 0) emitTriangle(polygons, values, 0, (i - 1) * size, i * size);
-                else emitTriangle(polygons, values, 0, (corners - i + 1) * size, (corners - i) * size);
-            }
+            emitFan(polygons, values, corners, p->groupSize, order);
             return;
         }
     }
     double normal[3];
     int32_t refused = checkPolygon(normal);
+    if (refused == SKIP_CROSSING && fanInstead(polygons, values, corners, p->groupSize)) return;
     if (refused >= 0) {
         geo.skipped[refused]++;
         return;
@@ -285,6 +309,8 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
     gluTessEndPolygon(tess);
     if (geo.tessError || geo.badVertex) {
         // Edges GLU still found crossing (its arithmetic is not exact), or it ran out of memory.
+        bool crossing = geo.tessError == GLU_TESS_NEED_COMBINE_CALLBACK || geo.badVertex;
+        if (crossing && fanInstead(polygons, values, corners, p->groupSize)) return;
         geo.skipped[geo.tessError == GLU_TESS_NEED_COMBINE_CALLBACK || geo.badVertex ? SKIP_CROSSING : SKIP_COMPLEX]++;
         return;
     }
@@ -292,8 +318,15 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
 }
 
 void tessellatePrimitive(int32_t polygons) {
-    const PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
+    PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
     if (!p || p->groupSize <= 0 || !p->hasVertex) return;
+    // Outlines give fewer triangles than corners; reserving that many up front spares the copies of
+    // growing (pages never written cost nothing, and the rest is given back below).
+    int64_t estimate = p->valueCount / p->groupSize;
+    if (!p->corners && estimate > 64 && estimate < INT32_MAX / 3 / (3 * cornerInts(p))) {
+        p->triangleCapacity = (int32_t)estimate;
+        p->corners = (int32_t*)MEM_ALLOC(nullptr, estimate * 3 * cornerInts(p) * 4);
+    }
     int32_t count = p->polygonCount, size = p->groupSize;
     uint8_t kind = p->kind;
     for (int32_t k = 0; k < count; k++) {
@@ -315,6 +348,10 @@ void tessellatePrimitive(int32_t polygons) {
         }
     }
     p = slotGet<PolygonsRec>(&polygonsTable, polygons);
+    if (p->triangleCount < p->triangleCapacity && p->triangleCount > 0) {
+        p->triangleCapacity = p->triangleCount;
+        p->corners = (int32_t*)MEM_REALLOC(p->corners, (int64_t)p->triangleCount * 3 * cornerInts(p) * 4);
+    }
     if (p->triangleCount == 0 && geo.emptyMeshes++ == 0) {
         const GeometryRec* g = slotGet<GeometryRec>(&geometryTable, p->geometry);
         geo.firstEmptyGeometry = g ? g->id : "";
@@ -369,7 +406,7 @@ void buildMesh(int32_t polygons, int32_t material, int32_t texInput, int32_t obj
             mesh.indices[c] = c;
         }
     }
-    int32_t index = meshCreate(-1, &mesh);
+    int32_t index = meshAdopt(-1, &mesh);
     meshFreeBuffers(&mesh);
     if (index >= 0) objectAddMesh(object, index);
 }

@@ -13,6 +13,10 @@ struct TessEvent {
 // Why a polygon is skipped; each cause is reported once per import with its count.
 enum : int32_t { SKIP_INDICES = 0, SKIP_CROSSING = 1, SKIP_COMPLEX = 2, SKIP_CAUSES = 3 };
 
+// Whether a single outline whose edges cross is cut as the fan of its corners from the first
+// (later profiles: every polygon shows, as its exporter meant) instead of being skipped; holds for
+// the imports that follow.
+void geometryFanCrossingOutlines(bool fan);
 // Counts a polygon skipped for a cause found before cutting (the validation's bad indices).
 void geometryNoteSkipped(int32_t cause);
 // Cuts every usable polygon, strip and fan of a validated primitive into its triangles. A polygon

@@ -8,6 +8,7 @@
 
 #include "import/image_convert.h"
 #include "import/image_probe.h"
+#include "import/read_shared.h"
 #include "import/workspace.h"
 #include "import/xml_access.h"
 #include "object/material.h"
@@ -123,11 +124,7 @@ static void readProgramParams(int32_t material, const xmlNode* program) {
 void readMaterialLibrary(const xmlNode* library) {
     for (const xmlNode* c = library->children; c; c = c->next) {
         if (!xmlIsElement(c, "material")) continue;
-        int32_t index = slotAdd(&materialRecTable, 1, -1);
-        MaterialRec* m = slotGet<MaterialRec>(&materialRecTable, index);
-        std::memset(m, 0, sizeof *m);
-        m->id = xmlAttrText(c, "id");
-        m->name = xmlAttrText(c, "name");
+        int32_t index = addMaterialRecord(c);
         for (const xmlNode* shader = c->children; shader; shader = shader->next) {
             if (!xmlIsElement(shader, "shader")) continue;
             for (const xmlNode* tech = shader->children; tech; tech = tech->next) {

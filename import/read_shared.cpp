@@ -72,6 +72,14 @@ bool readNodeTransform(int32_t record, const xmlNode* element) {
             std::memset(t->values, 0, sizeof t->values);
             t->values[0] = t->values[5] = t->values[10] = t->values[15] = 1.0f;
         }
+        float* last = t->values + 12;
+        if (k.kind == TRANSFORM_MATRIX && (last[0] != 0.0f || last[1] != 0.0f || last[2] != 0.0f || last[3] != 1.0f)) {
+            // A node's transform is affine; a last row of anything else comes from a writer's fault
+            // (some exporters put stray numbers there) and would project the model out of sight.
+            last[0] = last[1] = last[2] = 0.0f;
+            last[3] = 1.0f;
+            importMessageOnce("[WARNING] a node's <matrix> has a last row other than 0 0 0 1; it is read as 0 0 0 1.");
+        }
         return true;
     }
     return false;
@@ -84,6 +92,35 @@ int32_t addNodeInstance(int32_t record, uint8_t kind, const char* url) {
     in->kind = kind;
     in->url = importTextCopy(url);
     slotInit(&in->bindings, 4, (int32_t)sizeof(MaterialBindRec));
+    return index;
+}
+
+void readVertices(const xmlNode* element) {
+    int32_t index = slotAdd(&verticesTable, 1, -1);
+    VerticesRec* v = slotGet<VerticesRec>(&verticesTable, index);
+    v->id = xmlAttrText(element, "id");
+    slotInit(&v->inputs, 4, (int32_t)sizeof(InputRec));
+    for (const xmlNode* in = element->children; in; in = in->next) {
+        if (!xmlIsElement(in, "input")) continue;
+        char semantic[64];
+        xmlAttrString(in, "semantic", semantic, sizeof semantic);
+        v = slotGet<VerticesRec>(&verticesTable, index);
+        InputRec* r = slotGet<InputRec>(&v->inputs, slotAdd(&v->inputs, 1, -1));
+        r->semantic = inputSemantic(semantic);
+        r->offset = 0;
+        r->set = -1;
+        xmlAttrInt(in, "set", &r->set);
+        r->source = xmlAttrText(in, "source");
+    }
+    registerId(&verticesTable, slotGet<VerticesRec>(&verticesTable, index)->id, index);
+}
+
+int32_t addMaterialRecord(const xmlNode* element) {
+    int32_t index = slotAdd(&materialRecTable, 1, -1);
+    MaterialRec* m = slotGet<MaterialRec>(&materialRecTable, index);
+    std::memset(m, 0, sizeof *m);
+    m->id = xmlAttrText(element, "id");
+    m->name = xmlAttrText(element, "name");
     return index;
 }
 
@@ -125,29 +162,25 @@ void addPrimitiveInput(int32_t primitive, uint8_t semantic, int32_t offset, int3
 }
 
 namespace {
-bool isSeparator(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '<' || c == '>' || c == '/'; }
-
 // Calls emit for every token of a text, as an int (-2 for a token that is not a number).
 template <typename F>
 void forEachToken(const char* text, F emit) {
     if (!text) return;
-    const char* p = text;
+    const unsigned char* p = (const unsigned char*)text;
+    const bool* sep = kNumberSeparators.is;
     for (;;) {
-        while (*p && isSeparator(*p)) p++;
+        while (sep[*p]) p++;
         if (!*p) return;
-        const char* start = p;
-        while (*p && !isSeparator(*p)) p++;
         // Like "%d": an optional sign and digits at the start; the rest of the token is ignored.
-        const char* q = start;
         bool negative = false;
-        if (*q == '+' || *q == '-') negative = *q++ == '-';
+        if (*p == '+' || *p == '-') negative = *p++ == '-';
         int64_t v = 0;
         bool digits = false;
-        while (q < p && *q >= '0' && *q <= '9') {
+        for (; *p >= '0' && *p <= '9'; p++) {
             digits = true;
-            if (v < 10000000000LL) v = v * 10 + (*q - '0');
-            q++;
+            if (v < 10000000000LL) v = v * 10 + (*p - '0');
         }
+        while (*p && !sep[*p]) p++;
         if (negative) v = -v;
         emit((!digits || v < INT32_MIN || v > INT32_MAX) ? -2 : (int32_t)v);
     }
@@ -168,42 +201,46 @@ void walkIndices(const xmlNode* p, F emit) {
     }
 }
 
-// Room for one more value (false when the list is as long as an int32 can count).
+// Appends values to a primitive, growing its list by doubling; a list as long as an int32 can count
+// takes no more.
 struct ValueSink {
     PolygonsRec* p;
-    int32_t capacity;
-    bool full;
     void operator()(int32_t v) {
-        if (p->valueCount == capacity) {
-            if (capacity >= INT32_MAX / 2) {
-                full = true;
-                return;
-            }
-            capacity = capacity ? 2 * capacity : 256;
-            p->values = (int32_t*)MEM_REALLOC(p->values, (int64_t)capacity * 4);
+        if (p->valueCount == p->valueCapacity) {
+            if (p->valueCapacity >= INT32_MAX / 2) return;
+            p->valueCapacity = p->valueCapacity ? 2 * p->valueCapacity : 256;
+            p->values = (int32_t*)MEM_REALLOC(p->values, (int64_t)p->valueCapacity * 4);
         }
         p->values[p->valueCount++] = v;
     }
 };
 
-int32_t valueCapacity(const PolygonsRec* p) {
-    return p->values ? (int32_t)(memBlockSize(p->values) / 4) : 0;
-}
-
-void pushPolygonStart(PolygonsRec* p, int32_t start) {
-    int32_t have = p->polygonStart ? (int32_t)(memBlockSize(p->polygonStart) / 4) : 0;
-    if (p->polygonCount + 2 > have) {
-        int32_t capacity = have < 16 ? 16 : 2 * have;
-        p->polygonStart = (int32_t*)MEM_REALLOC(p->polygonStart, (int64_t)capacity * 4);
+// Room for one more polygon starting at `start`; false when the list cannot grow.
+bool pushPolygonStart(PolygonsRec* p, int32_t start) {
+    if (p->polygonCount + 2 > p->polygonCapacity) {
+        if (p->polygonCapacity >= INT32_MAX / 2) return false;
+        p->polygonCapacity = p->polygonCapacity < 16 ? 16 : 2 * p->polygonCapacity;
+        p->polygonStart = (int32_t*)MEM_REALLOC(p->polygonStart, (int64_t)p->polygonCapacity * 4);
     }
     p->polygonStart[p->polygonCount] = start;
     p->polygonStart[p->polygonCount + 1] = p->valueCount;
+    return true;
 }
 }  // namespace
 
 void appendIndices(int32_t primitive, const xmlNode* p) {
     PolygonsRec* rec = slotGet<PolygonsRec>(&polygonsTable, primitive);
-    ValueSink sink{rec, valueCapacity(rec), false};
+    // A long list is reserved at once for as many values as its text can hold (each takes a digit
+    // and a separator): untouched pages cost nothing, and growing by copies would.
+    const xmlNode* text = p->children;
+    if (text && !text->next && text->type == XML_TEXT_NODE && text->content) {
+        int64_t room = (int64_t)(std::strlen((const char*)text->content) / 2 + 1) + rec->valueCount;
+        if (room > 4096 && room < INT32_MAX / 2 && room > rec->valueCapacity) {
+            rec->values = (int32_t*)MEM_REALLOC(rec->values, room * 4);
+            rec->valueCapacity = (int32_t)room;
+        }
+    }
+    ValueSink sink{rec};
     walkIndices(p, [&sink](int32_t v) { sink(v); });
 }
 
@@ -214,13 +251,14 @@ void beginPolygon(int32_t primitive) {
 
 void appendHole(int32_t primitive, const xmlNode* h) {
     PolygonsRec* rec = slotGet<PolygonsRec>(&polygonsTable, primitive);
-    ValueSink sink{rec, valueCapacity(rec), false};
+    ValueSink sink{rec};
     sink(-1);
     walkIndices(h, [&sink](int32_t v) { sink(v); });
 }
 
 void endPolygon(int32_t primitive) {
     PolygonsRec* rec = slotGet<PolygonsRec>(&polygonsTable, primitive);
+    if (rec->polygonCount + 2 > rec->polygonCapacity) return;  // beginPolygon found no room
     if (rec->valueCount == rec->polygonStart[rec->polygonCount]) return;  // an empty polygon is none
     rec->polygonCount++;
     rec->polygonStart[rec->polygonCount] = rec->valueCount;
@@ -238,6 +276,7 @@ void splitFixedPolygons(int32_t primitive, int32_t groups) {
     int64_t per = (int64_t)groups * p->groupSize;
     int32_t count = (int32_t)(p->valueCount / per);
     p->polygonStart = (int32_t*)MEM_REALLOC(p->polygonStart, ((int64_t)count + 1) * 4);
+    p->polygonCapacity = count + 1;
     for (int32_t k = 0; k <= count; k++) p->polygonStart[k] = (int32_t)(k * per);
     p->polygonCount = count;
 }
@@ -248,9 +287,9 @@ void splitCountedPolygons(int32_t primitive, const xmlNode* vcount) {
     int64_t at = 0;
     int32_t groupSize = p->groupSize;
     walkIndices(vcount, [&](int32_t n) {
-        if (at > p->valueCount) return;  // the rest lies past the values: one polygon shows it
-        pushPolygonStart(p, (int32_t)at);
-        at += (int64_t)(n > 0 ? n : 0) * groupSize;
+        // A polygon of no corners is none; past the values, one polygon shows the rest is missing.
+        if (n <= 0 || at > p->valueCount || !pushPolygonStart(p, (int32_t)at)) return;
+        at += (int64_t)n * groupSize;
         p->polygonCount++;
         p->polygonStart[p->polygonCount] = at > p->valueCount ? p->valueCount + 1 : (int32_t)at;
     });

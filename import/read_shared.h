@@ -16,6 +16,11 @@ bool readNodeTransform(int32_t record, const xmlNode* element);
 // Adds an instance of that kind and URL to a node record; returns its index in the record's table.
 int32_t addNodeInstance(int32_t record, uint8_t kind, const char* url);
 
+// Reads a <vertices> (its id and inputs) into a new record.
+void readVertices(const xmlNode* element);
+// Adds a material record with the element's id and name, everything else zero; returns its index
+// (registering the id is left to the caller, once the record is complete).
+int32_t addMaterialRecord(const xmlNode* element);
 // The INPUT_* of a semantic name.
 uint8_t inputSemantic(const char* name);
 // Adds a primitive record of a geometry; returns its index.
@@ -34,8 +39,8 @@ void endPolygon(int32_t primitive);
 // Cuts the values into polygons of `groups` vertex groups each (<triangles>: 3); a rest shorter
 // than a polygon is left out.
 void splitFixedPolygons(int32_t primitive, int32_t groups);
-// Cuts the values into polygons of the sizes a <vcount> lists. Sizes below 1 count as 0 groups;
-// a polygon that runs past the values is kept as listed for the validation to refuse.
+// Cuts the values into polygons of the sizes a <vcount> lists. Sizes below 1 make no polygon; a
+// polygon that runs past the values is kept (ending one past them) for the validation to refuse.
 void splitCountedPolygons(int32_t primitive, const xmlNode* vcount);
 
 // Values of a <p> list: tokens of its text, each <h> counting 1 (a hole separator) plus the tokens

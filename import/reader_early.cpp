@@ -77,26 +77,6 @@ int32_t readNodeRecord(const xmlNode* element, const char* parentId) {
     return index;
 }
 
-// One <vertices>: its id and inputs.
-void readVertices(const xmlNode* element) {
-    int32_t index = slotAdd(&verticesTable, 1, -1);
-    VerticesRec* v = slotGet<VerticesRec>(&verticesTable, index);
-    v->id = xmlAttrText(element, "id");
-    slotInit(&v->inputs, 4, (int32_t)sizeof(InputRec));
-    for (const xmlNode* in = element->children; in; in = in->next) {
-        if (!xmlIsElement(in, "input")) continue;
-        char semantic[64];
-        xmlAttrString(in, "semantic", semantic, sizeof semantic);
-        v = slotGet<VerticesRec>(&verticesTable, index);
-        InputRec* r = slotGet<InputRec>(&v->inputs, slotAdd(&v->inputs, 1, -1));
-        r->semantic = inputSemantic(semantic);
-        r->offset = 0;
-        r->set = -1;
-        r->source = xmlAttrText(in, "source");
-    }
-    registerId(&verticesTable, slotGet<VerticesRec>(&verticesTable, index)->id, index);
-}
-
 // One <polygons> element: inputs ("idx" gives the offset, 0 when absent) and every <p>.
 void readPolygons(const xmlNode* element, int32_t geometry) {
     char* material = xmlAttrText(element, "material");

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "import/read_shared.h"
 #include "import/workspace.h"
 #include "import/xml_access.h"
 #include "system/files.h"
@@ -301,11 +302,8 @@ void readMaterials14(const xmlNode* root) {
         if (!xmlIsElement(library, "library_materials")) continue;
         for (const xmlNode* c = library->children; c; c = c->next) {
             if (!xmlIsElement(c, "material")) continue;
-            int32_t index = slotAdd(&materialRecTable, 1, -1);
+            int32_t index = addMaterialRecord(c);
             MaterialRec* m = slotGet<MaterialRec>(&materialRecTable, index);
-            std::memset(m, 0, sizeof *m);
-            m->id = xmlAttrText(c, "id");
-            m->name = xmlAttrText(c, "name");
             registerId(&materialRecTable, m->id, index);
             const EffectInfo* e = materialEffect(c, effectId);
             if (!e) {

@@ -94,23 +94,7 @@ void readGeometry(const xmlNode* element) {
             if (xmlIsElement(c, "source")) {
                 readSource(c);
             } else if (xmlIsElement(c, "vertices")) {
-                int32_t v = slotAdd(&verticesTable, 1, -1);
-                VerticesRec* vr = slotGet<VerticesRec>(&verticesTable, v);
-                vr->id = xmlAttrText(c, "id");
-                slotInit(&vr->inputs, 4, (int32_t)sizeof(InputRec));
-                for (const xmlNode* in = c->children; in; in = in->next) {
-                    if (!xmlIsElement(in, "input")) continue;
-                    char semantic[64];
-                    xmlAttrString(in, "semantic", semantic, sizeof semantic);
-                    vr = slotGet<VerticesRec>(&verticesTable, v);
-                    InputRec* r = slotGet<InputRec>(&vr->inputs, slotAdd(&vr->inputs, 1, -1));
-                    r->semantic = inputSemantic(semantic);
-                    r->offset = 0;
-                    r->set = -1;
-                    xmlAttrInt(in, "set", &r->set);
-                    r->source = xmlAttrText(in, "source");
-                }
-                registerId(&verticesTable, slotGet<VerticesRec>(&verticesTable, v)->id, v);
+                readVertices(c);
             } else {
                 readPrimitive(c, index);
             }

@@ -544,6 +544,7 @@ int32_t buildLaterScene(const char* textureDirectory, char up) {
 int32_t buildScene(const char* textureDirectory, char upOverride) {
     bs.builtNodes = 0;
     bs.budgetReported = false;
+    geometryFanCrossingOutlines(documentInfo.profile != PROFILE_EARLY);
     char up = upOverride ? upOverride : documentInfo.upAxis;
     if (!up && documentInfo.profile != PROFILE_EARLY) up = 'Y';  // the later profiles' default
     return documentInfo.profile == PROFILE_EARLY ? buildEarlyScene(textureDirectory, up)

@@ -94,8 +94,10 @@ struct PolygonsRec {
     SlotTable inputs;    // InputRec, in document order
     int32_t groupSize;   // values per vertex group: the highest offset + 1
     int32_t valueCount;
+    int32_t valueCapacity;
     int32_t* values;
     int32_t polygonCount;
+    int32_t polygonCapacity;
     int32_t* polygonStart;  // polygonCount + 1 entries
     // Set by the validation.
     int32_t materialIndex;  // early profile: the material record its URL names, or -1

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "strings/text.h"
 #include "system/memory.h"
@@ -157,7 +158,63 @@ static int32_t readNumbers(char* text, float* out, int32_t max) {
     return n;
 }
 
+const NumberSeparators kNumberSeparators = [] {
+    NumberSeparators t = {};
+    for (unsigned char c : {' ', '\t', '\n', '<', '>', '/'}) t.is[c] = true;
+    return t;
+}();
+
+namespace {
+// The text of an element whose only child is one text node (how writers store number lists); null
+// for anything else, which the general reading below takes.
+const char* soleText(const xmlNode* element) {
+    const xmlNode* c = element->children;
+    return c && !c->next && c->type == XML_TEXT_NODE && c->content ? (const char*)c->content : nullptr;
+}
+
+// Reads up to max numbers of a text as it stands, exactly as readNumbers reads the prepared text:
+// separators as blankMarkup makes them, decimal commas as points.
+int32_t scanNumbers(const char* text, float* out, int32_t max) {
+    const unsigned char* p = (const unsigned char*)text;
+    const bool* sep = kNumberSeparators.is;
+    int32_t n = 0;
+    while (n < max) {
+        while (sep[*p]) p++;
+        if (!*p) break;
+        const unsigned char* start = p;
+        bool comma = false;
+        while (*p && !sep[*p]) comma |= *p++ == ',';
+        const char* token = (const char*)start;
+        const char* end = (const char*)p;
+        const char* stop = nullptr;
+        float v = 0.0f;
+        char copy[64];
+        if (!comma) {
+            v = parseFloatToken(token, &stop);
+        } else if (end - token < (ptrdiff_t)sizeof copy) {
+            size_t length = (size_t)(end - token);
+            std::memcpy(copy, token, length);
+            copy[length] = '\0';
+            replaceChar(copy, ',', '.');
+            v = parseFloatToken(copy, &stop);
+            stop = token + (stop - copy);
+        } else {
+            // A token this long is no number anyone wrote; read as the prepared text would read it.
+            std::string longer(token, (size_t)(end - token));
+            replaceChar(&longer[0], ',', '.');
+            v = parseFloatToken(longer.c_str(), &stop);
+            stop = token + (stop - longer.c_str());
+        }
+        // The token ends where the prepared text would have cut it, whatever strtof skips; infinities
+        // and NaNs would poison bounds and the tessellator.
+        out[n++] = (stop == token || stop > end || !std::isfinite(v)) ? 0.0f : v;
+    }
+    return n;
+}
+}  // namespace
+
 int32_t xmlReadFloats(const xmlNode* element, float* out, int32_t max) {
+    if (const char* text = soleText(element)) return scanNumbers(text, out, max);
     char* text = preparedText(element);
     if (!text) return 0;
     int32_t n = readNumbers(text, out, max);
@@ -167,6 +224,19 @@ int32_t xmlReadFloats(const xmlNode* element, float* out, int32_t max) {
 
 float* xmlReadFloatArray(const xmlNode* element, int32_t limit, int32_t* count) {
     *count = 0;
+    if (const char* text = soleText(element)) {
+        // Every number takes a character and a separator, so the text bounds what a lying count
+        // may make us allocate; a count that tells the truth costs exactly its numbers.
+        size_t length = std::strlen(text);
+        int64_t room = (int64_t)(length / 2 + 1);
+        int32_t capacity = limit < room ? limit : (int32_t)room;
+        if (capacity <= 0) return nullptr;
+        float* values = (float*)MEM_ALLOC(nullptr, (int64_t)capacity * 4);
+        *count = scanNumbers(text, values, capacity);
+        if (*count == 0) return (float*)MEM_FREE(values);
+        if (*count < capacity) values = (float*)MEM_REALLOC(values, (int64_t)*count * 4);
+        return values;
+    }
     char* text = preparedText(element);
     if (!text) return nullptr;
     int32_t tokens = countTokens(text, ' ');

@@ -15,6 +15,12 @@ char* xmlAttrText(const xmlNode* element, const char* attribute);
 char* xmlAttrRawText(const xmlNode* element, const char* attribute);
 // The attribute scanned as a decimal int32 into *out; *out unchanged when absent or not a number.
 void xmlAttrInt(const xmlNode* element, const char* attribute, int32_t* out);
+// The characters that separate numbers in the lists of a document: blanks (not carriage returns)
+// and the markup characters a writer may leave between them.
+struct NumberSeparators {
+    bool is[256];
+};
+extern const NumberSeparators kNumberSeparators;
 // Every tab, line feed, '<', '>' and '/' becomes a space (carriage returns stay).
 void blankMarkup(char* text);
 // Floats of the element's whole text (commas read as decimal points), at most max into out;

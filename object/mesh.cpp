@@ -49,7 +49,9 @@ static void copyArray(void* dst, const void* src, int64_t bytes) {
         std::memset(dst, 0, (size_t)bytes);
 }
 
-int32_t meshCreate(int32_t index, const Mesh* source) {
+// A new entry at index (-1 = first free slot) holding the template's record, without GL storage or
+// arrays of its own yet; -1 when the index cannot be taken.
+static int32_t newEntry(int32_t index, const Mesh* source) {
     meshDestroy(index);
     int32_t slot = slotAdd(&meshTable, 1, index);
     if (slot < 0) return -1;
@@ -59,6 +61,13 @@ int32_t meshCreate(int32_t index, const Mesh* source) {
     // A new entry has no GL storage whatever the template says.
     mesh->vertexBuffer = 0;
     mesh->indexBuffer = 0;
+    return slot;
+}
+
+int32_t meshCreate(int32_t index, const Mesh* source) {
+    int32_t slot = newEntry(index, source);
+    if (slot < 0) return -1;
+    Mesh* mesh = meshGet(slot);
     meshInitBuffers(mesh);
     int64_t n = mesh->vertexCount;
     if (mesh->hasPositions == 1) copyArray(mesh->positions, source->positions, n * 12);
@@ -66,6 +75,17 @@ int32_t meshCreate(int32_t index, const Mesh* source) {
     for (int32_t s = 0; s < mesh->texCoordSets; s++) copyArray(mesh->texCoords[s], source->texCoords[s], n * 8);
     if (mesh->hasColours == 1) copyArray(mesh->colours, source->colours, n * 4);
     copyArray(mesh->indices, source->indices, (int64_t)mesh->indexCount * 4);
+    return slot;
+}
+
+int32_t meshAdopt(int32_t index, Mesh* source) {
+    int32_t slot = newEntry(index, source);
+    if (slot < 0) return -1;
+    // The arrays now belong to the entry; the template keeps none.
+    source->positions = source->normals = nullptr;
+    for (float*& set : source->texCoords) set = nullptr;
+    source->colours = nullptr;
+    source->indices = nullptr;
     return slot;
 }
 

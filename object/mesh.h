@@ -49,6 +49,9 @@ void meshFreeBuffers(Mesh* mesh);
 // copies of its arrays; the caller still owns and frees the template's arrays. Returns the index,
 // or -1 when the index cannot be taken.
 int32_t meshCreate(int32_t index, const Mesh* source);
+// The same, but the entry takes the template's arrays instead of copying them (the template's array
+// pointers become null). When the index cannot be taken the template keeps its arrays.
+int32_t meshAdopt(int32_t index, Mesh* source);
 // Gives back GL storage, releases the texture set, frees the arrays and the slot. Returns -1.
 int32_t meshDestroy(int32_t index);
 // The mesh record in use at index, or null.
