@@ -25,6 +25,7 @@ void readAsset(const xmlNode* root) {
             } else if (xmlIsElement(c, "unit")) {
                 char meter[64];
                 xmlAttrString(c, "meter", meter, sizeof meter);
+                replaceChar(meter, ',', '.');  // some exporters write a decimal comma
                 const char* end = meter;
                 float value = parseFloatToken(meter, &end);
                 if (end != meter && value > 0.0f) documentInfo.unitMeter = value;

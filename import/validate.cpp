@@ -154,9 +154,11 @@ void checkPolygons(int32_t index) {
     if (pastEnd > 0)
         importMessage("[WARNING] geometry %s: <vcount> lists more vertices than <p> holds; %d polygon%s cut short.",
                       geometryId(p), pastEnd, pastEnd == 1 ? " is" : "s are");
-    else if (p->polygonCount > 0 && p->polygonStart[p->polygonCount] < p->valueCount)
-        importMessage("[WARNING] geometry %s: <p> holds %d values beyond its last polygon; they are ignored.",
-                      geometryId(p), p->valueCount - p->polygonStart[p->polygonCount]);
+    int32_t used = p->polygonCount > 0 ? p->polygonStart[p->polygonCount] : 0;
+    if (pastEnd == 0 && used < p->valueCount)
+        importMessage("[WARNING] geometry %s: <p> holds %d values beyond its last whole polygon (%d per vertex, "
+                      "as the inputs' offsets say); they are ignored.",
+                      geometryId(p), p->valueCount - used, p->groupSize);
 }
 
 void resolveInstances(NodeRec* n) {

@@ -385,6 +385,9 @@ static void readArrayValues(SourceRec* s, const xmlNode* array) {
     // The declared count may exceed the numbers written (some exporters overstate it); only what
     // the text holds is kept, so a lying count cannot make a huge allocation.
     s->values = xmlReadFloatArray(array, count, &s->valueCount);
+    if (s->valueCount < count && documentInfo.profile != PROFILE_EARLY)
+        importMessage("[WARNING] source %s: its array says it holds %d numbers but holds %d.", s->id[0] ? s->id : "(no id)",
+                      count, s->valueCount);
 }
 
 int32_t readSource(const xmlNode* element) {

@@ -101,8 +101,10 @@ int toolImportInfo(int argc, char** argv) {
     const DocumentInfo* info = importLastDocument();
     if (info->version[0] || info->profile != PROFILE_EARLY || root >= 0) {
         static const char* const kProfiles[] = {"early", "1.4", "1.5"};
+        // The axis the document is read with: declared, else Y for the later profiles.
         char up[8] = "none";
-        if (info->upAxis) up[0] = info->upAxis, up[1] = '\0';
+        char axis = info->upAxis ? info->upAxis : info->profile != PROFILE_EARLY ? 'Y' : 0;
+        if (axis) up[0] = axis, up[1] = '\0';
         std::printf("document profile %s version \"%s\" up %s unit %g \"%s\"\n", kProfiles[info->profile % 3],
                     info->version, up, (double)info->unitMeter, info->unitName);
     }
