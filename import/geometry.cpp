@@ -84,6 +84,20 @@ GLUtesselator* tessellator() {
     return geo.tess;
 }
 
+// A source's values and stride, looked up once for a whole primitive; elements the validation has
+// checked are read straight from it.
+struct SourceView {
+    const float* values;
+    int64_t stride;
+    const float* at(int32_t e) const { return values + e * stride; }
+};
+
+SourceView viewOf(int32_t source, int32_t width) {
+    const SourceRec* s = slotGet<SourceRec>(&sourceTable, source);
+    if (!s) return SourceView{nullptr, 0};
+    return SourceView{s->values, s->stride > 0 ? s->stride : width};
+}
+
 // Ints per triangle corner in a polygons record: vertex, normal, colour, then each texture set.
 int32_t cornerInts(const PolygonsRec* p) { return 3 + p->texCoordCount; }
 
@@ -254,6 +268,7 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
     if (!p || p->groupSize <= 0 || !p->hasVertex) return;
     geo.coords.clear();
     geo.contourEnds.clear();
+    SourceView positions = viewOf(p->vertexSource, WIDTH_POSITION);
     for (int32_t g = 0; g < count;) {
         if (values[g] == -1) {
             int32_t corners = (int32_t)(geo.coords.size() / 3);
@@ -262,7 +277,7 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
             continue;
         }
         // The validation has checked every group of the polygon.
-        const float* pos = sourceElement(p->vertexSource, values[g + p->vertexOffset], WIDTH_POSITION);
+        const float* pos = positions.at(values[g + p->vertexOffset]);
         geo.coords.insert(geo.coords.end(), {(double)pos[0], (double)pos[1], (double)pos[2]});
         g += p->groupSize;
     }
@@ -384,22 +399,25 @@ void buildMesh(int32_t polygons, int32_t material, int32_t texInput, int32_t obj
     meshInitBuffers(&mesh);
     if (material >= 0) materialApplyColours(material, &mesh.material, textureDirectory);
     int32_t colourWidth = p->hasColour ? sourceColourWidth(p->colourSource) : 0;
+    SourceView positions = viewOf(p->vertexSource, WIDTH_POSITION), normals = viewOf(p->normalSource, WIDTH_POSITION);
+    SourceView colours = viewOf(p->colourSource, colourWidth);
+    SourceView uvs = viewOf(mesh.texCoordSets > 0 ? p->texSources[texInput] : -1, WIDTH_TEXCOORD);
     int32_t c = 0;
     for (int32_t t = 0; t < triangles; t++) {
         const int32_t* tri = p->corners + (int64_t)t * per;
         for (int k = 0; k < 3; k++, c++) {
             const int32_t* corner = tri + k * cornerInts(p);
-            if (mesh.hasPositions) std::memcpy(mesh.positions + 3 * c, sourceElement(p->vertexSource, corner[0], 3), 12);
-            if (mesh.hasNormals) std::memcpy(mesh.normals + 3 * c, sourceElement(p->normalSource, corner[1], 3), 12);
+            if (mesh.hasPositions) std::memcpy(mesh.positions + 3 * c, positions.at(corner[0]), 12);
+            if (mesh.hasNormals) std::memcpy(mesh.normals + 3 * c, normals.at(corner[1]), 12);
             if (mesh.hasColours) {
-                const float* f = sourceElement(p->colourSource, corner[2], colourWidth);
+                const float* f = colours.at(corner[2]);
                 for (int i = 0; i < 4; i++) {
                     float v = i < colourWidth ? f[i] * 255.0f : 255.0f;
                     mesh.colours[4 * c + i] = (uint8_t)(v <= 0.0f ? 0.0f : v >= 255.0f ? 255.0f : v);
                 }
             }
             if (mesh.texCoordSets > 0) {
-                const float* uv = sourceElement(p->texSources[texInput], corner[3 + texInput], 2);
+                const float* uv = uvs.at(corner[3 + texInput]);
                 mesh.texCoords[0][2 * c] = uv[0];
                 mesh.texCoords[0][2 * c + 1] = 1.0f - uv[1];  // the document's v runs the other way
             }

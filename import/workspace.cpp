@@ -418,14 +418,6 @@ int32_t readSource(const xmlNode* element) {
     return index;
 }
 
-const float* sourceElement(int32_t source, int32_t e, int32_t width) {
-    const SourceRec* s = slotGet<SourceRec>(&sourceTable, source);
-    if (!s || !s->values || e < 0) return nullptr;
-    int64_t start = (int64_t)e * (s->stride > 0 ? s->stride : width);
-    if (start + width > s->valueCount) return nullptr;
-    return s->values + start;
-}
-
 int32_t sourceColourWidth(int32_t source) {
     const SourceRec* s = slotGet<SourceRec>(&sourceTable, source);
     return (s && s->stride >= 4) ? 4 : WIDTH_COLOUR;

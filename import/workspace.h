@@ -246,8 +246,5 @@ int32_t findById(SlotTable* table, const char* id);
 void registerId(SlotTable* table, const char* id, int32_t index);
 // Floats per element an input needs.
 enum { WIDTH_POSITION = 3, WIDTH_TEXCOORD = 2, WIDTH_COLOUR = 3 };
-// The floats of element e of a source (its accessor's stride apart, `width` of them), or null when
-// they are not all inside its values.
-const float* sourceElement(int32_t source, int32_t e, int32_t width);
 // Floats a colour element of the source holds: 4 with a stride of 4 or more, else 3.
 int32_t sourceColourWidth(int32_t source);
