@@ -173,13 +173,8 @@ void widgetColour(int32_t window, int32_t topLayer, uint8_t useAlpha, const Rgba
     *out = c;
 }
 
-void drawInterface() {
-    float& blink = textCursor().blinkTimer;
-    blink += frameDeltaMs;
-    if (blink > kBlinkPeriodMs) blink = std::fmod(blink, kBlinkPeriodMs);
-    if (!gui.started) return;
-    clickToken = 1;
-    editFieldsFrameBegin();
+// Draws every visible window, layer by layer; with the click token at 0 no widget reacts.
+static void drawWindows() {
     int32_t top = topVisibleLayer();
     visibleLayers(&gui.layers);
     for (int32_t layer : gui.layers) {
@@ -190,4 +185,20 @@ void drawInterface() {
             if (w && w->visible == 1 && w->layer == layer) drawWindow(i, layer, top, &gui.depths);
         }
     }
+}
+
+void drawInterface() {
+    float& blink = textCursor().blinkTimer;
+    blink += frameDeltaMs;
+    if (blink > kBlinkPeriodMs) blink = std::fmod(blink, kBlinkPeriodMs);
+    if (!gui.started) return;
+    clickToken = 1;
+    editFieldsFrameBegin();
+    drawWindows();
+}
+
+void drawInterfaceStill() {
+    if (!gui.started) return;
+    clickToken = 0;
+    drawWindows();
 }

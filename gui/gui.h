@@ -65,3 +65,6 @@ void widgetColour(int32_t window, int32_t topLayer, uint8_t useAlpha, const Rgba
 
 // Once a frame after begin2d: advances the cursor blink timer, then walks the windows (above).
 void drawInterface();
+// Draws the windows as they stand without letting any widget react: a frame shown while the program
+// is busy between frames (an import), when the input of the last frame must not act again.
+void drawInterfaceStill();

@@ -345,6 +345,7 @@ void tessellatePrimitive(int32_t polygons) {
     int32_t count = p->polygonCount, size = p->groupSize;
     uint8_t kind = p->kind;
     for (int32_t k = 0; k < count; k++) {
+        if ((k & 4095) == 4095) importAdvance(4096);
         p = slotGet<PolygonsRec>(&polygonsTable, polygons);
         if (p->polygonBad && p->polygonBad[k]) continue;
         const int32_t* values = p->values + p->polygonStart[k];
@@ -424,6 +425,7 @@ void buildMesh(int32_t polygons, int32_t material, int32_t texInput, int32_t obj
             mesh.indices[c] = c;
         }
     }
+    importAdvance(p->polygonCount + (p->polygonCount & 4095));
     int32_t index = meshAdopt(-1, &mesh);
     meshFreeBuffers(&mesh);
     if (index >= 0) objectAddMesh(object, index);

@@ -115,6 +115,7 @@ void readGeometryLibrary(const xmlNode* library) {
                 else if (xmlIsElement(c, "polygons")) readPolygons(c, index);
             }
         }
+        importAdvance(1);
     }
 }
 

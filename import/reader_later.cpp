@@ -100,6 +100,7 @@ void readGeometry(const xmlNode* element) {
             }
         }
     }
+    importAdvance(1);
 }
 
 // A <controller>: the geometry a <skin> deforms with its bind-shape matrix, or the base geometry

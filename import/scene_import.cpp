@@ -2,6 +2,9 @@
 
 #include <libxml/parser.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -45,10 +48,20 @@ static int32_t importDocument(xmlDoc* doc, const char* textureDirectory) {
     xmlNode* root = xmlDocGetRootElement(doc);
     importWorkspaceInit();
     documentInfo.profile = documentProfile(root, documentInfo.version, sizeof documentInfo.version);
+    // Reading goes by geometries, each counted as it is read.
+    int64_t geometries = 0;
+    for (const xmlNode* library = root->children; library; library = library->next)
+        for (const xmlNode* c = library->children; c; c = c->next) geometries += xmlIsElement(c, "geometry");
+    importStage(0.5f, 0.65f, geometries);
     if (documentInfo.profile == PROFILE_EARLY) readEarlyDocument(root);
     else readLaterDocument(root);
     xmlFreeDoc(doc);  // the records hold all the rest needs; the tree's memory goes back now
+    importStage(0.65f, 0.7f, 1);
     validateWorkspace();
+    int64_t polygons = 0;
+    for (int32_t i = 0; i < polygonsTable.capacity; i++)
+        if (const PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, i)) polygons += p->polygonCount;
+    importStage(0.7f, 1.0f, 2 * polygons);  // each polygon is cut, then built into a mesh
     int32_t result = buildScene(textureDirectory, upOverride);
     lastDocument = documentInfo;
     importWorkspaceFree();
@@ -98,9 +111,12 @@ bool usableDocument(xmlDoc* doc, const char* shownName) {
     return true;
 }
 
-// Parses a file (data null) or bytes in memory; a document that cannot be used gives null after a
-// message that says why.
+// Parses a file (data null) or bytes in memory, both fed to the parser in pieces so that the
+// progress hook hears between them; a document that cannot be used gives null after a message that
+// says why.
 xmlDoc* parseDocument(const char* path, const uint8_t* data, int32_t size, const char* shownName) {
+    std::FILE* file = nullptr;
+    int64_t total = size;
     if (!data) {
         char reason[256];
         switch (checkReadableFile(path, reason, sizeof reason)) {
@@ -110,12 +126,28 @@ xmlDoc* parseDocument(const char* path, const uint8_t* data, int32_t size, const
             case FILE_UNREADABLE: importMessage("[ERROR] %s cannot be read: %s.", shownName, reason); return nullptr;
             default: break;
         }
+        file = std::fopen(path, "rb");
+        if (!file) {
+            importMessage("[ERROR] %s cannot be read: %s.", shownName, std::strerror(errno));
+            return nullptr;
+        }
+        total = std::fseek(file, 0, SEEK_END) == 0 ? (int64_t)std::ftell(file) : 0;
+        std::rewind(file);
     }
-    xmlParserCtxt* context = xmlNewParserCtxt();
-    if (!context) {
-        importMessage("[ERROR] %s cannot be read: out of memory.", shownName);
-        return nullptr;
-    }
+    enum { kPiece = 1 << 20 };
+    std::vector<char> buffer(file ? (size_t)kPiece : 0);
+    int64_t offset = 0;
+    // The next piece of the document; empty at its end.
+    auto next = [&](const char** piece) -> size_t {
+        if (file) {
+            *piece = buffer.data();
+            return std::fread(buffer.data(), 1, kPiece, file);
+        }
+        *piece = (const char*)data + offset;
+        size_t n = (size_t)std::min<int64_t>(kPiece, total - offset);
+        offset += (int64_t)n;
+        return n;
+    };
     ParseError first = {false, 0, 0, ""};
     xmlGenericErrorFunc savedHandler = xmlGenericError;
     void* savedContext = xmlGenericErrorContext;
@@ -123,11 +155,41 @@ xmlDoc* parseDocument(const char* path, const uint8_t* data, int32_t size, const
     void* savedStructuredContext = xmlStructuredErrorContext;
     xmlSetGenericErrorFunc(nullptr, quietLibraryMessage);
     xmlSetStructuredErrorFunc(&first, keepFirstError);
-    xmlDoc* doc = data ? xmlCtxtReadMemory(context, (const char*)data, size, shownName, nullptr, kParseOptions)
-                       : xmlCtxtReadFile(context, path, nullptr, kParseOptions);
+    importStage(0.0f, 0.5f, total);
+    const char* piece = nullptr;
+    size_t n = next(&piece);
+    // The first bytes go with the parser's creation, which tells the encoding from them.
+    size_t head = n < 4 ? n : 4;
+    xmlParserCtxt* context = xmlCreatePushParserCtxt(nullptr, nullptr, piece, (int)head, shownName);
+    bool readFailed = false;
+    if (context) {
+        xmlCtxtUseOptions(context, kParseOptions);
+        bool stopped = xmlParseChunk(context, piece + head, (int)(n - head), 0) != 0;
+        importAdvance((int64_t)n);
+        while (!stopped && n > 0) {
+            n = next(&piece);
+            if (n > 0) stopped = xmlParseChunk(context, piece, (int)n, 0) != 0;
+            importAdvance((int64_t)n);
+        }
+        readFailed = file && std::ferror(file);
+        if (!stopped) xmlParseChunk(context, nullptr, 0, 1);
+    }
     xmlSetStructuredErrorFunc(savedStructuredContext, savedStructured);
     xmlSetGenericErrorFunc(savedContext, savedHandler);
-    if (!doc || !context->wellFormed) {
+    if (file) std::fclose(file);
+    if (!context) {
+        importMessage("[ERROR] %s cannot be read: out of memory.", shownName);
+        return nullptr;
+    }
+    xmlDoc* doc = context->myDoc;
+    bool wellFormed = context->wellFormed;
+    xmlFreeParserCtxt(context);
+    if (readFailed) {
+        importMessage("[ERROR] %s cannot be read: the file could not be read to its end.", shownName);
+        if (doc) xmlFreeDoc(doc);
+        return nullptr;
+    }
+    if (!doc || !wellFormed) {
         if (!first.seen) textCopy(first.text, "it holds no element", sizeof first.text);
         if (first.line > 0)
             importMessage("[ERROR] %s is not well-formed XML: %s (line %d, column %d).", shownName, first.text,
@@ -135,12 +197,11 @@ xmlDoc* parseDocument(const char* path, const uint8_t* data, int32_t size, const
         else
             importMessage("[ERROR] %s is not well-formed XML: %s.", shownName, first.text);
         if (doc) xmlFreeDoc(doc);
-        doc = nullptr;
+        return nullptr;
     }
-    xmlFreeParserCtxt(context);
-    if (doc && !usableDocument(doc, shownName)) {
+    if (!usableDocument(doc, shownName)) {
         xmlFreeDoc(doc);
-        doc = nullptr;
+        return nullptr;
     }
     return doc;
 }

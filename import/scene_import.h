@@ -28,6 +28,11 @@ struct DocumentInfo {
     float unitMeter;   // <unit meter>; 0 when absent
     char unitName[64];
 };
+// Told during an import how much of it is done (0 to 1, never going back), at the start of its
+// stages and at most every 50 ms within them, so that a viewer can redraw its window meanwhile.
+typedef void (*ImportProgressHook)(float done);
+// Installs the hook for the imports that follow (nullptr: none).
+void importSetProgressHook(ImportProgressHook hook);
 // What the last import read (all zero when it read no document).
 const DocumentInfo* importLastDocument();
 // 'X', 'Y' or 'Z' overrides the up axis of every document imported from now on; 0 (or anything

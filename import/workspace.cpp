@@ -14,6 +14,7 @@
 #include "import/xml_access.h"
 #include "strings/string_table.h"
 #include "strings/text.h"
+#include "system/clock.h"
 #include "system/files.h"
 #include "system/memory.h"
 
@@ -161,6 +162,49 @@ void importWorkspaceFree() {
     ws.ids.clear();
     geometryResetLookups();
     materialImportReset();
+}
+
+namespace {
+struct ImportProgress {
+    ImportProgressHook hook = nullptr;
+    float from = 0.0f, to = 0.0f, told = 0.0f;
+    int64_t total = 0, done = 0;
+    double lastTold = 0.0;
+};
+ImportProgress progress;
+}  // namespace
+
+void importSetProgressHook(ImportProgressHook hook) {
+    progress.hook = hook;
+    progress.told = 0.0f;
+    progress.lastTold = 0.0;
+}
+
+// Tells the hook the share done, at once or when the last telling is 50 ms old.
+static void tellProgress(bool now) {
+    if (!progress.hook) return;
+    double time = clockSeconds();
+    if (!now && time - progress.lastTold < 0.05) return;
+    double share = progress.done >= progress.total ? 1.0 : (double)progress.done / (double)progress.total;
+    float fraction = progress.from + (float)((progress.to - progress.from) * share);
+    if (fraction < progress.told) fraction = progress.told;
+    progress.told = fraction;
+    progress.lastTold = time;
+    progress.hook(fraction);
+}
+
+void importStage(float from, float to, int64_t total) {
+    progress.from = from;
+    progress.to = to;
+    progress.total = total > 0 ? total : 1;
+    progress.done = 0;
+    if (from == 0.0f) progress.told = 0.0f;
+    tellProgress(true);
+}
+
+void importAdvance(int64_t units) {
+    progress.done += units;
+    tellProgress(false);
 }
 
 // Formats and appends a message; with once set, a text already in the list is not added again.

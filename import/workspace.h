@@ -220,6 +220,11 @@ extern int32_t messageList;
 void importWorkspaceInit();
 // Frees every record, inner table and text, then the tables.
 void importWorkspaceFree();
+// The import's progress, told to the caller's hook (importSetProgressHook) at most every 50 ms: a
+// stage covers [from, to) of the whole import and `total` units of its work; importAdvance adds
+// units done. The share told never goes back.
+void importStage(float from, float to, int64_t total);
+void importAdvance(int64_t units);
 // Appends a formatted message (white) to the message list.
 void importMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The same, unless the list already holds that very text (one message per cause, however many

@@ -129,12 +129,31 @@ void engineStop() {
     appState = appStopped;
 }
 
+// A frame drawn from inside an import: the window system is answered (a close request is kept for
+// the main loop, which quits once the import is over), and the interface is shown as it stands with
+// the loading box's progress bar. Nothing reacts to input until the import ends.
+static void drawImportProgress(float done) {
+    if (!windowIsOpen()) return;
+    pollWindow();
+    if (windowRequest.windowResized) {
+        render_resize(windowRequest.width, windowRequest.height);
+        windowRequest.windowResized = 0;
+    }
+    render_set_clear(96, 136, 176, 1, 1, 0);
+    render_clear();
+    begin2d((float)CANVAS_WIDTH, (float)CANVAS_HEIGHT);
+    drawInterfaceStill();
+    drawLoadingProgress(done);
+    swapWindow();
+}
+
 void appInit(const AppOptions* options) {
     run.options = *options;
     run.scripted = options->frames > 0 || options->screenshot[0] != '\0';
     run.exitStatus = 0;
     appFrameCount = 0;
     importSetUpOverride(options->up);
+    importSetProgressHook(drawImportProgress);
     joinPath(imageImportDirectory, dataDirectory, "texture_import" PATH_SEP_TEXT);
     makeDirectories(imageImportDirectory);
     checkWritable(imageImportDirectory, "models will show without their textures");
@@ -209,6 +228,7 @@ void appFrame() {
 }
 
 void appQuit() {
+    importSetProgressHook(nullptr);
     releaseViewerScene();
     if (viewerStrings != -1) viewerStrings = stringTableDestroy(viewerStrings);
     saveViewerConfig();

@@ -1,5 +1,7 @@
 #include "viewer/screens.h"
 
+#include "gui/draw.h"
+
 #include <cstring>
 
 #include "gui/edit_field.h"
@@ -98,6 +100,16 @@ void openInfoBox() {
     viewerScreens.infoOkButton = addButton(viewerScreens.infoBox, TEXT_OK, 400, 660, 1000, 780);
 }
 }  // namespace
+
+void drawLoadingProgress(float done) {
+    const GuiWindow* box = guiWindow(viewerScreens.loadingBox);
+    if (!box || box->visible != 1) return;
+    done = done < 0.0f ? 0.0f : done > 1.0f ? 1.0f : done;
+    // Under the box's text: a dark track, the share done filled in light.
+    float x0 = box->x0 + 80.0f, x1 = box->x1 - 80.0f, y0 = box->y1 - 75.0f, y1 = box->y1 - 40.0f;
+    fillRect(x0, y0, x1, y1, 40, 48, 64, 255);
+    fillRect(x0 + 4.0f, y0 + 4.0f, x0 + 4.0f + (x1 - x0 - 8.0f) * done, y1 - 4.0f, 150, 200, 240, 255);
+}
 
 void setupViewerStyle(int32_t set) {
     TextStyle& s = currentStyle;

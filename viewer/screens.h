@@ -25,5 +25,7 @@ void createViewerScreens();
 int32_t runScreens();
 // Shows text with an OK button, above every other screen (replacing a message shown before).
 void showMessageBox(const char* text);
+// Draws how much of the running import is done (0 to 1) as a bar in the loading box, when it is open.
+void drawLoadingProgress(float done);
 // Closes every open screen.
 void closeViewerScreens();

@@ -456,3 +456,83 @@ TEST(Program, OpeningModelsThroughTheFileDialog) {
         EXPECT_EQ(waitProcess(v.child, 20000), 0);
     }
 }
+
+namespace {
+// A COLLADA 1.4 document of 2 million triangles: four geometries, each a grid of 500 x 500 quads.
+void writeBigDocument(const std::string& path) {
+    const int side = 500, points = side + 1;
+    std::string d = "<?xml version=\"1.0\"?>\n<COLLADA xmlns=\"http://www.collada.org/2005/11/COLLADASchema\" "
+                    "version=\"1.4.1\"><asset><up_axis>Z_UP</up_axis></asset><library_geometries>";
+    char number[64];
+    for (int g = 0; g < 4; g++) {
+        std::string id = "g" + std::to_string(g);
+        d += "<geometry id=\"" + id + "\"><mesh><source id=\"" + id + "p\"><float_array count=\"" +
+             std::to_string(points * points * 3) + "\">";
+        for (int y = 0; y < points; y++)
+            for (int x = 0; x < points; x++) {
+                std::snprintf(number, sizeof number, "%d %d %d ", x + g * side, y, (x * y) % 7);
+                d += number;
+            }
+        d += "</float_array><technique_common><accessor count=\"" + std::to_string(points * points) +
+             "\" stride=\"3\"/></technique_common></source><source id=\"" + id +
+             "n\"><float_array count=\"3\">0 0 1</float_array><technique_common><accessor count=\"1\" "
+             "stride=\"3\"/></technique_common></source><vertices id=\"" + id + "v\"><input semantic=\"POSITION\" "
+             "source=\"#" + id + "p\"/></vertices><polylist count=\"" + std::to_string(side * side) +
+             "\"><input semantic=\"VERTEX\" source=\"#" + id + "v\" offset=\"0\"/><input semantic=\"NORMAL\" "
+             "source=\"#" + id + "n\" offset=\"1\"/><vcount>";
+        for (int q = 0; q < side * side; q++) d += "4 ";
+        d += "</vcount><p>";
+        for (int y = 0; y < side; y++)
+            for (int x = 0; x < side; x++) {
+                int a = y * points + x;
+                std::snprintf(number, sizeof number, "%d 0 %d 0 %d 0 %d 0 ", a, a + 1, a + 1 + points, a + points);
+                d += number;
+            }
+        d += "</p></polylist></mesh></geometry>";
+    }
+    d += "</library_geometries><library_visual_scenes><visual_scene id=\"s\">";
+    for (int g = 0; g < 4; g++) d += "<node><instance_geometry url=\"#g" + std::to_string(g) + "\"/></node>";
+    d += "</visual_scene></library_visual_scenes><scene><instance_visual_scene url=\"#s\"/></scene></COLLADA>";
+    writeText(path, d);
+}
+
+// Width of the filled part of the loading box's progress bar, 0 when none shows.
+int progressWidth(const Shot& s) {
+    if (s.width != 800) return 0;
+    int filled = 0;
+    for (int x = 316; x < 484; x++) {
+        const uint8_t* c = s.at(x, 318);
+        filled += std::abs(c[0] - 150) < 8 && std::abs(c[1] - 200) < 8 && std::abs(c[2] - 240) < 8;
+    }
+    return filled;
+}
+}  // namespace
+
+TEST(Program, ABigImportShowsItsProgressAndAnswersACloseRequest) {
+    TempDir dir;
+    writeBigDocument(dir.file("big.dae"));
+    Viewer v;
+    installViewerData(v.home.path());
+    v.start({dir.file("big.dae")});
+    std::string id = v.window();
+    ASSERT_FALSE(id.empty());
+    // While the import runs the window is drawn again and again, each time with more of the bar.
+    int advances = 0, last = 0;
+    bool closeSent = false;
+    for (int i = 0; i < 600 && processRunning(v.child); i++) {
+        int width = progressWidth(grab(id));
+        if (width > last) {
+            advances++;
+            last = width;
+        }
+        // A close request in the middle of the import is answered once the import is over.
+        if (advances == 3 && !closeSent) {
+            closeWindow(id);
+            closeSent = true;
+        }
+        if (last > 0 && width == 0) break;  // the loading box has gone
+    }
+    EXPECT_GE(advances, 5);
+    EXPECT_TRUE(closeSent);
+    EXPECT_EQ(waitProcess(v.child, 120000), 0);
+}
