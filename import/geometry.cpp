@@ -37,6 +37,7 @@ struct GeometryState {
     GLenum tessError = 0;           // the first error GLU reported for the current polygon
     std::vector<double> coords;     // the current polygon's corners, x y z each
     std::vector<int32_t> contourEnds;
+    std::vector<int32_t> cornerGroups;  // where each corner's vertex group starts in the values
     PolygonSweep sweep;
     int64_t polygonWork = GEOMETRY_POLYGON_WORK;
     int64_t importWork = GEOMETRY_IMPORT_WORK;
@@ -171,6 +172,7 @@ void geometryResetLookups() {
     // Large polygons leave large buffers behind.
     std::vector<double>().swap(geo.coords);
     std::vector<int32_t>().swap(geo.contourEnds);
+    std::vector<int32_t>().swap(geo.cornerGroups);
     geo.sweep = PolygonSweep();
 }
 
@@ -245,19 +247,21 @@ int32_t checkPolygon(double normal[3]) {
 }  // namespace
 
 namespace {
-// The fan of a single outline's corners from the first (its groups start `size` values apart).
-void emitFan(int32_t polygons, const int32_t* values, int32_t corners, int32_t size, int32_t order) {
+// The fan of a single outline's corners from the first, in their order (order 1) or the reverse
+// (-1); nothing for 0. Groups are found through cornerGroups, since separators may sit before them.
+void emitFan(int32_t polygons, const int32_t* values, int32_t corners, int32_t order) {
+    const std::vector<int32_t>& at = geo.cornerGroups;
     for (int32_t i = 2; i < corners && order != 0; i++) {
-        if (order > 0) emitTriangle(polygons, values, 0, (i - 1) * size, i * size);
-        else emitTriangle(polygons, values, 0, (corners - i + 1) * size, (corners - i) * size);
+        if (order > 0) emitTriangle(polygons, values, at[0], at[(size_t)i - 1], at[(size_t)i]);
+        else emitTriangle(polygons, values, at[0], at[(size_t)(corners - i + 1)], at[(size_t)(corners - i)]);
     }
 }
 
 // A single outline whose edges cross has no cut that keeps to it; where fans are allowed, its
 // corners' fan shows it rather than nothing.
-bool fanInstead(int32_t polygons, const int32_t* values, int32_t corners, int32_t size) {
+bool fanInstead(int32_t polygons, const int32_t* values, int32_t corners) {
     if (!geo.fanCrossing || geo.contourEnds.size() != 1) return false;
-    emitFan(polygons, values, corners, size, 1);
+    emitFan(polygons, values, corners, 1);
     geo.fanned++;
     return true;
 }
@@ -268,6 +272,7 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
     if (!p || p->groupSize <= 0 || !p->hasVertex) return;
     geo.coords.clear();
     geo.contourEnds.clear();
+    geo.cornerGroups.clear();
     SourceView positions = viewOf(p->vertexSource, WIDTH_POSITION);
     for (int32_t g = 0; g < count;) {
         if (values[g] == -1) {
@@ -279,6 +284,7 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
         // The validation has checked every group of the polygon.
         const float* pos = positions.at(values[g + p->vertexOffset]);
         geo.coords.insert(geo.coords.end(), {(double)pos[0], (double)pos[1], (double)pos[2]});
+        geo.cornerGroups.push_back(g);
         g += p->groupSize;
     }
     int32_t corners = (int32_t)(geo.coords.size() / 3);
@@ -289,13 +295,13 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
         // the same fan is made here directly.
         int32_t order = gluFanOrder(geo.coords.data(), corners);
         if (order != FAN_NONE) {
-            emitFan(polygons, values, corners, p->groupSize, order);
+            emitFan(polygons, values, corners, order);
             return;
         }
     }
     double normal[3];
     int32_t refused = checkPolygon(normal);
-    if (refused == SKIP_CROSSING && fanInstead(polygons, values, corners, p->groupSize)) return;
+    if (refused == SKIP_CROSSING && fanInstead(polygons, values, corners)) return;
     if (refused >= 0) {
         geo.skipped[refused]++;
         return;
@@ -325,7 +331,7 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
     if (geo.tessError || geo.badVertex) {
         // Edges GLU still found crossing (its arithmetic is not exact), or it ran out of memory.
         bool crossing = geo.tessError == GLU_TESS_NEED_COMBINE_CALLBACK || geo.badVertex;
-        if (crossing && fanInstead(polygons, values, corners, p->groupSize)) return;
+        if (crossing && fanInstead(polygons, values, corners)) return;
         geo.skipped[geo.tessError == GLU_TESS_NEED_COMBINE_CALLBACK || geo.badVertex ? SKIP_CROSSING : SKIP_COMPLEX]++;
         return;
     }

@@ -139,6 +139,7 @@ int32_t addPrimitive(uint8_t kind, int32_t geometry, const char* materialName) {
     PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, index);
     std::memset(p, 0, sizeof *p);
     p->kind = kind;
+    p->holes = kind == PRIM_POLYGONS;
     p->geometry = geometry;
     p->materialName = importTextCopy(materialName);
     slotInit(&p->inputs, 4, (int32_t)sizeof(InputRec));

@@ -51,6 +51,8 @@ bool readPrimitive(const xmlNode* element, int32_t geometry) {
     char* material = xmlAttrText(element, "material");
     int32_t index = addPrimitive(strips ? PRIM_STRIPS : fans ? PRIM_FANS : PRIM_POLYGONS, geometry, material);
     importTextFree(material);
+    // Only <polygons> hold holes; a -1 anywhere else is an index that names nothing.
+    slotGet<PolygonsRec>(&polygonsTable, index)->holes = polygons;
     readInputs(index, element);
     const xmlNode* vcount = nullptr;
     for (const xmlNode* c = element->children; c; c = c->next) {

@@ -132,7 +132,7 @@ void checkPolygons(int32_t index) {
         bool usable = end <= p->valueCount && size > 0;
         if (!usable && end > p->valueCount) pastEnd++;
         for (int32_t g = start; usable && g < end;) {
-            if (p->values[g] == -1 && p->kind == PRIM_POLYGONS) {
+            if (p->values[g] == -1 && p->holes) {
                 g++;
                 continue;
             }

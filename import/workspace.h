@@ -89,6 +89,7 @@ enum : uint8_t { PRIM_POLYGONS = 0, PRIM_STRIPS = 1, PRIM_FANS = 2 };
 // texture-coordinate set.
 struct PolygonsRec {
     uint8_t kind;
+    uint8_t holes;       // 1: a -1 value separates the contours of a polygon; 0: it is a bad index
     int32_t geometry;    // GeometryRec index
     char* materialName;  // the material's URL (early profile) or the symbol an instance binds
     SlotTable inputs;    // InputRec, in document order

@@ -241,6 +241,13 @@ TEST_F(Collada14Test, BrokenReferencesAndIndicesEndInAMessage) {
                               "<vcount>3</vcount><p>0 1 2 0 2 3 4 5</p></polylist>"),
                "<node id=\"n\"><instance_geometry url=\"#g\"/></node>"),
          "", -1},
+        // A -1 is a hole's mark only in <polygons>; elsewhere it names no vertex. Before an outline it
+        // must not shift the corners of the rest.
+        {"-1 in a polylist",
+         doc14("", geometry14(std::string("<polylist count=\"2\">") + kVertex +
+                              "<vcount>4 3</vcount><p>-1 0 1 2 0 1 2</p></polylist>"),
+               "<node id=\"n\"><instance_geometry url=\"#g\"/></node>"),
+         "", 1},
         {"float_array count above its text",
          doc14("", "<library_geometries><geometry id=\"g\"><mesh><source id=\"g-p\"><float_array id=\"g-pa\" "
                    "count=\"1000000000\">0 0 0</float_array><technique_common><accessor source=\"#g-pa\" "
@@ -268,6 +275,12 @@ TEST_F(Collada14Test, BrokenReferencesAndIndicesEndInAMessage) {
                                  "<node id=\"n\"><instance_geometry url=\"#g\"/></node>")),
               0);
     EXPECT_EQ(drawnTriangles(), 3);
+    // A hole mark before any outline: the one contour is cut from where its corners really start.
+    ASSERT_GE(importMemory(doc14("", geometry14(std::string("<polygons count=\"1\">") + kVertex +
+                                                "<ph><p></p><h>0 3 2 1</h></ph></polygons>"),
+                                 "<node id=\"n\"><instance_geometry url=\"#g\"/></node>")),
+              0);
+    EXPECT_EQ(drawnTriangles(), 2) << problems();
 }
 
 TEST_F(Collada14Test, InstancedLibraryNodesStayBoundedAndCyclesEnd) {
