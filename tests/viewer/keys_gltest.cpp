@@ -14,6 +14,7 @@
 #include "object/scene.h"
 #include "render/view.h"
 #include "viewer/keys.h"
+#include "viewer/model_load.h"
 #include "viewer/scene.h"
 #include "viewer/screens.h"
 
@@ -146,14 +147,22 @@ TEST_F(Keys, DragsPanOrOrbitAndRPutsTheRigBack) {
     EXPECT_EQ(viewerScene.cameraDistance, 16.0f);
     EXPECT_EQ(viewerScene.zoomSpeed, 1.0f);
 
-    // Ctrl+R is the reload, not the reset; with no model yet it says so.
+    // Ctrl+R is the reload, not the reset; with no model yet it says so (a test run before in this
+    // process may have left a document to reload).
+    bool opened = modelLoadName()[0] != '\0';
     drag(MOUSE_MIDDLE, 80, 0);
     inputKeyEvent(KEY_RCTRL, 1);
-    tap({'R'});
+    inputKeyEvent('R', 1);
+    appFrame();
+    inputKeyEvent('R', 0);
     inputKeyEvent(KEY_RCTRL, 0);
     EXPECT_GT(pan(), 0.5f);
-    ASSERT_GE(noticeLabel(), 0);
-    EXPECT_EQ(labelText(noticeLabel()), "No model has been opened yet.");
+    if (opened) {
+        EXPECT_TRUE(modelLoadPending());
+    } else {
+        ASSERT_GE(noticeLabel(), 0);
+        EXPECT_EQ(labelText(noticeLabel()), "No model has been opened yet.");
+    }
 }
 
 TEST_F(Keys, AFieldTakesKeysAsTextAndAMessageBoxLetsOnlyTheHelpThrough) {
