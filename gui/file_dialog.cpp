@@ -263,6 +263,14 @@ int32_t freeFileDialog(int32_t dialog) {
 
 FileDialog* fileDialogGet(int32_t dialog) { return slotGet<FileDialog>(&fileDialogs.dialogs, dialog); }
 
+int32_t fileDialogFiles(const char* pattern, const char* dir) {
+    uint8_t colour[4];
+    colourBytes(fileColour, colour);
+    int32_t files = stringTableCreate(-1);
+    addListing(files, listFiles(pattern, dir, colour));
+    return files;
+}
+
 void refreshFileDialog(int32_t dialog) {
     FileDialog* d = fileDialogGet(dialog);
     if (!d) return;

@@ -45,6 +45,9 @@ int32_t createFileDialog();
 // Frees its window (and so every child widget), then the dialog.
 int32_t freeFileDialog(int32_t dialog);
 FileDialog* fileDialogGet(int32_t dialog);
+// The files a dialog lists for the pattern in dir, in its order (hidden names left out), as a new
+// string table that the caller destroys.
+int32_t fileDialogFiles(const char* pattern, const char* dir);
 // Refills the list (directories, then matching files; scrolled to the top, nothing selected) and
 // the directory label.
 void refreshFileDialog(int32_t dialog);

@@ -6,6 +6,7 @@
 #include "object/object.h"
 #include "render/gl.h"
 #include "render/render_state.h"
+#include "render/view.h"
 #include "system/memory.h"
 #include "texture/texture_manager.h"
 
@@ -286,6 +287,7 @@ void render_material(const Mesh* mesh) {
 void render_object(int32_t object, int32_t pass) {
     Object* o = objectGet(object);
     if (o == nullptr || (o->passes & pass) == 0) return;
+    if (renderWireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     for (int32_t k = 0; k < o->meshes.capacity; k++) {
         const int32_t* entry = slotGet<int32_t>(&o->meshes, k);
         Mesh* mesh = entry ? meshGet(*entry) : nullptr;
@@ -304,4 +306,6 @@ void render_object(int32_t object, int32_t pass) {
         if (normals) glDisableClientState(GL_NORMAL_ARRAY);
         vertexArrayOff(mesh);
     }
+    // The other drawing (debug shapes, the interface) expects filled polygons.
+    if (renderWireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 }

@@ -16,7 +16,7 @@ void mesh_build_buffers(Mesh* mesh);
 void mesh_release_buffers(Mesh* mesh);
 // Draws the meshes of the object that belong to the pass (PASS_OPAQUE or PASS_TRANSPARENT), with
 // the node's transform already on the modelview matrix. Meshes without positions, vertices or
-// indices are skipped.
+// indices are skipped. With renderWireframe the triangles' edges are drawn instead of their faces.
 void render_object(int32_t object, int32_t pass);
 // Material colours, lighting, texturing, face culling and alpha test of a mesh.
 void render_material(const Mesh* mesh);

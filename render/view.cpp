@@ -4,10 +4,12 @@
 
 SlotTable viewTable;
 uint8_t renderDebug[DEBUG_FLAG_COUNT];
+uint8_t renderWireframe = 0;
 
 void view_table_init() {
     slotInit(&viewTable, 4, (int32_t)sizeof(View));
     std::memset(renderDebug, 0, sizeof renderDebug);
+    renderWireframe = 0;
 }
 
 void view_table_free() { slotFree(&viewTable); }

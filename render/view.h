@@ -13,10 +13,12 @@ struct View {
 // Debug overlays, all off after start-up and whenever the viewer sets up a scene.
 enum { DEBUG_LIGHTS = 0, DEBUG_EMPTY_NODES, DEBUG_CAMERAS, DEBUG_SPHERES, DEBUG_BOXES, DEBUG_FLAG_COUNT };
 extern uint8_t renderDebug[DEBUG_FLAG_COUNT];
+// 1 = meshes drawn as their triangles' edges; off after start-up.
+extern uint8_t renderWireframe;
 
 extern SlotTable viewTable;
 
-// Creates the empty view table and clears the debug switches (renderer start-up).
+// Creates the empty view table and clears the debug switches and wireframe (renderer start-up).
 void view_table_init();
 // Frees the view table (renderer shut-down).
 void view_table_free();

@@ -25,6 +25,7 @@
 #include "texsets/interface_sets.h"
 #include "texture/texture_manager.h"
 #include "viewer/config.h"
+#include "viewer/keys.h"
 #include "viewer/model_load.h"
 #include "viewer/scene.h"
 #include "viewer/screens.h"
@@ -184,6 +185,7 @@ void appInit(const AppOptions* options) {
         setupViewerStyle(interfaceSet);
         createViewerScreens();
     }
+    viewerKeysInit();
     createViewerScene();
     if (options->model[0] && requestModelLoad(options->model) != 0)
         std::fprintf(stderr, "vcv: the model path is too long\n");
@@ -215,6 +217,7 @@ void appFrame() {
         drawInterface();
         // The font page, while Enter is held.
         if (keyDown(KEY_ENTER)) drawImage(0, 0, 200, 200, 2000, 2000, 255, 255, 255, 255);
+        runViewerKeys();
     }
     appFrameCount++;
     if (drawing) keepFrameForScreenshot();
@@ -232,7 +235,10 @@ void appQuit() {
     releaseViewerScene();
     if (viewerStrings != -1) viewerStrings = stringTableDestroy(viewerStrings);
     saveViewerConfig();
-    if (windowIsOpen()) closeViewerScreens();
+    if (windowIsOpen()) {
+        viewerKeysClose();
+        closeViewerScreens();
+    }
     engineStop();
 }
 
@@ -269,7 +275,7 @@ static void paceFrame() {
     if (run.options.frames != 0) return;
     if (viewerChanging()) {
         run.quietFrames = 0;
-    } else if (++run.quietFrames < kQuietFramesBeforeRest) {
+    } else if (++run.quietFrames < kQuietFramesBeforeRest || viewerKeysTimerRunning()) {
         double remaining = run.frameStart + kIdleFrameSeconds - clockSeconds();
         if (remaining > 0.0) waitWindowEvents(remaining);
     }
@@ -288,7 +294,9 @@ static double secondsToBlink() {
 // reset, so that the first frame after the rest does not scale its motion by the whole pause. A
 // blinking cursor wakes the loop for the one frame that shows or hides it.
 static bool resting() {
-    if (run.quietFrames < kQuietFramesBeforeRest || appState != appRunning) return false;
+    // A notice on screen must go on time, so the loop does not rest before.
+    if (run.quietFrames < kQuietFramesBeforeRest || appState != appRunning || viewerKeysTimerRunning())
+        return false;
     bool blinking = editCursorShown();
     waitWindowEvents(blinking ? std::min(kRestWaitSeconds, secondsToBlink()) : kRestWaitSeconds);
     bool event = windowEventCount() != run.eventsSeen || windowRequest.windowCloseRequested;

@@ -25,7 +25,8 @@ void engineStop();
 // The viewer's start-up (fills the window request from the options, starts the engine, loads the
 // configuration and data files, builds the scene, resets the clock).
 void appInit(const AppOptions* options);
-// One frame: clock, resize, input, clear, camera, views, interface, swap, Ctrl+Q, quit handling.
+// One frame: clock, resize, input, clear, camera, views, interface, the viewer's keys, swap, Ctrl+Q,
+// quit handling.
 void appFrame();
 // The viewer's shut-down: releases the scene, writes vcv.cfg, stops the engine.
 void appQuit();

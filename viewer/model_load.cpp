@@ -147,3 +147,6 @@ int32_t serviceModelLoad() {
 }
 
 bool modelLoadPending() { return load.active; }
+
+const char* modelLoadName() { return load.name; }
+const char* modelLoadDirectory() { return load.directory; }

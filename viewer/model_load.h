@@ -25,3 +25,6 @@ void importProblems(int32_t result, char* out, int32_t cap);
 int32_t serviceModelLoad();
 // True while a loading sequence runs.
 bool modelLoadPending();
+// The document of the last loading sequence started (its name and directory), "" before the first.
+const char* modelLoadName();
+const char* modelLoadDirectory();

@@ -1,8 +1,11 @@
 #include "viewer/scene.h"
 
+#include <cmath>
 #include <cstring>
 
+#include "gui/canvas.h"
 #include "input/input.h"
+#include "math/quat.h"
 #include "object/node.h"
 #include "object/scene.h"
 #include "render/view.h"
@@ -24,6 +27,26 @@ constexpr float kMaxCameraDistance = 1000.0f;
 // A bounding box is never thinner than twice APPROX_EPSILON; an extent up to this counts as flat
 // and takes no part in the fit.
 constexpr float kFlatExtent = 4.0f * APPROX_EPSILON;
+
+// Moves the rig's centre against the pointer's canvas motion (dx, dy: previous minus current), so
+// that the point under the pointer at the centre's distance stays under it. The camera looks along
+// the rig's -X with the rig's Z up, so the rig's Y is the screen's right.
+void pan(float dx, float dy) {
+    ViewerScene& vs = viewerScene;
+    const Camera* camera = cameraGet(nodeGet(vs.cameraNode) ? nodeGet(vs.cameraNode)->attachment : -1);
+    float fov = camera ? camera->fov : 50.0f;
+    // The canvas's height spans the camera's vertical field of view.
+    float unitsPerCanvas = 2.0f * vs.cameraDistance * std::tan(fov * DEG_TO_HALF_RAD) / (float)CANVAS_HEIGHT;
+    Vec3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    sceneAxes(vs.scene, vs.rootCopy, axes);
+    float x = 0.0f, y = 0.0f, z = 0.0f;
+    sceneGetPosition(vs.scene, vs.rootCopy, &x, &y, &z);
+    float right = dx * unitsPerCanvas, up = -dy * unitsPerCanvas;
+    x += axes[1].x * right + axes[2].x * up;
+    y += axes[1].y * right + axes[2].y * up;
+    z += axes[1].z * right + axes[2].z * up;
+    if (std::isfinite(x) && std::isfinite(y) && std::isfinite(z)) sceneSetPosition(vs.scene, vs.rootCopy, x, y, z);
+}
 
 void placeCamera() {
     ViewerScene& vs = viewerScene;
@@ -71,7 +94,10 @@ void updateViewerScene() {
     ViewerScene& vs = viewerScene;
     const MouseState& mouse = mouseState();
     float delta = frameDeltaMs;
-    if (mouse.mouseButtonState == 1) {
+    bool shift = keyDown(KEY_LSHIFT) || keyDown(KEY_RSHIFT);
+    bool panning = mouse.mouseButtonState == 3 || (mouse.mouseButtonState == 1 && shift);
+    if (panning) pan(mouse.mouseDx, mouse.mouseDy);
+    if (mouse.mouseButtonState == 1 && !panning) {
         // Both turns are about the axes as they were before this frame's motion.
         Vec3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
         sceneAxes(vs.scene, vs.rootCopy, axes);
@@ -92,6 +118,19 @@ void updateViewerScene() {
         vs.zoomSpeed = 1.0f;
         vs.zoomIdleMs = kZoomIdleLimitMs;
     }
+    placeCamera();
+}
+
+void resetViewerView() {
+    ViewerScene& vs = viewerScene;
+    if (Node* rig = sceneCopy(vs.scene, vs.rootCopy)) {
+        quat_identity(&rig->rotation);
+        nodeSetPosition(rig, 0.0f, 0.0f, 0.0f);
+        rig->dirty = 1;
+    }
+    vs.cameraDistance = 16.0f;
+    vs.zoomSpeed = 1.0f;
+    vs.zoomIdleMs = kZoomIdleLimitMs;
     placeCamera();
 }
 

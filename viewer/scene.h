@@ -31,8 +31,12 @@ extern ViewerScene viewerScene;
 void createViewerScene();
 // Once per frame, before the views are drawn: right-button orbit of the rig and wheel zoom, both
 // scaled by frameDeltaMs, then the camera placed again at cameraDistance, which the wheel keeps
-// within 0.5 .. 1000 units of the origin.
+// within 0.5 .. 1000 units of the origin. A middle-button drag, or a right-button drag with Shift
+// held, pans instead of orbiting: the rig's centre follows the pointer in the view plane.
 void updateViewerScene();
+// Puts the rig back as createViewerScene placed it: no orbit, no pan, cameraDistance 16, zoom
+// speed 1.
+void resetViewerView();
 // Takes the model's copy out of the scene (before a new import destroys the model's nodes).
 void hideModel();
 // Shows the tree at modelRoot (already bounded and textured by sceneUpdate) in place of the

@@ -1,0 +1,207 @@
+// The viewer's key table in the running viewer, in one process: the help overlay shows exactly the
+// table, each key does its job, and keys stay text in a field and wait behind a message box.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <string>
+
+#include "app_fixture.h"
+#include "gui/edit_field.h"
+#include "gui/gui.h"
+#include "gui/widgets.h"
+#include "input/input.h"
+#include "object/scene.h"
+#include "render/view.h"
+#include "viewer/keys.h"
+#include "viewer/model_load.h"
+#include "viewer/scene.h"
+#include "viewer/screens.h"
+
+namespace {
+class Keys : public AppTest {
+protected:
+    // Keys held for one frame and released in the next, as a quick tap arrives.
+    void tap(std::initializer_list<int32_t> codes) {
+        for (int32_t c : codes) inputKeyEvent(c, 1);
+        appFrame();
+        for (int32_t c : codes) inputKeyEvent(c, 0);
+        appFrame();
+    }
+    // A drag with the button from the window centre, a few frames long.
+    void drag(int32_t button, double dx, double dy) {
+        inputCursorEvent(400, 300);
+        appFrame();
+        inputMouseButtonEvent(button, 1);
+        appFrame();
+        for (int i = 1; i <= 4; i++) {
+            inputCursorEvent(400 + dx * i / 4, 300 + dy * i / 4);
+            appFrame();
+        }
+        inputMouseButtonEvent(button, 0);
+        appFrame();
+    }
+    Node* rig() { return sceneCopy(viewerScene.scene, viewerScene.rootCopy); }
+    float pan() {
+        Node* n = rig();
+        return std::fabs(n->position.x) + std::fabs(n->position.y) + std::fabs(n->position.z);
+    }
+    float turn() {
+        Node* n = rig();
+        return std::fabs(n->rotation.x) + std::fabs(n->rotation.y) + std::fabs(n->rotation.z);
+    }
+    std::string labelText(int32_t label) {
+        const Label* l = labelGet(label);
+        return l && l->text ? l->text : "";
+    }
+    // What the switches and small windows show, to see whether a tap changed anything.
+    std::string state() {
+        std::string s;
+        for (uint8_t d : renderDebug) s += char('0' + d);
+        s += char('0' + renderWireframe);
+        s += helpOverlayWindow() >= 0 ? 'H' : '-';
+        s += noticeLabel() >= 0 ? 'N' : '-';
+        s += frameTimeLabel() >= 0 ? 'Z' : '-';
+        return s;
+    }
+};
+}  // namespace
+
+TEST_F(Keys, TheHelpOverlayListsTheTableAndNoOtherKeyDoesAnything) {
+    // One binding per key and modifier; none over Ctrl+Q, the font page's Enter or a field's keys.
+    std::set<std::pair<int32_t, int32_t>> bound;
+    for (int32_t i = 0; i < viewerKeyCount; i++) {
+        const ViewerKey& k = viewerKeys[i];
+        for (auto b : {std::make_pair(k.key, k.modifiers), std::make_pair(k.altKey, k.altModifiers)}) {
+            if (b.first < 0) continue;
+            EXPECT_TRUE(bound.insert(b).second) << i;
+            EXPECT_FALSE(b.first == 'Q' && b.second == KEYMOD_CTRL) << i;
+            for (int32_t used : {KEY_ENTER, KEY_ESC, KEY_TAB, KEY_BACKSPACE, KEY_DEL}) EXPECT_NE(b.first, used) << i;
+        }
+    }
+
+    tap({'H'});
+    ASSERT_GE(helpOverlayWindow(), 0);
+    int32_t keysLabel = -1, helpLabel = -1;
+    for (int32_t row = 0; row < viewerKeyCount + otherInputCount; row++) {
+        ASSERT_TRUE(helpOverlayRow(row, &keysLabel, &helpLabel)) << row;
+        char names[128];
+        viewerKeyNames(row, names, sizeof names);
+        bool key = row < viewerKeyCount;
+        EXPECT_EQ(labelText(keysLabel), key ? names : otherInputs[row - viewerKeyCount].keys) << row;
+        EXPECT_EQ(labelText(helpLabel), key ? viewerKeys[row].help : otherInputs[row - viewerKeyCount].help) << row;
+    }
+    EXPECT_FALSE(helpOverlayRow(viewerKeyCount + otherInputCount, &keysLabel, &helpLabel));
+    char names[128];
+    viewerKeyNames(2, names, sizeof names);
+    EXPECT_STREQ(names, "F5 / Ctrl+R");
+
+    // Every key of the engine that no entry binds, all at once (the modifiers apart): nothing.
+    std::string before = state();
+    std::vector<int32_t> others;
+    for (int32_t code : keyTable) {
+        bool modifier = code >= KEY_LSHIFT && code <= KEY_RALT;
+        bool isBound = bound.count({code, KEYMOD_NONE}) > 0;
+        if (!modifier && !isBound && code != KEY_ENTER && code != 'Q') others.push_back(code);
+    }
+    for (int32_t c : others) inputKeyEvent(c, 1);
+    appFrame();
+    for (int32_t c : others) inputKeyEvent(c, 0);
+    appFrame();
+    EXPECT_EQ(state(), before);
+
+    // F1 closes what H opened; the switches follow their keys.
+    tap({KEY_F1});
+    EXPECT_EQ(helpOverlayWindow(), -1);
+    tap({'1', '3', '5', 'W', 'Z'});
+    EXPECT_EQ(state(), "10101" "1" "-" "-" "Z");
+    tap({'1', '2', '4'});
+    EXPECT_EQ(state(), "01111" "1" "-" "-" "Z");
+}
+
+TEST_F(Keys, DragsPanOrOrbitAndRPutsTheRigBack) {
+    drag(MOUSE_MIDDLE, 80, -40);
+    EXPECT_GT(pan(), 0.5f);
+    EXPECT_EQ(turn(), 0.0f);
+    // Shift with the right button pans too; without it the right button orbits as before.
+    resetViewerView();
+    inputKeyEvent(KEY_LSHIFT, 1);
+    drag(MOUSE_RIGHT, 80, 0);
+    inputKeyEvent(KEY_LSHIFT, 0);
+    EXPECT_GT(pan(), 0.5f);
+    EXPECT_EQ(turn(), 0.0f);
+    float panned = pan();
+    drag(MOUSE_RIGHT, 80, 40);
+    EXPECT_GT(turn(), 0.01f);
+    EXPECT_FLOAT_EQ(pan(), panned);
+    // The pointer moving right drags the scene right: the rig moves to the screen's left (its -Y
+    // before any orbit).
+    resetViewerView();
+    drag(MOUSE_MIDDLE, 100, 0);
+    EXPECT_LT(rig()->position.y, -0.5f);
+
+    viewerScene.cameraDistance = 30.0f;
+    tap({'R'});
+    EXPECT_EQ(pan(), 0.0f);
+    EXPECT_EQ(turn(), 0.0f);
+    EXPECT_EQ(viewerScene.cameraDistance, 16.0f);
+    EXPECT_EQ(viewerScene.zoomSpeed, 1.0f);
+
+    // Ctrl+R is the reload, not the reset; with no model yet it says so (a test run before in this
+    // process may have left a document to reload).
+    bool opened = modelLoadName()[0] != '\0';
+    drag(MOUSE_MIDDLE, 80, 0);
+    inputKeyEvent(KEY_RCTRL, 1);
+    inputKeyEvent('R', 1);
+    appFrame();
+    inputKeyEvent('R', 0);
+    inputKeyEvent(KEY_RCTRL, 0);
+    EXPECT_GT(pan(), 0.5f);
+    if (opened) {
+        EXPECT_TRUE(modelLoadPending());
+    } else {
+        ASSERT_GE(noticeLabel(), 0);
+        EXPECT_EQ(labelText(noticeLabel()), "No model has been opened yet.");
+    }
+}
+
+TEST_F(Keys, AFieldTakesKeysAsTextAndAMessageBoxLetsOnlyTheHelpThrough) {
+    showMessageBox("Something to read first.");
+    std::string before = state();
+    tap({'1', 'W', KEY_F12});
+    EXPECT_EQ(state(), before);
+    tap({'H'});
+    EXPECT_GE(helpOverlayWindow(), 0);
+    tap({'H'});
+    closeViewerScreens();
+    createViewerScreens();
+
+    // A field with the keyboard, in a window of its own on top.
+    windowTemplate.layer = topVisibleLayer() + 1;
+    windowTemplate.x0 = 1000;
+    windowTemplate.y0 = 1000;
+    windowTemplate.x1 = 3000;
+    windowTemplate.y1 = 1400;
+    int32_t window = createWindow(-1);
+    windowTemplate.layer = 0;
+    editFieldTemplate.x0 = 40;
+    editFieldTemplate.y0 = 40;
+    editFieldTemplate.x1 = 1960;
+    editFieldTemplate.y1 = 300;
+    editFieldTemplate.maxLength = 40;
+    int32_t field = createEditField(window);
+    guiWindow(window)->focus = editFieldGet(field)->focusId;
+    appFrame();
+    ASSERT_TRUE(editCursorShown());
+    before = state();
+    for (int32_t c : {'h', '1', 'w'}) {
+        inputKeyEvent(c >= 'a' ? c - 32 : c, 1);
+        inputCharEvent((uint32_t)c);
+        appFrame();
+        inputKeyEvent(c >= 'a' ? c - 32 : c, 0);
+        appFrame();
+    }
+    EXPECT_EQ(state(), before);
+    EXPECT_STREQ(editFieldGet(field)->text, "h1w");
+    freeWindow(window);
+}
