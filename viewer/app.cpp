@@ -157,11 +157,13 @@ void appInit(const AppOptions* options) {
 
     engineStart();
     loadViewerConfig();
-    viewerStrings = stringTableLoad("vorfre.txt", languageDirectory);
+    // An installed copy finds its read-only data under the shared prefix unless the user has own copies.
+    char from[PATH_CAPACITY];
+    viewerStrings = stringTableLoad("vorfre.txt", dataFileDirectory("vorfre.txt", languageDirectory, from));
     interfaceSet = -1;
     if (windowIsOpen()) {
-        loadFont("font.sff", dataDirectory);
-        interfaceSet = loadInterfaceSet(-1, -1, "inter.stf", dataDirectory, 0);
+        loadFont("font.sff", dataFileDirectory("font.sff", dataDirectory, from));
+        interfaceSet = loadInterfaceSet(-1, -1, "inter.stf", dataFileDirectory("inter.stf", dataDirectory, from), 0);
         setupViewerStyle(interfaceSet);
         createViewerScreens();
     }
