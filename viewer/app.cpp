@@ -25,6 +25,7 @@
 #include "texsets/interface_sets.h"
 #include "texture/texture_manager.h"
 #include "viewer/config.h"
+#include "viewer/drop.h"
 #include "viewer/model_load.h"
 #include "viewer/scene.h"
 #include "viewer/screens.h"
@@ -189,6 +190,7 @@ void appFrame() {
     if (drawing) {
         render_views();
         begin2d((float)CANVAS_WIDTH, (float)CANVAS_HEIGHT);
+        serviceDrop();
         // A script that asked for a model gets no picture of an empty scene: the run ends here.
         if (runScreens() < 0 && run.scripted) {
             fail(1);
