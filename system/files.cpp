@@ -18,6 +18,7 @@ char saveDirectory[PATH_CAPACITY];
 char screenshotsDirectory[PATH_CAPACITY];
 char updateDirectory[PATH_CAPACITY];
 char logDirectory[PATH_CAPACITY];
+char sharedDataDirectory[PATH_CAPACITY];
 char foundName[PATH_CAPACITY];
 DriveList driveList;
 
@@ -328,10 +329,26 @@ void makeDirectories(const char* path) {
     }
 }
 
+// The installed data beside a program in <prefix>/bin/: <prefix>/share/vcv/ into out when it exists.
+static bool findSharedData(const char* programDir, char* out) {
+    char prefix[PATH_CAPACITY];
+    if (copyBounded(prefix, programDir, PATH_CAPACITY) != 0) return false;
+    size_t len = std::strlen(prefix);
+    if (len < 2) return false;  // a program at the root has no parent to hold share/
+    prefix[len - 1] = '\0';
+    char* cut = std::strrchr(prefix, PATH_SEP);
+    if (!cut) return false;
+    cut[1] = '\0';
+    if (joinPath(out, prefix, "share" PATH_SEP_TEXT "vcv" PATH_SEP_TEXT) != 0) return false;
+    return platformPathExists(out);
+}
+
 void findProgramDirectory() {
     char path[PATH_CAPACITY];
     const char* home = platformEnv("VCV_HOME");
-    if (home && home[0] && std::strlen(home) + 2 < PATH_CAPACITY) {
+    sharedDataDirectory[0] = '\0';
+    bool fromHome = home && home[0] && std::strlen(home) + 2 < PATH_CAPACITY;
+    if (fromHome) {
         std::strcpy(path, home);
         size_t len = std::strlen(path);
         if (path[len - 1] != PATH_SEP) {
@@ -345,7 +362,29 @@ void findProgramDirectory() {
         std::strcpy(path, "." PATH_SEP_TEXT);
     }
     std::memcpy(programDirectory, path, std::strlen(path) + 1);
+    // An installed program's directory is shared and not the user's to write: its writable
+    // directories go to the user's data directory.
+    char user[PATH_CAPACITY];
+    if (!fromHome && findSharedData(programDirectory, sharedDataDirectory)) {
+        platformUserDataDirectory(user, PATH_CAPACITY);
+        if (joinPath(user, user, "vcv" PATH_SEP_TEXT) == 0) {
+            createDataDirectories(user);
+            return;
+        }
+    }
     createDataDirectories(programDirectory);
+}
+
+const char* dataFileDirectory(const char* name, const char* dir, char* out) {
+    copyBounded(out, dir, PATH_CAPACITY);
+    if (sharedDataDirectory[0] == '\0' || fileExistsIn(name, dir)) return out;
+    const char* sub = nullptr;
+    if (std::strcmp(dir, dataDirectory) == 0) sub = "data" PATH_SEP_TEXT;
+    if (std::strcmp(dir, languageDirectory) == 0) sub = "language" PATH_SEP_TEXT;
+    char shared[PATH_CAPACITY];
+    if (sub && joinPath(shared, sharedDataDirectory, sub) == 0 && fileExistsIn(name, shared))
+        copyBounded(out, shared, PATH_CAPACITY);
+    return out;
 }
 
 void createDataDirectories(const char* programDir) {

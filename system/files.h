@@ -17,6 +17,9 @@ extern char saveDirectory[PATH_CAPACITY];
 extern char screenshotsDirectory[PATH_CAPACITY];
 extern char updateDirectory[PATH_CAPACITY];
 extern char logDirectory[PATH_CAPACITY];
+// The read-only data of an installed copy (<prefix>/share/vcv/, laid out as the program directory:
+// data/, language/), or "" when the program runs from its build tree or under VCV_HOME.
+extern char sharedDataDirectory[PATH_CAPACITY];
 
 // Name of the last entry accepted by findFirst / findNext.
 extern char foundName[PATH_CAPACITY];
@@ -92,8 +95,14 @@ int32_t deleteDirectory(const char* dir);
 // Creates each missing level of a path ending in PATH_SEP; failures are ignored.
 void makeDirectories(const char* path);
 // Fills programDirectory (VCV_HOME when set, else the directory of the running program), then
-// createDataDirectories.
+// createDataDirectories under it. An installed copy (a program whose directory has ../share/vcv/
+// beside it) keeps its writable directories under the user's data directory instead
+// ($XDG_DATA_HOME/vcv/, default ~/.local/share/vcv/) and sets sharedDataDirectory.
 void findProgramDirectory();
+// The directory to read the data file name from, into out: dir when it holds the file; else, when
+// dir is dataDirectory or languageDirectory, its counterpart under sharedDataDirectory if that holds
+// the file; else dir. Returns out.
+const char* dataFileDirectory(const char* name, const char* dir, char* out);
 // Fills the six data directory texts under programDir and creates each.
 void createDataDirectories(const char* programDir);
 

@@ -44,6 +44,9 @@ void platformDirClose(void* handle);
 int32_t platformDrives(char (*roots)[2048], uint8_t* types, int32_t max);
 // The user's home directory with a trailing '/', or "/" when unknown.
 void platformHomeDirectory(char* out, int32_t cap);
+// The user's directory for application data with a trailing '/': $XDG_DATA_HOME when it is an
+// absolute path, else the home directory's .local/share/.
+void platformUserDataDirectory(char* out, int32_t cap);
 
 // Opens a file for reading only when it is a regular file, without blocking on a FIFO and without
 // opening what stat already shows to be a directory, device or FIFO. A handle >= 0 with *size,

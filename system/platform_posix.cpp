@@ -233,6 +233,23 @@ void platformHomeDirectory(char* out, int32_t cap) {
     }
 }
 
+void platformUserDataDirectory(char* out, int32_t cap) {
+    // A relative XDG_DATA_HOME is invalid by the base-directory rules and is ignored.
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    size_t len = xdg ? std::strlen(xdg) : 0;
+    if (len > 0 && xdg[0] == '/' && (int32_t)len + 2 <= cap) {
+        std::memcpy(out, xdg, len + 1);
+        if (out[len - 1] != '/') {
+            out[len] = '/';
+            out[len + 1] = '\0';
+        }
+        return;
+    }
+    platformHomeDirectory(out, cap);
+    size_t home = std::strlen(out);
+    if ((int32_t)(home + std::strlen(".local/share/")) < cap) std::strcat(out, ".local/share/");
+}
+
 int32_t platformOpenRegularFile(const char* path, int64_t* size, int32_t* error) {
     *size = 0;
     *error = 0;

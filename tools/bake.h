@@ -3,7 +3,8 @@
 // engine's own decoder, and builds the set files with the engine's set builder.
 //
 // Usage: vcvbake OUTDIR SOURCEDIR FONTDIR. OUTDIR (the directory of the built vcv) receives
-// data/font.sff, data/font.stf, data/inter.stf and language/vorfre.txt; SOURCEDIR is the source
+// data/font.sff, data/font.stf, data/inter.stf, language/vorfre.txt and the icons
+// icons/48x48/vcv.png and icons/256x256/vcv.png; SOURCEDIR is the source
 // tree (assets/); FONTDIR holds DejaVuSans.ttf and DejaVuSans-Bold.ttf. Every run gives the same
 // bytes.
 #pragma once
@@ -72,3 +73,6 @@ int32_t bakeFont(const char* dir, const char* outDir);
 int32_t bakeInterfaceImages(const char* dir);
 // Image 35, the info picture, into dir. 0, or -1.
 int32_t bakeInfoPicture(const char* dir);
+// The program's icon as PNG files outDir + "icons/48x48/vcv.png" and "icons/256x256/vcv.png" (DevIL
+// must be started). 0, or -1 with a message.
+int32_t bakeIcons(const char* outDir);

@@ -16,7 +16,8 @@ const int32_t kInterfaceImages = 36;
 const int32_t kLanguageEntries = 8;
 
 const char* const kOutputs[][2] = {
-    {"data/", "font.sff"}, {"data/", "font.stf"}, {"data/", "inter.stf"}, {"language/", "vorfre.txt"}};
+    {"data/", "font.sff"}, {"data/", "font.stf"}, {"data/", "inter.stf"}, {"language/", "vorfre.txt"},
+    {"icons/48x48/", "vcv.png"}, {"icons/256x256/", "vcv.png"}};
 
 // dir with a separator at its end, into out (PATH_CAPACITY). 0 or -1.
 int32_t directoryText(char* out, const char* dir) {
@@ -88,6 +89,7 @@ int32_t bake(const char* outDir, const char* sourceDir, const char* fontDir) {
         if (result == 0) result = bakeInterfaceImages(interWork);
         if (result == 0) result = bakeInfoPicture(interWork);
         if (result == 0) result = buildSet("inter.stf", dataDir, interWork, kInterfaceImages);
+        if (result == 0) result = bakeIcons(outDir);
         bakeJpegClose();
         bakeFontsClose();
     }

@@ -25,6 +25,7 @@
 #include "texsets/interface_sets.h"
 #include "texture/texture_manager.h"
 #include "viewer/config.h"
+#include "viewer/drop.h"
 #include "viewer/keys.h"
 #include "viewer/model_load.h"
 #include "viewer/scene.h"
@@ -177,11 +178,13 @@ void appInit(const AppOptions* options) {
 
     engineStart();
     loadViewerConfig();
-    viewerStrings = stringTableLoad("vorfre.txt", languageDirectory);
+    // An installed copy finds its read-only data under the shared prefix unless the user has own copies.
+    char from[PATH_CAPACITY];
+    viewerStrings = stringTableLoad("vorfre.txt", dataFileDirectory("vorfre.txt", languageDirectory, from));
     interfaceSet = -1;
     if (windowIsOpen()) {
-        loadFont("font.sff", dataDirectory);
-        interfaceSet = loadInterfaceSet(-1, -1, "inter.stf", dataDirectory, 0);
+        loadFont("font.sff", dataFileDirectory("font.sff", dataDirectory, from));
+        interfaceSet = loadInterfaceSet(-1, -1, "inter.stf", dataFileDirectory("inter.stf", dataDirectory, from), 0);
         setupViewerStyle(interfaceSet);
         createViewerScreens();
     }
@@ -208,6 +211,7 @@ void appFrame() {
     if (drawing) {
         render_views();
         begin2d((float)CANVAS_WIDTH, (float)CANVAS_HEIGHT);
+        serviceDrop();
         // A script that asked for a model gets no picture of an empty scene: the run ends here.
         if (runScreens() < 0 && run.scripted) {
             fail(1);

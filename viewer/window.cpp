@@ -7,6 +7,7 @@
 
 #include "input/input.h"
 #include "render/render_state.h"
+#include "viewer/drop.h"
 
 WindowRequest windowRequest;
 VideoMode videoModeTable[VIDEO_MODE_COUNT] = {
@@ -102,6 +103,11 @@ void closeCallback(GLFWwindow*) {
     onWindowClose();
 }
 
+void dropCallback(GLFWwindow*, int count, const char** paths) {
+    glue.events++;
+    onWindowDrop(count, paths);
+}
+
 bool extensionSupported(const char* name) { return glfwExtensionSupported(name) == GLFW_TRUE; }
 
 void* procAddress(const char* name) { return (void*)glfwGetProcAddress(name); }
@@ -184,6 +190,7 @@ void windowOpen() {
     glfwSetCursorPosCallback(glue.window, cursorCallback);
     glfwSetScrollCallback(glue.window, scrollCallback);
     glfwSetWindowFocusCallback(glue.window, focusCallback);
+    glfwSetDropCallback(glue.window, dropCallback);
     // GLFW 3 does not report the size when the callback is installed; the first frame needs it.
     int width = 0, height = 0;
     glfwGetWindowSize(glue.window, &width, &height);
@@ -241,6 +248,8 @@ void onWindowClose() {
     windowRequest.windowCloseRequested = 1;
     if (glue.window) glfwSetWindowShouldClose(glue.window, GLFW_FALSE);
 }
+
+void onWindowDrop(int32_t count, const char* const* paths) { dropReceived(count, paths); }
 
 void windowRequestSize(int32_t width, int32_t height) {
     if (glue.window) glfwSetWindowSize(glue.window, width, height);

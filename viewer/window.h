@@ -50,6 +50,9 @@ void windowLibraryStop();
 // Size notification and close request, as GLFW delivers them (the close is refused).
 void onWindowSize(int32_t width, int32_t height);
 void onWindowClose();
+// Files dropped on the window (paths as the window system gives them); the viewer's drop queue keeps
+// them for the next frame.
+void onWindowDrop(int32_t count, const char* const* paths);
 // Asks the window system for a new client size (the notification follows in a later poll).
 void windowRequestSize(int32_t width, int32_t height);
 // Fills the video-mode table from a list of (width, height) pairs.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -265,6 +266,27 @@ TEST_F(Files, ProgramDirectoryFromVcvHomeGetsTheDataDirectories) {
     EXPECT_EQ(std::string(logDirectory), home + "/log/");
     for (const char* sub : {"data", "language", "save", "screenshots", "update", "log"})
         EXPECT_TRUE(fs::is_directory(home + "/" + sub)) << sub;
+}
+
+TEST_F(Files, ReadOnlyDataComesFromTheUsersCopyFirstThenTheSharedOne) {
+    std::string user = dir.path() + "user/", shared = dir.path() + "shared/";
+    createDataDirectories(user.c_str());
+    fs::create_directories(shared + "data");
+    fs::create_directories(shared + "language");
+    writeText(shared + "data/font.sff", "shared");
+    writeText(shared + "language/vorfre.txt", "shared");
+    char from[PATH_CAPACITY];
+    // Not an installed copy: the data directory itself, whatever it holds.
+    EXPECT_EQ(std::string(dataFileDirectory("font.sff", dataDirectory, from)), user + "data/");
+    std::snprintf(sharedDataDirectory, sizeof sharedDataDirectory, "%s", shared.c_str());
+    EXPECT_EQ(std::string(dataFileDirectory("font.sff", dataDirectory, from)), shared + "data/");
+    EXPECT_EQ(std::string(dataFileDirectory("vorfre.txt", languageDirectory, from)), shared + "language/");
+    writeText(user + "data/font.sff", "the user's own");
+    EXPECT_EQ(std::string(dataFileDirectory("font.sff", dataDirectory, from)), user + "data/");
+    // A file neither holds, and a directory that has no shared counterpart, stay where they were asked for.
+    EXPECT_EQ(std::string(dataFileDirectory("inter.stf", dataDirectory, from)), user + "data/");
+    EXPECT_EQ(std::string(dataFileDirectory("vorfre.txt", saveDirectory, from)), user + "save/");
+    sharedDataDirectory[0] = '\0';
 }
 
 TEST_F(Files, DriveListStartsAtTheRootAndIndexesByLongestPrefix) {

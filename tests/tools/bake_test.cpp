@@ -62,7 +62,8 @@ int difference(const uint8_t* a, const uint8_t* b) {
     return worst;
 }
 
-const char* const kBakedFiles[] = {"data/font.sff", "data/font.stf", "data/inter.stf", "language/vorfre.txt"};
+const char* const kBakedFiles[] = {"data/font.sff",       "data/font.stf",         "data/inter.stf",
+                                   "language/vorfre.txt", "icons/48x48/vcv.png", "icons/256x256/vcv.png"};
 
 class BakedData : public ::testing::Test {
 protected:
