@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "support/test_support.h"
+#include "window_shot.h"
 
 namespace {
 const char* kTitle = "VORTEN COLLADA VIEWER v0.2";
@@ -248,28 +249,6 @@ TEST(Program, ScriptedRunsThatFailSayWhyAndExitWithOne) {
 }
 
 namespace {
-// What the window shows, as RGB rows from the top.
-struct Shot {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    const uint8_t* at(int x, int y) const { return &rgb[3 * ((size_t)y * width + x)]; }
-};
-
-Shot grab(const std::string& id) {
-    TempDir dir;
-    std::string ppm = dir.file("shot.ppm");
-    runCommand("/usr/bin/python3 " + sourceDirectory() + "tests/viewer/grab_window.py " + id + " " + ppm);
-    std::vector<uint8_t> bytes = readBytes(ppm);
-    Shot shot;
-    if (bytes.size() < 16) return shot;
-    std::string header((const char*)bytes.data(), 32);
-    if (std::sscanf(header.c_str(), "P6 %d %d 255", &shot.width, &shot.height) != 2) return shot;
-    size_t size = (size_t)shot.width * shot.height * 3;
-    if (bytes.size() < size) return shot;
-    shot.rgb.assign(bytes.end() - (long)size, bytes.end());
-    return shot;
-}
-
 // Pixels of the window rectangle (x0, y0)-(x1, y1) that are bright (text) and that differ between
 // two shots.
 int brightPixels(const Shot& s, int x0, int y0, int x1, int y1) {
