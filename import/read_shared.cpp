@@ -9,9 +9,8 @@
 
 static const char* const kModule = "vor3d_import_1_11";
 
-void readAsset(const xmlNode* root) {
-    for (const xmlNode* a = root ? root->children : nullptr; a; a = a->next) {
-        if (!xmlIsElement(a, "asset")) continue;
+void readAssetElement(const xmlNode* a) {
+    {
         for (const xmlNode* c = a->children; c; c = c->next) {
             if (xmlIsElement(c, "up_axis")) {
                 char* text = (char*)xmlNodeGetContent(c);

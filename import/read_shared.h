@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-// Reads <asset> <up_axis> and <unit> of the root into documentInfo.
-void readAsset(const xmlNode* root);
+// Reads the <up_axis> and <unit> of an <asset> into documentInfo.
+void readAssetElement(const xmlNode* asset);
 // Adds a node record (id, name, links; transforms and instances are left to the caller). Returns
 // its index.
 int32_t addNodeRecord(const xmlNode* element, const char* parentId, int32_t parentRecord, uint8_t library);

@@ -97,25 +97,28 @@ void readPolygons(const xmlNode* element, int32_t geometry) {
 }
 }  // namespace
 
-void readGeometryLibrary(const xmlNode* library) {
-    for (const xmlNode* g = library->children; g; g = g->next) {
-        if (!xmlIsElement(g, "geometry")) continue;
-        int32_t index = slotAdd(&geometryTable, 1, -1);
-        GeometryRec* rec = slotGet<GeometryRec>(&geometryTable, index);
-        slotInit(&rec->polygons, 4, 4);
-        rec->id = xmlAttrText(g, "id");
-        rec->name = xmlAttrText(g, "name");
-        rec->objectIndex = -1;
-        registerId(&geometryTable, rec->id, index);
-        for (const xmlNode* m = g->children; m; m = m->next) {
-            if (!xmlIsElement(m, "mesh")) continue;
-            for (const xmlNode* c = m->children; c; c = c->next) {
-                if (xmlIsElement(c, "source")) readSource(c);
-                else if (xmlIsElement(c, "vertices")) readVertices(c);
-                else if (xmlIsElement(c, "polygons")) readPolygons(c, index);
-            }
+bool earlyGeometryLibrary(const xmlNode* element) {
+    if (!xmlIsElement(element, "library")) return false;
+    char type[64];
+    xmlAttrString(element, "type", type, sizeof type);
+    return std::strcmp(type, "GEOMETRY") == 0;
+}
+
+void readEarlyGeometry(const xmlNode* g) {
+    int32_t index = slotAdd(&geometryTable, 1, -1);
+    GeometryRec* rec = slotGet<GeometryRec>(&geometryTable, index);
+    slotInit(&rec->polygons, 4, 4);
+    rec->id = xmlAttrText(g, "id");
+    rec->name = xmlAttrText(g, "name");
+    rec->objectIndex = -1;
+    registerId(&geometryTable, rec->id, index);
+    for (const xmlNode* m = g->children; m; m = m->next) {
+        if (!xmlIsElement(m, "mesh")) continue;
+        for (const xmlNode* c = m->children; c; c = c->next) {
+            if (xmlIsElement(c, "source")) readSource(c);
+            else if (xmlIsElement(c, "vertices")) readVertices(c);
+            else if (xmlIsElement(c, "polygons")) readPolygons(c, index);
         }
-        importAdvance(1);
     }
 }
 
@@ -143,19 +146,20 @@ void readScene(const xmlNode* scene) {
         if (xmlIsElement(c, "node")) readNode(c, "");
 }
 
-void readEarlyDocument(const xmlNode* root) {
-    readAsset(root);
-    for (const xmlNode* c = root ? root->children : nullptr; c; c = c->next) {
-        if (xmlIsElement(c, "library")) {
-            char type[64];
-            xmlAttrString(c, "type", type, sizeof type);
-            if (std::strcmp(type, "ANIMATION") == 0) readAnimationLibrary(c);
-            else if (std::strcmp(type, "IMAGE") == 0) readImageLibrary(c);
-            else if (std::strcmp(type, "TEXTURE") == 0) readTextureLibrary(c);
-            else if (std::strcmp(type, "MATERIAL") == 0) readMaterialLibrary(c);
-            else if (std::strcmp(type, "GEOMETRY") == 0) readGeometryLibrary(c);
-        } else if (xmlIsElement(c, "scene")) {
-            readScene(c);
-        }
+void readEarlyElement(const xmlNode* c) {
+    if (xmlIsElement(c, "asset")) {
+        readAssetElement(c);
+    } else if (xmlIsElement(c, "library")) {
+        char type[64];
+        xmlAttrString(c, "type", type, sizeof type);
+        if (std::strcmp(type, "ANIMATION") == 0) readAnimationLibrary(c);
+        else if (std::strcmp(type, "IMAGE") == 0) readImageLibrary(c);
+        else if (std::strcmp(type, "TEXTURE") == 0) readTextureLibrary(c);
+        else if (std::strcmp(type, "MATERIAL") == 0) readMaterialLibrary(c);
+        else if (std::strcmp(type, "GEOMETRY") == 0)
+            for (const xmlNode* g = c->children; g; g = g->next)
+                if (xmlIsElement(g, "geometry")) readEarlyGeometry(g);
+    } else if (xmlIsElement(c, "scene")) {
+        readScene(c);
     }
 }

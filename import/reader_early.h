@@ -3,10 +3,12 @@
 #pragma once
 #include <libxml/tree.h>
 
-// Reads the asset, every library by its type, and the scene.
-void readEarlyDocument(const xmlNode* root);
-// Reads every <geometry> of a GEOMETRY library: sources, vertices and polygons elements.
-void readGeometryLibrary(const xmlNode* library);
+// A <library type="GEOMETRY">, whose geometries are read one by one (readEarlyGeometry).
+bool earlyGeometryLibrary(const xmlNode* element);
+// Reads one <geometry>: its sources, vertices and polygons elements.
+void readEarlyGeometry(const xmlNode* geometry);
+// Reads one child of the document's root: the asset, a library by its type, or the scene.
+void readEarlyElement(const xmlNode* element);
 // Reads every <node> of a <scene> (top-level nodes have an empty parent id).
 void readScene(const xmlNode* scene);
 // Reads a <node>, its transforms, instance and child nodes.

@@ -77,7 +77,7 @@ bool readPrimitive(const xmlNode* element, int32_t geometry) {
     return true;
 }
 
-void readGeometry(const xmlNode* element) {
+void readGeometryElement(const xmlNode* element) {
     int32_t index = slotAdd(&geometryTable, 1, -1);
     GeometryRec* rec = slotGet<GeometryRec>(&geometryTable, index);
     slotInit(&rec->polygons, 4, 4);
@@ -216,17 +216,62 @@ const xmlNode* chosenVisualScene(const xmlNode* root) {
 }
 }  // namespace
 
-void readLaterDocument(const xmlNode* root) {
-    if (!root) return;
-    readAsset(root);
-    readImages14(root);
-    readMaterials14(root);
-    forEachInLibraries(root, "library_geometries", "geometry", readGeometry);
-    forEachInLibraries(root, "library_controllers", "controller", readController);
-    forEachInLibraries(root, "library_nodes", "node", [](const xmlNode* n) { readNodes(n, -1, 1); });
-    const xmlNode* scene = chosenVisualScene(root);
-    if (!scene) return;
-    int32_t sceneRecord = addNodeRecord(scene, "", -1, 0);
-    for (const xmlNode* c = scene->children; c; c = c->next)
-        if (xmlIsElement(c, "node")) readNodes(c, sceneRecord, 0);
+namespace {
+// The elements read at the end (images, effects, materials, visual scenes, the scene), copied
+// into a small document of their own as they stream past: materials may name effects written
+// after them, and the scene comes last.
+struct LaterState {
+    xmlDoc* kept = nullptr;
+    xmlNode* keptRoot = nullptr;
+};
+LaterState later;
+}  // namespace
+
+bool laterGeometryLibrary(const xmlNode* element) { return xmlIsElement(element, "library_geometries"); }
+
+void readLaterGeometry(const xmlNode* geometry) { readGeometryElement(geometry); }
+
+void readLaterElement(const xmlNode* c) {
+    if (xmlIsElement(c, "asset")) {
+        readAssetElement(c);
+    } else if (laterGeometryLibrary(c)) {
+        for (const xmlNode* g = c->children; g; g = g->next)
+            if (xmlIsElement(g, "geometry")) readGeometryElement(g);
+    } else if (xmlIsElement(c, "library_controllers")) {
+        for (const xmlNode* k = c->children; k; k = k->next)
+            if (xmlIsElement(k, "controller")) readController(k);
+    } else if (xmlIsElement(c, "library_nodes")) {
+        for (const xmlNode* n = c->children; n; n = n->next)
+            if (xmlIsElement(n, "node")) readNodes(n, -1, 1);
+    } else if (xmlIsElement(c, "library_images") || xmlIsElement(c, "library_effects") ||
+               xmlIsElement(c, "library_materials") || xmlIsElement(c, "library_visual_scenes") ||
+               xmlIsElement(c, "scene")) {
+        if (!later.kept) {
+            later.kept = xmlNewDoc((const xmlChar*)"1.0");
+            later.keptRoot = later.kept ? xmlNewDocNode(later.kept, nullptr, (const xmlChar*)"COLLADA", nullptr) : nullptr;
+            if (later.keptRoot) xmlDocSetRootElement(later.kept, later.keptRoot);
+        }
+        xmlNode* copy = later.keptRoot ? xmlDocCopyNode((xmlNode*)c, later.kept, 1) : nullptr;
+        if (copy) xmlAddChild(later.keptRoot, copy);
+    }
+}
+
+void finishLaterDocument() {
+    const xmlNode* root = later.keptRoot;
+    if (root) {
+        readImages14(root);
+        readMaterials14(root);
+        if (const xmlNode* scene = chosenVisualScene(root)) {
+            int32_t sceneRecord = addNodeRecord(scene, "", -1, 0);
+            for (const xmlNode* c = scene->children; c; c = c->next)
+                if (xmlIsElement(c, "node")) readNodes(c, sceneRecord, 0);
+        }
+    }
+    laterDocumentDiscard();
+}
+
+void laterDocumentDiscard() {
+    if (later.kept) xmlFreeDoc(later.kept);
+    later.kept = nullptr;
+    later.keptRoot = nullptr;
 }

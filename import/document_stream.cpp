@@ -1,0 +1,277 @@
+#include "import/document_stream.h"
+
+#include <libxml/parser.h>
+#include <libxml/xmlreader.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "import/reader_early.h"
+#include "import/reader_later.h"
+#include "import/workspace.h"
+#include "import/xml_access.h"
+#include "strings/string_table.h"
+#include "strings/text.h"
+#include "system/files.h"
+
+// Parsing never reaches the network, and large arrays of numbers are allowed.
+static const int kParseOptions = XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOWARNING | XML_PARSE_NOERROR;
+
+namespace {
+// libxml2 prints what it finds unless told otherwise; the importer says itself what went wrong, so
+// while a document is parsed the library's reports are caught here. The first error is the one
+// that explains the rest ("premature end of data" usually follows it).
+struct ParseError {
+    bool seen;
+    int code;
+    int line, column;
+    char text[512];
+};
+
+void quietLibraryMessage(void*, const char*, ...) {}
+
+void keepFirstError(void* context, xmlErrorPtr error) {
+    ParseError* first = (ParseError*)context;
+    if (first->seen || !error || error->level < XML_ERR_ERROR) return;
+    first->seen = true;
+    first->code = error->code;
+    first->line = error->line;
+    first->column = error->int2;
+    textCopy(first->text, error->message ? error->message : "", sizeof first->text);
+    size_t n = std::strlen(first->text);
+    while (n > 0 && (first->text[n - 1] == '\n' || first->text[n - 1] == ' ' || first->text[n - 1] == '.'))
+        first->text[--n] = '\0';
+}
+
+// The bytes of the document, from a file or from memory, handed to the parser piece by piece; the
+// progress hook hears of each piece.
+struct Source {
+    std::FILE* file;
+    const uint8_t* data;
+    int64_t size, offset;
+    bool failed;
+};
+
+int readPiece(void* context, char* buffer, int length) {
+    Source* s = (Source*)context;
+    size_t n = 0;
+    if (s->file) {
+        n = std::fread(buffer, 1, (size_t)length, s->file);
+        if (n == 0 && std::ferror(s->file)) {
+            s->failed = true;
+            return -1;
+        }
+    } else {
+        int64_t left = s->size - s->offset;
+        n = (size_t)(left < length ? left : length);
+        std::memcpy(buffer, s->data + s->offset, n);
+    }
+    s->offset += (int64_t)n;
+    importAdvance((int64_t)n);
+    return (int)n;
+}
+
+int closePiece(void*) { return 0; }
+
+// Why a parsed root cannot be read ("" when it can): a document that declares entities (COLLADA
+// documents declare none, and expanding nested entities while reading text could take unbounded
+// memory), or a root element that is not COLLADA (in any namespace).
+void unusableReason(const xmlDoc* doc, const xmlNode* root, const char* shownName, char* out, size_t cap) {
+    out[0] = '\0';
+    for (const xmlDtd* dtd : {doc ? doc->intSubset : nullptr, doc ? doc->extSubset : nullptr}) {
+        if (dtd && (dtd->entities || dtd->pentities)) {
+            std::snprintf(out, cap, "[ERROR] %s declares XML entities, which COLLADA documents never use; it is not read.",
+                          shownName);
+            return;
+        }
+    }
+    if (!xmlIsElement(root, "COLLADA"))
+        std::snprintf(out, cap, "[ERROR] %s is not a COLLADA document: its root element is <%s>.", shownName,
+                      root && root->name ? (const char*)root->name : "");
+}
+
+// The profile a root element declares: its namespace, else its "version".
+uint8_t documentProfile(const xmlNode* root, char* version, size_t versionSize) {
+    xmlAttrString(root, "version", version, (int32_t)versionSize);
+    const char* ns = root->ns && root->ns->href ? (const char*)root->ns->href : "";
+    if (std::strcmp(ns, "http://www.collada.org/2005/11/COLLADASchema") == 0) return PROFILE_14;
+    if (std::strcmp(ns, "http://www.collada.org/2008/03/COLLADASchema") == 0) return PROFILE_15;
+    if (std::strncmp(version, "1.4", 3) == 0) return PROFILE_14;
+    if (std::strncmp(version, "1.5", 3) == 0) return PROFILE_15;
+    return PROFILE_EARLY;
+}
+
+bool geometryLibrary(const xmlNode* element) {
+    return documentInfo.profile == PROFILE_EARLY ? earlyGeometryLibrary(element) : laterGeometryLibrary(element);
+}
+
+void readGeometry(const xmlNode* element) {
+    if (documentInfo.profile == PROFILE_EARLY) readEarlyGeometry(element);
+    else readLaterGeometry(element);
+}
+
+void readElement(const xmlNode* element) {
+    if (documentInfo.profile == PROFILE_EARLY) readEarlyElement(element);
+    else readLaterElement(element);
+}
+
+struct StreamState {
+    bool whole = false;
+};
+StreamState stream;
+
+// The stream proper: -1 with *reason set, or with the parse error in *first, when the document
+// cannot be read.
+int32_t readStream(xmlTextReaderPtr reader, ParseError* first, const char* shownName, char* reason, size_t cap) {
+    bool sawRoot = false, inGeometries = false;
+    int ret = xmlTextReaderRead(reader);
+    while (ret == 1) {
+        int depth = xmlTextReaderDepth(reader);
+        bool element = xmlTextReaderNodeType(reader) == XML_READER_TYPE_ELEMENT;
+        xmlNode* node = xmlTextReaderCurrentNode(reader);
+        if (depth <= 1) inGeometries = false;
+        if (element && depth == 0) {
+            sawRoot = true;
+            // The document through the node: asking the reader for it would make it keep every node.
+            unusableReason(node ? node->doc : nullptr, node, shownName, reason, cap);
+            if (reason[0]) return -1;
+            documentInfo.profile = documentProfile(node, documentInfo.version, sizeof documentInfo.version);
+        } else if (element && depth == 1 && geometryLibrary(node)) {
+            inGeometries = true;  // its geometries are taken one at a time below
+        } else if (element && (depth == 1 || (depth == 2 && inGeometries))) {
+            bool geometry = depth == 2;
+            if (geometry && !xmlIsElement(node, "geometry")) {
+                ret = xmlTextReaderNext(reader);
+                continue;
+            }
+            xmlNode* whole = xmlTextReaderExpand(reader);
+            if (!whole) {
+                // The element is not well-formed: the parser's error says why, except that a
+                // document ending inside it is reported by the reader as content after its end.
+                if (!first->seen || first->code == XML_ERR_DOCUMENT_END)
+                    std::snprintf(first->text, sizeof first->text, "Premature end of data in tag %s",
+                                  node && node->name ? (const char*)node->name : "");
+                return -1;
+            }
+            if (geometry) readGeometry(whole);
+            else readElement(whole);
+            ret = xmlTextReaderNext(reader);
+            continue;
+        }
+        ret = xmlTextReaderRead(reader);
+    }
+    if (ret < 0) {
+        if (!first->seen) textCopy(first->text, "it is cut short", sizeof first->text);
+        return -1;
+    }
+    if (!sawRoot) {
+        textCopy(first->text, "it holds no element", sizeof first->text);
+        return -1;
+    }
+    return 0;
+}
+
+// The same reading over a tree parsed whole.
+int32_t readTree(xmlDoc* doc, bool wellFormed, ParseError* first, const char* shownName, char* reason, size_t cap) {
+    if (!doc || !wellFormed) {
+        if (!first->seen) textCopy(first->text, "it holds no element", sizeof first->text);
+        return -1;
+    }
+    xmlNode* root = xmlDocGetRootElement(doc);
+    unusableReason(doc, root, shownName, reason, cap);
+    if (reason[0]) return -1;
+    documentInfo.profile = documentProfile(root, documentInfo.version, sizeof documentInfo.version);
+    for (const xmlNode* c = root->children; c; c = c->next) {
+        if (c->type != XML_ELEMENT_NODE) continue;
+        if (geometryLibrary(c)) {
+            for (const xmlNode* g = c->children; g; g = g->next)
+                if (xmlIsElement(g, "geometry")) readGeometry(g);
+        } else {
+            readElement(c);
+        }
+    }
+    return 0;
+}
+}  // namespace
+
+void readDocumentWhole(bool whole) { stream.whole = whole; }
+
+int32_t readDocument(const char* path, const uint8_t* data, int64_t size, const char* shownName) {
+    Source source = {nullptr, data, size, 0, false};
+    if (!data) {
+        char why[256];
+        switch (checkReadableFile(path, why, sizeof why)) {
+            case FILE_MISSING: importMessage("[ERROR] %s does not exist.", shownName); return -1;
+            case FILE_IS_DIRECTORY: importMessage("[ERROR] %s is a folder, not a document.", shownName); return -1;
+            case FILE_NOT_REGULAR: importMessage("[ERROR] %s is not a regular file.", shownName); return -1;
+            case FILE_UNREADABLE: importMessage("[ERROR] %s cannot be read: %s.", shownName, why); return -1;
+            default: break;
+        }
+        source.file = std::fopen(path, "rb");
+        if (!source.file) {
+            importMessage("[ERROR] %s cannot be read: %s.", shownName, std::strerror(errno));
+            return -1;
+        }
+        source.size = std::fseek(source.file, 0, SEEK_END) == 0 ? (int64_t)std::ftell(source.file) : 0;
+        std::rewind(source.file);
+    }
+    // What the reading says waits until the document proved readable: then "Open" comes first.
+    int32_t caller = messageList;
+    int32_t held = caller >= 0 ? stringTableCreate(-1) : -1;
+    messageList = held;
+    ParseError first = {false, 0, 0, 0, ""};
+    char reason[1024] = "";
+    xmlGenericErrorFunc savedHandler = xmlGenericError;
+    void* savedContext = xmlGenericErrorContext;
+    xmlStructuredErrorFunc savedStructured = xmlStructuredError;
+    void* savedStructuredContext = xmlStructuredErrorContext;
+    xmlSetGenericErrorFunc(nullptr, quietLibraryMessage);
+    xmlSetStructuredErrorFunc(&first, keepFirstError);
+    importStage(0.0f, 0.7f, source.size);
+    int32_t result = -1;
+    bool noMemory = false;
+    if (stream.whole) {
+        xmlParserCtxt* context = xmlNewParserCtxt();
+        noMemory = !context;
+        xmlDoc* doc = context ? xmlCtxtReadIO(context, readPiece, closePiece, &source, shownName, nullptr, kParseOptions)
+                              : nullptr;
+        bool wellFormed = context && context->wellFormed;
+        if (context) xmlFreeParserCtxt(context);
+        if (!noMemory) result = readTree(doc, wellFormed, &first, shownName, reason, sizeof reason);
+        if (doc) xmlFreeDoc(doc);
+    } else {
+        xmlTextReaderPtr reader = xmlReaderForIO(readPiece, closePiece, &source, shownName, nullptr, kParseOptions);
+        noMemory = !reader;
+        if (reader) {
+            xmlTextReaderSetStructuredErrorHandler(reader, keepFirstError, &first);
+            result = readStream(reader, &first, shownName, reason, sizeof reason);
+            xmlFreeTextReader(reader);
+        }
+    }
+    xmlSetStructuredErrorFunc(savedStructuredContext, savedStructured);
+    xmlSetGenericErrorFunc(savedContext, savedHandler);
+    if (source.file) std::fclose(source.file);
+    messageList = caller;
+    if (result == 0 && !source.failed) {
+        importMessage("Open %s.", shownName);
+        static const uint8_t white[4] = {255, 255, 255, 255};
+        for (int32_t i = 0; held >= 0 && i < stringTableCount(held); i++)
+            stringTableAdd(caller, stringTableText(held, i), white);
+    } else if (noMemory) {
+        importMessage("[ERROR] %s cannot be read: out of memory.", shownName);
+    } else if (source.failed) {
+        importMessage("[ERROR] %s cannot be read: the file could not be read to its end.", shownName);
+    } else if (reason[0]) {
+        importMessage("%s", reason);
+    } else if (first.line > 0) {
+        importMessage("[ERROR] %s is not well-formed XML: %s (line %d, column %d).", shownName, first.text, first.line,
+                      first.column);
+    } else {
+        importMessage("[ERROR] %s is not well-formed XML: %s.", shownName, first.text);
+    }
+    if (held >= 0) stringTableDestroy(held);
+    if (result != 0 || source.failed) laterDocumentDiscard();
+    return result == 0 && !source.failed ? 0 : -1;
+}
