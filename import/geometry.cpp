@@ -340,7 +340,7 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
 
 void tessellatePrimitive(int32_t polygons) {
     PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
-    if (!p || p->groupSize <= 0 || !p->hasVertex) return;
+    if (!p || p->groupSize <= 0 || !p->hasVertex || !p->values) return;
     // Outlines give fewer triangles than corners; reserving that many up front spares the copies of
     // growing (pages never written cost nothing, and the rest is given back below).
     int64_t estimate = p->valueCount / p->groupSize;
@@ -370,6 +370,11 @@ void tessellatePrimitive(int32_t polygons) {
         }
     }
     p = slotGet<PolygonsRec>(&polygonsTable, polygons);
+    // The triangles hold all the rest needs of the index lists.
+    p->values = (int32_t*)MEM_FREE(p->values);
+    p->polygonStart = (int32_t*)MEM_FREE(p->polygonStart);
+    p->polygonBad = (uint8_t*)MEM_FREE(p->polygonBad);
+    p->valueCount = p->valueCapacity = p->polygonCapacity = 0;  // polygonCount stays: it is reported
     if (p->triangleCount < p->triangleCapacity && p->triangleCount > 0) {
         p->triangleCapacity = p->triangleCount;
         p->corners = (int32_t*)MEM_REALLOC(p->corners, (int64_t)p->triangleCount * 3 * cornerInts(p) * 4);

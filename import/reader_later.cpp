@@ -102,7 +102,6 @@ void readGeometryElement(const xmlNode* element) {
             }
         }
     }
-    importAdvance(1);
 }
 
 // A <controller>: the geometry a <skin> deforms with its bind-shape matrix, or the base geometry
