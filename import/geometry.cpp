@@ -338,9 +338,34 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
     replay(polygons, values);
 }
 
+namespace {
+void cutPolygons(int32_t polygons);
+}  // namespace
+
 void tessellatePrimitive(int32_t polygons) {
     PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
-    if (!p || p->groupSize <= 0 || !p->hasVertex || !p->values) return;
+    if (!p) return;
+    if (p->groupSize > 0 && p->hasVertex && p->values) cutPolygons(polygons);
+    p = slotGet<PolygonsRec>(&polygonsTable, polygons);
+    // The triangles hold all the rest needs of the index lists.
+    p->values = (int32_t*)MEM_FREE(p->values);
+    p->polygonStart = (int32_t*)MEM_FREE(p->polygonStart);
+    p->polygonBad = (uint8_t*)MEM_FREE(p->polygonBad);
+    p->valueCount = p->valueCapacity = p->polygonCapacity = 0;  // polygonCount stays: it is reported
+    if (p->triangleCount < p->triangleCapacity && p->triangleCount > 0) {
+        p->triangleCapacity = p->triangleCount;
+        p->corners = (int32_t*)MEM_REALLOC(p->corners, (int64_t)p->triangleCount * 3 * cornerInts(p) * 4);
+    }
+    if (p->triangleCount == 0 && geo.emptyMeshes++ == 0) {
+        const GeometryRec* g = slotGet<GeometryRec>(&geometryTable, p->geometry);
+        geo.firstEmptyGeometry = g ? g->id : "";
+    }
+}
+
+namespace {
+// The polygons, strips or fans of a primitive into its triangles.
+void cutPolygons(int32_t polygons) {
+    PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
     // Outlines give fewer triangles than corners; reserving that many up front spares the copies of
     // growing (pages never written cost nothing, and the rest is given back below).
     int64_t estimate = p->valueCount / p->groupSize;
@@ -369,21 +394,8 @@ void tessellatePrimitive(int32_t polygons) {
             else emitTriangle(polygons, values, (i - 1) * size, (i - 2) * size, i * size);
         }
     }
-    p = slotGet<PolygonsRec>(&polygonsTable, polygons);
-    // The triangles hold all the rest needs of the index lists.
-    p->values = (int32_t*)MEM_FREE(p->values);
-    p->polygonStart = (int32_t*)MEM_FREE(p->polygonStart);
-    p->polygonBad = (uint8_t*)MEM_FREE(p->polygonBad);
-    p->valueCount = p->valueCapacity = p->polygonCapacity = 0;  // polygonCount stays: it is reported
-    if (p->triangleCount < p->triangleCapacity && p->triangleCount > 0) {
-        p->triangleCapacity = p->triangleCount;
-        p->corners = (int32_t*)MEM_REALLOC(p->corners, (int64_t)p->triangleCount * 3 * cornerInts(p) * 4);
-    }
-    if (p->triangleCount == 0 && geo.emptyMeshes++ == 0) {
-        const GeometryRec* g = slotGet<GeometryRec>(&geometryTable, p->geometry);
-        geo.firstEmptyGeometry = g ? g->id : "";
-    }
 }
+}  // namespace
 
 void buildMesh(int32_t polygons, int32_t material, int32_t texInput, int32_t object, const char* textureDirectory) {
     PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
