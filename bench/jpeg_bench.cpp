@@ -2,6 +2,7 @@
 // 4096 x 4096 4:2:0 image.
 //
 //   jpeg_bench [--reps N] [--check] [file.jpg]
+//   jpeg_bench --make OUT.jpg      only writes the generated image (for bench/run.sh)
 //
 // Without a file the image is generated (smooth gradients, texture, hard-edged shapes and
 // noise, written as PPM and encoded with cjpeg -sample 2x2 -quality 90) in a temporary folder.
@@ -112,9 +113,11 @@ std::vector<uint8_t> photoPpm(int w, int h) {
 int main(int argc, char** argv) {
     int reps = 7;
     bool check = false;
-    std::string file;
+    std::string file, make;
     for (int i = 1; i < argc; i++) {
-        if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "--make") == 0 && i + 1 < argc)
+            make = argv[++i];
+        else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc)
             reps = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--check") == 0)
             check = true;
@@ -122,6 +125,15 @@ int main(int argc, char** argv) {
             file = argv[i];
     }
     if (reps < 1) reps = 1;
+
+    if (!make.empty()) {
+        std::string ppm = make + ".ppm";
+        bool made = writeFile(ppm, photoPpm(4096, 4096)) &&
+                    run({"cjpeg", "-sample", "2x2", "-quality", "90", "-outfile", make, ppm}) == 0;
+        std::remove(ppm.c_str());
+        if (!made) std::fprintf(stderr, "cannot make %s (is cjpeg installed?)\n", make.c_str());
+        return made ? 0 : 1;
+    }
 
     std::string tempDir;
     if (file.empty()) {

@@ -175,6 +175,7 @@ void jpeg_decode_memory(uint8_t** pixels, const uint8_t* data, int32_t size, int
     int64_t bytes = (int64_t)state.width * state.height * 3;
     state.output = (uint8_t*)memAlloc(nullptr, bytes, kModule, __LINE__);
     if (state.output == nullptr) return;
+    memAdviseHugePages(state.output, bytes);
     if (state.variant == JPEG_DECODER_REFERENCE)
         jpegdec::referenceScan();
     else
@@ -187,6 +188,40 @@ void jpeg_decode_memory(uint8_t** pixels, const uint8_t* data, int32_t size, int
     if (height) *height = state.height;
     state.output = nullptr;
     state.data = nullptr;
+}
+
+int32_t jpeg_decode_rows(const uint8_t* data, int32_t size, JpegRowSink sink, void* user) {
+    if (sink == nullptr) return -1;
+    if (state.variant == JPEG_DECODER_REFERENCE) {
+        // The reference decoder places samples anywhere in the image: decode it whole.
+        uint8_t* pixels = nullptr;
+        int32_t w = 0, h = 0, ok = 0;
+        jpeg_decode_memory(&pixels, data, size, &w, &h, 0, &ok);
+        if (pixels == nullptr) return -1;
+        int32_t result = 0;
+        for (int32_t y = 0; y < h && result == 0; y += 16)
+            result = sink(user, pixels + (int64_t)y * w * 3, w, y, h - y < 16 ? h - y : 16);
+        memFree(pixels, kModule, __LINE__);
+        return result == 0 ? 0 : -1;
+    }
+    jpegdec::resetState();
+    if (data == nullptr || size <= 0) return -1;
+    state.data = data;
+    state.size = size;
+    int32_t result = -1;
+    if (jpegdec::parseHeaders()) {
+        const int64_t band = (int64_t)8 * state.components[0].v * state.width * 3;
+        state.output = (uint8_t*)memAlloc(nullptr, band, kModule, __LINE__);
+        state.sink = sink;
+        state.sinkUser = user;
+        jpegdec::fastScan();
+        result = state.sinkStopped ? -1 : 0;
+        state.output = (uint8_t*)memFree(state.output, kModule, __LINE__);
+        state.sink = nullptr;
+        state.sinkUser = nullptr;
+    }
+    state.data = nullptr;
+    return result;
 }
 
 int32_t jpeg_image_size(const uint8_t* data, int32_t size, int32_t* width, int32_t* height) {

@@ -18,7 +18,9 @@
 // bit-by-bit decoder, which stays available as a reference (jpeg_select_decoder).
 //
 // Memory: the output is the only block that outlives the call; one work buffer of an MCU row of
-// samples is allocated and freed during the decode (both through the tracked allocator).
+// samples is allocated and freed during the decode (both through the tracked allocator). The
+// output is written once, row by row, and asks for huge pages where the system offers them, so
+// that its first touch is cheap. jpeg_decode_rows needs no output block at all.
 //
 // What the decoder does with input it cannot fully read:
 // - Headers (everything up to the start of scan) are strict; any of these gives ok = 0, no pixels,
@@ -79,6 +81,18 @@
 // untouched). On rejected headers ok = 0 and pixels is null. Never reads outside data[0, size).
 void jpeg_decode_memory(uint8_t** pixels, const uint8_t* data, int32_t size, int32_t* width,
                         int32_t* height, int32_t headerOnly, int32_t* ok);
+
+// Receives rows first .. first + count - 1 of the image: count rows of width x 3 bytes, laid out
+// as in jpeg_decode_memory. The rows are valid only during the call. 0 goes on, -1 stops.
+typedef int32_t (*JpegRowSink)(void* user, const uint8_t* rows, int32_t width, int32_t first,
+                               int32_t count);
+
+// Decodes like jpeg_decode_memory, with the same bytes and the same results for damaged data,
+// but hands the image to sink in bands of rows, top to bottom, each row exactly once, instead of
+// allocating it whole: the fast decoders hold one band (the rows of one MCU row), the reference
+// decoder decodes the whole image first. 0 when every row was handed over; -1 when the headers
+// are not acceptable (sink never called) or sink stopped the decode.
+int32_t jpeg_decode_rows(const uint8_t* data, int32_t size, JpegRowSink sink, void* user);
 
 // Reads dir + name whole and decodes it as above. When the file cannot be read every output is
 // left untouched (ok included): callers set ok = 0 first. readOptions is passed by callers of the

@@ -449,6 +449,14 @@ finished:
     referenceConvertImage();
 }
 
+// Gives the band, rows y .. y + rows - 1, to the sink; false when it asks to stop.
+static bool handOver(int y, int rows) {
+    JpegDecoderState& s = state;
+    if (s.sink(s.sinkUser, s.output, s.width, y, rows) == 0) return true;
+    s.sinkStopped = 1;
+    return false;
+}
+
 // Kept in the same source as fastBlock so that it inlines and the bit buffer stays in registers.
 void fastScan() {
     JpegDecoderState& s = state;
@@ -511,9 +519,16 @@ void fastScan() {
         }
         int rows = h - y < mcuH ? h - y : mcuH;
         emitMcuRow(o, y, rows);
+        if (s.sink && !handOver(y, rows)) break;
         if (stopped) {
-            int64_t done = (int64_t)(y + rows) * w * 3;
-            std::memset(s.output + done, 0, (size_t)((int64_t)w * h * 3 - done));
+            if (s.sink) {
+                // The rows the scan never reached are black, one band at a time.
+                std::memset(s.output, 0, (size_t)mcuH * w * 3);
+                for (int yy = y + rows; yy < h && handOver(yy, h - yy < mcuH ? h - yy : mcuH);) yy += mcuH;
+            } else {
+                int64_t done = (int64_t)(y + rows) * w * 3;
+                std::memset(s.output + done, 0, (size_t)((int64_t)w * h * 3 - done));
+            }
             break;
         }
     }

@@ -7,6 +7,8 @@
 #pragma once
 #include <cstdint>
 
+#include "pack/jpeg_decoder.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #define JPEG_SSE2 1
@@ -88,7 +90,11 @@ struct JpegDecoderState {
     int32_t predictors[MAX_COMPONENTS];
     int32_t coefficients[64];
     float block[64];
+    // The whole image, or with a sink (jpeg_decode_rows) one band: the rows of one MCU row.
     uint8_t* output;
+    JpegRowSink sink;
+    void* sinkUser;
+    int32_t sinkStopped;  // the sink answered -1
 };
 
 extern JpegDecoderState state;
@@ -158,6 +164,7 @@ struct FastOutput {
 // jpeg_entropy.cpp
 void buildHuffmanTable(HuffmanTable& t);
 void referenceScan();
+// Decodes the scan into state.output, or band by band into state.sink when one is set.
 void fastScan();
 
 // jpeg_transform.cpp
@@ -167,7 +174,7 @@ void referenceStartImage();
 void referencePlaceBlock(int c, int x, int y, int bx, int by);
 void referenceConvertImage();
 // Fast decoder: allocate and lay out the planes, emit output rows y .. y + rows - 1 from the
-// current MCU row, fill what a scan that ended at block (by, bx) of component c in MCU column
+// current MCU row (into the band from its top when there is a sink), fill what a scan that ended at block (by, bx) of component c in MCU column
 // mx left undecoded, free the work block.
 void openFastOutput(FastOutput& o);
 void emitMcuRow(const FastOutput& o, int y, int rows);

@@ -564,7 +564,7 @@ void emitMcuRow(const FastOutput& o, int y, int rows) {
     const int w = s.width;
     const Plane* planes = o.planes;
     for (int ly = 0; ly < rows; ly++) {
-        uint8_t* out = s.output + ((int64_t)(y + ly) * w) * 3;
+        uint8_t* out = s.output + ((int64_t)((s.sink ? 0 : y) + ly) * w) * 3;
         const uint8_t* r0 = channelRow(planes[0], 0, ly, w, nullptr, nullptr);
         if (n == 1) {
             o.kernels.grey(r0, out, w);

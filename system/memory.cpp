@@ -34,4 +34,9 @@ void* memRealloc(void* p, int64_t size, const char* module, int line) {
     return memCheck(std::realloc(p, (size_t)size), size, module, line);
 }
 
+void memAdviseHugePages(void* p, int64_t size) {
+    // Below a few huge pages the saving is too small to split the heap's mappings for.
+    if (p != nullptr && size >= ((int64_t)4 << 20)) platformAdviseHugePages(p, size);
+}
+
 int64_t memBlockSize(const void* p) { return p ? platformBlockSize(p) : 0; }

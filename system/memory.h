@@ -10,6 +10,9 @@ void* memFree(void* p, const char* module, int line);
 void* memAlloc(void* old, int64_t size, const char* module, int line);
 // Resizes keeping the contents (a null p allocates); size <= 0 frees and returns null.
 void* memRealloc(void* p, int64_t size, const char* module, int line);
+// Asks the system to back the block with huge pages where it offers them, so that touching a
+// large block for the first time takes few page faults. Changes nothing else; small blocks are left.
+void memAdviseHugePages(void* p, int64_t size);
 // Size in bytes of a block returned by memAlloc/memRealloc (0 for null).
 int64_t memBlockSize(const void* p);
 

@@ -77,5 +77,7 @@ bool platformStopSignalled();
 bool platformConsoleOpen();
 int32_t platformConsoleReadByte();
 
+// Advises huge pages for the whole 2 MiB pages inside [p, p + size), when the system has them.
+void platformAdviseHugePages(void* p, int64_t size);
 // Size of a heap block from malloc.
 int64_t platformBlockSize(const void* p);

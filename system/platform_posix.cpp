@@ -8,6 +8,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -399,6 +400,19 @@ int32_t platformConsoleReadByte() {
     unsigned char c;
     if (read(STDIN_FILENO, &c, 1) != 1) return -1;
     return c;
+}
+
+void platformAdviseHugePages(void* p, int64_t size) {
+#if defined(MADV_HUGEPAGE)
+    const uintptr_t huge = (uintptr_t)2 << 20;
+    uintptr_t first = ((uintptr_t)p + huge - 1) & ~(huge - 1);
+    uintptr_t end = ((uintptr_t)p + (uintptr_t)size) & ~(huge - 1);
+    // Only advice: a kernel without transparent huge pages refuses it and nothing changes.
+    if (end > first) (void)madvise((void*)first, end - first, MADV_HUGEPAGE);
+#else
+    (void)p;
+    (void)size;
+#endif
 }
 
 int64_t platformBlockSize(const void* p) { return (int64_t)malloc_usable_size((void*)p); }

@@ -81,26 +81,50 @@ int listSet(const char* path, uint8_t* data, int32_t size) {
 }
 }  // namespace
 
+namespace {
+// jpeg2ppm's output: rows go to the file as the decoder converts them.
+struct PpmOutput {
+    std::FILE* file;
+    bool failed;
+};
+
+int32_t writePpmRows(void* user, const uint8_t* rows, int32_t width, int32_t, int32_t count) {
+    PpmOutput* out = (PpmOutput*)user;
+    size_t bytes = (size_t)width * 3 * (size_t)count;
+    if (std::fwrite(rows, 1, bytes, out->file) != bytes) out->failed = true;
+    return out->failed ? -1 : 0;
+}
+}  // namespace
+
 int toolJpegToPpm(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "vcvtool: jpeg2ppm: usage: vcvtool jpeg2ppm IN.jpg OUT.ppm\n");
         return 2;
     }
-    if (!fileExists(argv[0])) {
+    uint8_t* data = nullptr;
+    int32_t size = 0;
+    if (!fileExists(argv[0]) || readWholeFile(argv[0], "", &data, &size) != 0) {
         std::fprintf(stderr, "vcvtool: jpeg2ppm: cannot read '%s'\n", argv[0]);
         return 1;
     }
-    uint8_t* rgb = nullptr;
-    int32_t w = 0, h = 0, ok = 0;
-    jpeg_decode_file(&rgb, argv[0], "", 0, &w, &h, 0, &ok);
-    if (ok != 1 || !rgb) {
+    int32_t w = 0, h = 0;
+    if (jpeg_image_size(data, size, &w, &h) != 0) {
         std::fprintf(stderr, "vcvtool: jpeg2ppm: '%s' is not a baseline JPEG the decoder can read\n", argv[0]);
-        MEM_FREE(rgb);
+        MEM_FREE(data);
         return 1;
     }
-    int32_t written = rgb_write_ppm(argv[1], "", rgb, w, h);
-    MEM_FREE(rgb);
-    if (written != 0) {
+    // No whole image in memory: the header first, then each band of rows as it is decoded.
+    PpmOutput out = {std::fopen(argv[1], "wb"), false};
+    if (out.file != nullptr) {
+        out.failed = std::fprintf(out.file, "P6\n%d %d\n255\n", (int)w, (int)h) < 0;
+        if (!out.failed && jpeg_decode_rows(data, size, writePpmRows, &out) != 0) out.failed = true;
+        if (std::fclose(out.file) != 0) out.failed = true;
+    }
+    MEM_FREE(data);
+    if (out.file == nullptr || out.failed) {
+        // A partial image must not pass for a converted one; a device (/dev/full) is not ours to remove.
+        int32_t kind = checkReadableFile(argv[1], nullptr, 0);
+        if (out.file != nullptr && (kind == FILE_READABLE || kind == FILE_UNREADABLE)) deleteFile(argv[1], "");
         std::fprintf(stderr, "vcvtool: jpeg2ppm: cannot write '%s'\n", argv[1]);
         return 1;
     }
