@@ -275,7 +275,8 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
     geo.cornerGroups.clear();
     SourceView positions = viewOf(p->vertexSource, WIDTH_POSITION);
     for (int32_t g = 0; g < count;) {
-        if (values[g] == -1) {
+        // A -1 separates contours only where the primitive has holes, as the validation read it.
+        if (values[g] == -1 && p->holes) {
             int32_t corners = (int32_t)(geo.coords.size() / 3);
             if (corners > (geo.contourEnds.empty() ? 0 : geo.contourEnds.back())) geo.contourEnds.push_back(corners);
             g++;
@@ -316,7 +317,7 @@ void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
     gluTessBeginContour(tess);
     const GLdouble* c = geo.coords.data();
     for (int32_t g = 0; g < count;) {
-        if (values[g] == -1) {
+        if (values[g] == -1 && p->holes) {
             gluTessEndContour(tess);
             gluTessBeginContour(tess);
             g++;

@@ -281,6 +281,12 @@ TEST_F(Collada14Test, BrokenReferencesAndIndicesEndInAMessage) {
                                  "<node id=\"n\"><instance_geometry url=\"#g\"/></node>")),
               0);
     EXPECT_EQ(drawnTriangles(), 2) << problems();
+    // A -1 in a value no input reads is no hole mark outside <polygons>: the groups stay whole.
+    ASSERT_GE(importMemory(doc14("", geometry14("<polylist count=\"1\"><input semantic=\"VERTEX\" source=\"#g-v\" "
+                                                "offset=\"1\"/><vcount>3</vcount><p>-1 0 -1 1 -1 2</p></polylist>"),
+                                 "<node id=\"n\"><instance_geometry url=\"#g\"/></node>")),
+              0);
+    EXPECT_EQ(drawnTriangles(), 1) << problems();
 }
 
 TEST_F(Collada14Test, InstancedLibraryNodesStayBoundedAndCyclesEnd) {
