@@ -92,7 +92,8 @@ int32_t meshAdopt(int32_t index, Mesh* source) {
 int32_t meshDestroy(int32_t index) {
     Mesh* mesh = meshGet(index);
     if (mesh == nullptr) return -1;
-    if (mesh->bufferMode != BUFFER_NONE) mesh_release_buffers(mesh);
+    // Reading the store back into arrays that are freed next would only cost time and memory.
+    mesh_drop_buffers(mesh);
     materialReleaseTextures(&mesh->material);
     meshFreeBuffers(mesh);
     slotRelease(&meshTable, index);

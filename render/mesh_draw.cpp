@@ -256,6 +256,13 @@ void mesh_release_buffers(Mesh* mesh) {
     mesh->bufferMode = BUFFER_NONE;
 }
 
+void mesh_drop_buffers(Mesh* mesh) {
+    if (mesh->bufferMode == BUFFER_NONE) return;
+    if (mesh->bufferMode == BUFFER_VBO) deleteBufferObjects(mesh);
+    mesh->interleaved = MEM_FREE(mesh->interleaved);
+    mesh->bufferMode = BUFFER_NONE;
+}
+
 void render_material(const Mesh* mesh) {
     const Material* m = &mesh->material;
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, m->ambient);

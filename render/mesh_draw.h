@@ -14,6 +14,9 @@ void mesh_build_buffers(Mesh* mesh);
 // The reverse: fresh separate arrays (and indices in BUFFER_VBO mode) filled from the store, the
 // store deleted, bufferMode back to BUFFER_NONE. Nothing happens in BUFFER_NONE mode.
 void mesh_release_buffers(Mesh* mesh);
+// For a mesh about to be deleted: the store is deleted without reading it back (the separate arrays
+// stay null) and bufferMode is back to BUFFER_NONE. Nothing happens in BUFFER_NONE mode.
+void mesh_drop_buffers(Mesh* mesh);
 // Draws the meshes of the object that belong to the pass (PASS_OPAQUE or PASS_TRANSPARENT), with
 // the node's transform already on the modelview matrix. Meshes without positions, vertices or
 // indices are skipped. With renderWireframe the triangles' edges are drawn instead of their faces.

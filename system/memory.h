@@ -15,6 +15,10 @@ void* memRealloc(void* p, int64_t size, const char* module, int line);
 void memAdviseHugePages(void* p, int64_t size);
 // Size in bytes of a block returned by memAlloc/memRealloc (0 for null).
 int64_t memBlockSize(const void* p);
+// Tracked blocks allocated and not yet freed, and their bytes (as memBlockSize counts them): what a
+// long session can compare to find blocks that are never given back.
+int64_t memLiveBlocks();
+int64_t memLiveBytes();
 
 // Shorthands for a source file that defines `static const char* const kModule = "...";`.
 #define MEM_ALLOC(p, size) memAlloc((p), (size), kModule, __LINE__)

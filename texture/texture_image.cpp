@@ -27,15 +27,44 @@ void texture_level0_size(int32_t width, int32_t height, int32_t limit, int32_t* 
     *h = y;
 }
 
+namespace {
+// The usual mipmap step: every target pixel is the truncated mean of a 2 x 2 block.
+void halveBoth(const uint8_t* src, int32_t sw, uint8_t* dst, int32_t dw, int32_t dh) {
+    for (int32_t y = 0; y < dh; y++) {
+        const uint8_t* a = src + (int64_t)(2 * y) * sw * 4;
+        const uint8_t* b = a + (int64_t)sw * 4;
+        uint8_t* out = dst + (int64_t)y * dw * 4;
+        for (int32_t x = 0; x < dw; x++, a += 8, b += 8, out += 4)
+            for (int c = 0; c < 4; c++) out[c] = (uint8_t)((a[c] + a[c + 4] + b[c] + b[c + 4]) >> 2);
+    }
+}
+}  // namespace
+
 void texture_box_resample(const uint8_t* src, int32_t sw, int32_t sh, uint8_t* dst, int32_t dw, int32_t dh) {
+    if (dw < 1 || dh < 1) return;
+    if (sw == dw && sh == dh) {
+        std::memcpy(dst, src, (size_t)((int64_t)dw * dh * 4));
+        return;
+    }
+    if (sw == 2 * dw && sh == 2 * dh) {
+        halveBoth(src, sw, dst, dw, dh);
+        return;
+    }
+    // Column spans once per call rather than once per pixel.
+    int32_t* spans = (int32_t*)MEM_ALLOC(nullptr, (int64_t)dw * 2 * 4);
+    if (spans == nullptr) return;
+    for (int32_t x = 0; x < dw; x++) {
+        int32_t x0 = (int32_t)((int64_t)sw * x / dw);
+        int32_t x1 = (int32_t)((int64_t)sw * (x + 1) / dw);
+        spans[2 * x] = x0;
+        spans[2 * x + 1] = x1 <= x0 ? x0 + 1 : x1;
+    }
     for (int32_t y = 0; y < dh; y++) {
         int32_t y0 = (int32_t)((int64_t)sh * y / dh);
         int32_t y1 = (int32_t)((int64_t)sh * (y + 1) / dh);
         if (y1 <= y0) y1 = y0 + 1;
         for (int32_t x = 0; x < dw; x++) {
-            int32_t x0 = (int32_t)((int64_t)sw * x / dw);
-            int32_t x1 = (int32_t)((int64_t)sw * (x + 1) / dw);
-            if (x1 <= x0) x1 = x0 + 1;
+            int32_t x0 = spans[2 * x], x1 = spans[2 * x + 1];
             uint64_t sum[4] = {0, 0, 0, 0};
             for (int32_t sy = y0; sy < y1; sy++) {
                 const uint8_t* row = src + ((int64_t)sy * sw + x0) * 4;
@@ -51,6 +80,7 @@ void texture_box_resample(const uint8_t* src, int32_t sw, int32_t sh, uint8_t* d
             for (int c = 0; c < 4; c++) out[c] = (uint8_t)(sum[c] / n);
         }
     }
+    MEM_FREE(spans);
 }
 
 static uint8_t* resampled(const uint8_t* src, int32_t sw, int32_t sh, int32_t dw, int32_t dh) {

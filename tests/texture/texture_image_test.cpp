@@ -58,6 +58,12 @@ TEST(TextureImage, BoxFilterTakesTruncatedBlockMeans) {
     uint8_t same[12];  // the same size copies
     texture_box_resample(src.data(), 3, 1, same, 3, 1);
     EXPECT_TRUE(std::equal(same, same + 12, src.begin()));
+    // Halving both sides: 2 x 2 blocks, truncated (11 / 4 = 2, 1020 / 4 = 255).
+    std::vector<uint8_t> quad = {1, 0, 0, 255, 2, 4, 0, 255, 9, 9, 9, 9, 9, 9, 9, 9,  //
+                                 3, 0, 0, 255, 5, 3, 1, 255, 9, 9, 9, 9, 8, 8, 8, 8};
+    uint8_t half[8];
+    texture_box_resample(quad.data(), 4, 2, half, 2, 1);
+    EXPECT_EQ(std::vector<uint8_t>(half, half + 8), (std::vector<uint8_t>{2, 1, 0, 255, 8, 8, 8, 8}));
     // Each mip level comes from the level before.
     const uint8_t values[8] = {4, 9, 7, 8, 6, 9, 0, 7};
     std::vector<uint8_t> row(8 * 4);
