@@ -92,7 +92,7 @@ void resolveInputs(PolygonsRec* p) {
             if (!vin || (k != position && (vin->semantic == INPUT_POSITION || vin->semantic == INPUT_OTHER))) continue;
             int32_t source = sourceByUrl(vin->source);
             if (source < 0) reportMissing(p, vin);
-            assignInput(p, k == position ? INPUT_POSITION : vin->semantic, source, in->offset, vin->set);
+            assignInput(p, k == position ? (uint8_t)INPUT_POSITION : vin->semantic, source, in->offset, vin->set);
         }
         if (position < 0) reportMissing(p, in);
     }
