@@ -45,30 +45,6 @@ struct KeysModule {
 };
 KeysModule keys;
 
-int32_t openWindow(int32_t layer, float x0, float y0, float x1, float y1) {
-    windowTemplate.layer = layer;
-    windowTemplate.x0 = x0;
-    windowTemplate.y0 = y0;
-    windowTemplate.x1 = x1;
-    windowTemplate.y1 = y1;
-    int32_t w = createWindow(-1);
-    windowTemplate.layer = 0;
-    return w;
-}
-
-int32_t addLabel(int32_t window, const char* text, float x0, float y0, float x1, float y1) {
-    labelTemplate.x0 = x0;
-    labelTemplate.y0 = y0;
-    labelTemplate.x1 = x1;
-    labelTemplate.y1 = y1;
-    labelTemplate.layout = LAYOUT_LEFT;
-    labelTemplate.text = (char*)text;
-    int32_t label = createLabel(window);
-    labelTemplate.text = nullptr;
-    labelTemplate.layout = LAYOUT_CENTRED;
-    return label;
-}
-
 void closeNotice() {
     keys.notice = freeWindow(keys.notice);
     keys.noticeText = -1;
@@ -78,8 +54,8 @@ void closeNotice() {
 // One line at the bottom left for a few seconds, replacing the one shown.
 void showNotice(const char* text) {
     closeNotice();
-    keys.notice = openWindow(0, 20, 2820, 2800, 2980);
-    keys.noticeText = addLabel(keys.notice, text, 40, 20, 2740, 140);
+    keys.notice = openScreenWindow(-1, 0, 20, 2820, 2800, 2980);
+    keys.noticeText = addScreenLabel(keys.notice, text, LAYOUT_LEFT, 40, 20, 2740, 140);
     keys.noticeMs = kNoticeMs;
 }
 
@@ -99,9 +75,10 @@ void toggleHelp() {
     float y0 = (3000.0f - (2 * kOverlayMargin + kTitleHeight + rows * kRowHeight)) / 2.0f;
     float y1 = 3000.0f - y0;
     // Above everything shown, the message box and the file dialog included.
-    keys.overlay = openWindow(topVisibleLayer() + 1, kOverlayX0, y0, kOverlayX1, y1);
+    keys.overlay = openScreenWindow(-1, topVisibleLayer() + 1, kOverlayX0, y0, kOverlayX1, y1);
     float right = kOverlayX1 - kOverlayX0 - kOverlayMargin;
-    addLabel(keys.overlay, "Keys and mouse", kOverlayMargin, kOverlayMargin, right, kOverlayMargin + kRowHeight);
+    addScreenLabel(keys.overlay, "Keys and mouse", LAYOUT_LEFT, kOverlayMargin, kOverlayMargin, right,
+                   kOverlayMargin + kRowHeight);
     keys.rows = 0;
     for (int32_t row = 0; row < rows && row < MAX_HELP_ROWS; row++) {
         char names[128];
@@ -114,8 +91,9 @@ void toggleHelp() {
             help = otherInputs[row - viewerKeyCount].help;
         }
         float y = kOverlayMargin + kTitleHeight + row * kRowHeight;
-        keys.rowKeys[row] = addLabel(keys.overlay, names, kOverlayMargin, y, kHelpColumn - 40, y + kRowHeight);
-        keys.rowHelp[row] = addLabel(keys.overlay, help, kHelpColumn, y, right, y + kRowHeight);
+        keys.rowKeys[row] =
+            addScreenLabel(keys.overlay, names, LAYOUT_LEFT, kOverlayMargin, y, kHelpColumn - 40, y + kRowHeight);
+        keys.rowHelp[row] = addScreenLabel(keys.overlay, help, LAYOUT_LEFT, kHelpColumn, y, right, y + kRowHeight);
         keys.rows = row + 1;
     }
 }
@@ -207,8 +185,8 @@ void toggleFrameTime() {
         keys.readoutText = -1;
         return;
     }
-    keys.readout = openWindow(0, 3040, 2820, 3980, 2980);
-    keys.readoutText = addLabel(keys.readout, "-- ms", 40, 20, 900, 140);
+    keys.readout = openScreenWindow(-1, 0, 3040, 2820, 3980, 2980);
+    keys.readoutText = addScreenLabel(keys.readout, "-- ms", LAYOUT_LEFT, 40, 20, 900, 140);
     keys.readoutMs = 0.0f;
     keys.readoutFrames = 0;
 }

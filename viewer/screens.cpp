@@ -25,14 +25,6 @@ enum { TEXT_FILE = 0, TEXT_INFO = 1, TEXT_OPEN = 2, TEXT_QUIT = 3, TEXT_OK = 5, 
 // The interface image of the info box's picture.
 constexpr int32_t kInfoPicture = 35;
 
-int32_t openWindow(int32_t old, float x0, float y0, float x1, float y1) {
-    windowTemplate.x0 = x0;
-    windowTemplate.y0 = y0;
-    windowTemplate.x1 = x1;
-    windowTemplate.y1 = y1;
-    return createWindow(old);
-}
-
 int32_t addButton(int32_t window, int32_t text, float x0, float y0, float x1, float y1) {
     buttonTemplate.x0 = x0;
     buttonTemplate.y0 = y0;
@@ -46,18 +38,6 @@ int32_t addButton(int32_t window, int32_t text, float x0, float y0, float x1, fl
 }
 
 void closeScreen(int32_t* window) { *window = freeWindow(*window); }
-
-void addLabel(int32_t window, const char* text, int32_t layout, float x0, float y0, float x1, float y1) {
-    labelTemplate.x0 = x0;
-    labelTemplate.y0 = y0;
-    labelTemplate.x1 = x1;
-    labelTemplate.y1 = y1;
-    labelTemplate.layout = layout;
-    labelTemplate.text = (char*)text;
-    createLabel(window);
-    labelTemplate.text = nullptr;
-    labelTemplate.layout = LAYOUT_CENTRED;
-}
 
 // The browser opens where the last pick was made; a directory that has gone since opens home.
 void openFileBrowser() {
@@ -77,20 +57,20 @@ void openFileBrowser() {
 }
 
 void openLoadingBox() {
-    viewerScreens.loadingBox = openWindow(viewerScreens.loadingBox, 1500, 1350, 2500, 1650);
-    addLabel(viewerScreens.loadingBox, stringTableText(viewerStrings, TEXT_LOADING), LAYOUT_CENTRED, 20, 20, 980, 280);
+    viewerScreens.loadingBox = openScreenWindow(viewerScreens.loadingBox, 0, 1500, 1350, 2500, 1650);
+    addScreenLabel(viewerScreens.loadingBox, stringTableText(viewerStrings, TEXT_LOADING), LAYOUT_CENTRED, 20, 20, 980, 280);
 }
 
 void openFileMenu() {
     const GuiWindow* bar = guiWindow(viewerScreens.menuBar);
     float x = bar ? bar->x0 : 20.0f, y = bar ? bar->y0 : 20.0f;
-    viewerScreens.fileMenu = openWindow(viewerScreens.fileMenu, x, y + 140, x + 1000, y + 140 + 360);
+    viewerScreens.fileMenu = openScreenWindow(viewerScreens.fileMenu, 0, x, y + 140, x + 1000, y + 140 + 360);
     viewerScreens.openButton = addButton(viewerScreens.fileMenu, TEXT_OPEN, 40, 40, 960, 160);
     viewerScreens.quitButton = addButton(viewerScreens.fileMenu, TEXT_QUIT, 40, 160, 960, 280);
 }
 
 void openInfoBox() {
-    viewerScreens.infoBox = openWindow(viewerScreens.infoBox, 1300, 1070, 2700, 1930);
+    viewerScreens.infoBox = openScreenWindow(viewerScreens.infoBox, 0, 1300, 1070, 2700, 1930);
     pictureTemplate.x0 = 80;
     pictureTemplate.y0 = 80;
     pictureTemplate.x1 = 1320;
@@ -100,6 +80,30 @@ void openInfoBox() {
     viewerScreens.infoOkButton = addButton(viewerScreens.infoBox, TEXT_OK, 400, 660, 1000, 780);
 }
 }  // namespace
+
+int32_t openScreenWindow(int32_t old, int32_t layer, float x0, float y0, float x1, float y1) {
+    windowTemplate.layer = layer;
+    windowTemplate.x0 = x0;
+    windowTemplate.y0 = y0;
+    windowTemplate.x1 = x1;
+    windowTemplate.y1 = y1;
+    int32_t window = createWindow(old);
+    windowTemplate.layer = 0;
+    return window;
+}
+
+int32_t addScreenLabel(int32_t window, const char* text, int32_t layout, float x0, float y0, float x1, float y1) {
+    labelTemplate.x0 = x0;
+    labelTemplate.y0 = y0;
+    labelTemplate.x1 = x1;
+    labelTemplate.y1 = y1;
+    labelTemplate.layout = layout;
+    labelTemplate.text = (char*)text;
+    int32_t label = createLabel(window);
+    labelTemplate.text = nullptr;
+    labelTemplate.layout = LAYOUT_CENTRED;
+    return label;
+}
 
 void drawLoadingProgress(float done) {
     const GuiWindow* box = guiWindow(viewerScreens.loadingBox);
@@ -205,7 +209,7 @@ void setupViewerStyle(int32_t set) {
 
 void createViewerScreens() {
     std::memset(&viewerScreens, 0xff, sizeof viewerScreens);  // every handle -1
-    viewerScreens.menuBar = openWindow(-1, 20, 20, 3420, 180);
+    viewerScreens.menuBar = openScreenWindow(-1, 0, 20, 20, 3420, 180);
     viewerScreens.menuFileButton = addButton(viewerScreens.menuBar, TEXT_FILE, 20, 20, 620, 140);
     viewerScreens.menuInfoButton = addButton(viewerScreens.menuBar, TEXT_INFO, 620, 20, 1220, 140);
 }
@@ -257,10 +261,8 @@ void showMessageBox(const char* text) {
     ViewerScreens& s = viewerScreens;
     closeScreen(&s.messageBox);
     // One layer above the others: until OK the rest of the interface waits.
-    windowTemplate.layer = topVisibleLayer() + 1;
-    s.messageBox = openWindow(-1, 600, 1150, 3400, 1850);
-    windowTemplate.layer = 0;
-    addLabel(s.messageBox, text, LAYOUT_WRAP_CENTRED, 80, 80, 2720, 480);
+    s.messageBox = openScreenWindow(-1, topVisibleLayer() + 1, 600, 1150, 3400, 1850);
+    addScreenLabel(s.messageBox, text, LAYOUT_WRAP_CENTRED, 80, 80, 2720, 480);
     s.messageOkButton = addButton(s.messageBox, TEXT_OK, 1100, 520, 1700, 640);
 }
 

@@ -24,6 +24,11 @@ void createViewerScreens();
 // its import gave none, 0 otherwise.
 int32_t runScreens();
 // Shows text with an OK button, above every other screen (replacing a message shown before).
+// A window of the toolkit at a layer (replacing `old` when it names one); the window template's
+// layer is back at 0 afterwards.
+int32_t openScreenWindow(int32_t old, int32_t layer, float x0, float y0, float x1, float y1);
+// A label of the window with its text and layout, window-relative; returns the label.
+int32_t addScreenLabel(int32_t window, const char* text, int32_t layout, float x0, float y0, float x1, float y1);
 void showMessageBox(const char* text);
 // Draws how much of the running import is done (0 to 1) as a bar in the loading box, when it is open.
 void drawLoadingProgress(float done);
