@@ -2,36 +2,13 @@
 // vcv, its desktop entry and its thumbnailer as a desktop would use them.
 #include <gtest/gtest.h>
 
-#include <IL/il.h>
-
 #include <filesystem>
 #include <string>
 
 #include "support/test_support.h"
+#include "window_shot.h"
 
 namespace {
-struct Png {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-};
-
-Png loadPng(const std::string& path) {
-    Png png;
-    ilInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    if (ilLoadImage(path.c_str()) == IL_TRUE && ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE) == IL_TRUE) {
-        ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);
-        png.width = ilGetInteger(IL_IMAGE_WIDTH);
-        png.height = ilGetInteger(IL_IMAGE_HEIGHT);
-        const uint8_t* p = ilGetData();
-        png.rgb.assign(p, p + (size_t)png.width * png.height * 3);
-    }
-    ilDeleteImages(1, &image);
-    return png;
-}
-
 bool exists(const std::string& path) { return std::filesystem::exists(path); }
 
 // The installed programs are this build's sanitized ones; leaks are checked by the in-process tests.
@@ -69,7 +46,7 @@ TEST(Installed, FindsItsDataKeepsTheUsersFilesApartAndIntegratesWithTheDesktop) 
     EXPECT_FALSE(exists(prefix + "bin/save"));
     // The menu bar (canvas (20, 20)-(3420, 180)) is drawn with its art and texts: dark with bright
     // letters. Without the data files it would be a bare light band.
-    Png png = loadPng(shot);
+    Shot png = loadPng(shot);
     ASSERT_EQ(png.width, 800);
     int dark = 0, bright = 0, total = 0;
     for (int y = 6; y < 34; y++)
@@ -105,7 +82,7 @@ TEST(Installed, FindsItsDataKeepsTheUsersFilesApartAndIntegratesWithTheDesktop) 
                          "' 2>&1",
                      &code);
     ASSERT_EQ(code, 0) << out;
-    Png t = loadPng(thumb);
+    Shot t = loadPng(thumb);
     EXPECT_EQ(t.width, 96);
     EXPECT_EQ(t.height, 96);
     EXPECT_TRUE(std::filesystem::is_empty(home));

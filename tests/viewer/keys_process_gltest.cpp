@@ -1,8 +1,6 @@
 // The viewer's keys in the real program, driven by xdotool under the test's X display.
 #include <gtest/gtest.h>
 
-#include <IL/il.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -14,22 +12,6 @@
 #include "window_shot.h"
 
 namespace {
-Shot loadPng(const std::string& path) {
-    ilInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    Shot shot;
-    if (ilLoadImage(path.c_str()) == IL_TRUE && ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE) == IL_TRUE) {
-        shot.width = ilGetInteger(IL_IMAGE_WIDTH);
-        shot.height = ilGetInteger(IL_IMAGE_HEIGHT);
-        const uint8_t* p = ilGetData();
-        shot.rgb.assign(p, p + (size_t)shot.width * shot.height * 3);
-    }
-    ilDeleteImages(1, &image);
-    return shot;
-}
-
 // Pixels that differ above the bottom strip where notices show; -1 when the sizes differ.
 int changedPixels(const Shot& a, const Shot& b, int bottom = 560) {
     if (a.width != b.width || a.height != b.height || a.rgb.empty()) return -1;

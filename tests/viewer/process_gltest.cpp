@@ -142,20 +142,11 @@ TEST(Program, HelpAndBadArguments) {
 
 namespace {
 // Pixels of a PNG as RGB bytes (empty when it cannot be read).
-std::vector<uint8_t> loadPng(const std::string& path, int* width, int* height) {
-    ilInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    std::vector<uint8_t> rgb;
-    if (ilLoadImage(path.c_str()) == IL_TRUE && ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE) == IL_TRUE) {
-        *width = ilGetInteger(IL_IMAGE_WIDTH);
-        *height = ilGetInteger(IL_IMAGE_HEIGHT);
-        const uint8_t* p = ilGetData();
-        rgb.assign(p, p + (size_t)*width * *height * 3);
-    }
-    ilDeleteImages(1, &image);
-    return rgb;
+std::vector<uint8_t> pngPixels(const std::string& path, int* width, int* height) {
+    Shot shot = ::loadPng(path);
+    *width = shot.width;
+    *height = shot.height;
+    return shot.rgb;
 }
 
 // Share of pixels that are not the background colour.
@@ -171,7 +162,7 @@ std::vector<uint8_t> showModel(Viewer& v, const std::string& model, int* width, 
     std::string png = v.home.path() + "model.png";
     v.start({"--frames", "4", "--screenshot", png, model});
     EXPECT_EQ(waitProcess(v.child, 120000), 0) << model;
-    return loadPng(png, width, height);
+    return pngPixels(png, width, height);
 }
 }  // namespace
 

@@ -2,23 +2,17 @@
 // generated model written in both profiles, which must give the same picture.
 #include <gtest/gtest.h>
 
-#include <IL/il.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "support/test_support.h"
+#include "window_shot.h"
 
 namespace {
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;  // rows from the top
-};
-
 // Runs vcv on a model for a few frames and returns its last frame.
-Picture show(const std::string& model, std::vector<std::string> extra = {}) {
+Shot show(const std::string& model, std::vector<std::string> extra = {}) {
     TempDir home;
     std::string png = home.file("shot.png");
     std::vector<std::string> args{builtProgram("viewer/vcv"), "--frames", "4", "--screenshot", png};
@@ -26,23 +20,11 @@ Picture show(const std::string& model, std::vector<std::string> extra = {}) {
     args.push_back(model);
     ChildProcess child = startProcess(args, {"VCV_HOME=" + home.path(), "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"});
     EXPECT_EQ(waitProcess(child, 120000), 0) << model;
-    Picture p;
-    ilInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    if (ilLoadImage(png.c_str()) == IL_TRUE && ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE) == IL_TRUE) {
-        p.width = ilGetInteger(IL_IMAGE_WIDTH);
-        p.height = ilGetInteger(IL_IMAGE_HEIGHT);
-        const uint8_t* d = ilGetData();
-        p.rgb.assign(d, d + (size_t)p.width * p.height * 3);
-    }
-    ilDeleteImages(1, &image);
-    return p;
+    return loadPng(png);
 }
 
 // Bounding box of the pixels that are not the background, below the menu bar.
-void modelBox(const Picture& p, int* width, int* height) {
+void modelBox(const Shot& p, int* width, int* height) {
     int x0 = p.width, y0 = p.height, x1 = -1, y1 = -1;
     for (int y = 40; y < p.height; y++)
         for (int x = 0; x < p.width; x++) {
@@ -55,7 +37,7 @@ void modelBox(const Picture& p, int* width, int* height) {
 }
 
 // Share of pixels whose colour differs by more than a few steps in some channel.
-double differingShare(const Picture& a, const Picture& b) {
+double differingShare(const Shot& a, const Shot& b) {
     if (a.rgb.size() != b.rgb.size() || a.rgb.empty()) return 1.0;
     size_t differing = 0;
     for (size_t i = 0; i < a.rgb.size(); i += 3)
@@ -68,7 +50,7 @@ double differingShare(const Picture& a, const Picture& b) {
 }
 
 // Share of pixels that are background in one picture and not in the other: the outlines differ.
-double outlineDifference(const Picture& a, const Picture& b) {
+double outlineDifference(const Shot& a, const Shot& b) {
     if (a.rgb.size() != b.rgb.size() || a.rgb.empty()) return 1.0;
     auto background = [](const uint8_t* c) { return c[0] == 96 && c[1] == 136 && c[2] == 176; };
     size_t differing = 0;
@@ -83,28 +65,28 @@ TEST(UpAxis, TheHumanoidIsAFigureAndStandsWhenItsUpAxisIsGiven) {
     std::string model = shared + "samples/collada13/humanoid-collada131-baked-matrix.dae";
     // Its parts in place make a figure as long as the window allows, not a pile at the origin. Its
     // writer declared Z_UP but laid the figure out along Y, so as declared it lies on its side.
-    Picture p = show(model);
+    Shot p = show(model);
     ASSERT_EQ(p.width, 800);
     int w = 0, h = 0;
     modelBox(p, &w, &h);
     EXPECT_GT(w, 300) << "model box " << w << "x" << h;
     // Saying Z_UP again on the command line changes nothing.
-    Picture same = show(model, {"--up", "Z"});
+    Shot same = show(model, {"--up", "Z"});
     EXPECT_LT(differingShare(p, same), 0.001);
     // Read as Y up, it stands.
-    Picture standing = show(model, {"--up", "Y"});
+    Shot standing = show(model, {"--up", "Y"});
     modelBox(standing, &w, &h);
     EXPECT_GT(h, 300);
     EXPECT_GT(h, 3 * w) << "model box " << w << "x" << h;
 }
 
-TEST(UpAxis, OneModelInBothProfilesGivesTheSamePicture) {
+TEST(UpAxis, OneModelInBothProfilesGivesTheSameShot) {
     std::string shared = sharedDirectory();
     if (shared.empty()) GTEST_SKIP() << "no shared generator beside the checkout";
     TempDir dir;
     // Both name the same image, so that both are textured alike and no message box covers them.
     writeBytes(dir.file("wood.png"), readBytes(sourceDirectory() + "assets/sample/wood.png"));
-    Picture pictures[2];
+    Shot pictures[2];
     for (int v14 = 0; v14 < 2; v14++) {
         std::string file = dir.file(v14 ? "v14.dae" : "v13.dae");
         int code = -1;

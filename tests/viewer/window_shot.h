@@ -1,5 +1,8 @@
-// What a viewer's window shows, grabbed from the X server by its window id.
+// What a viewer's window shows, grabbed from the X server by its window id or read from the PNG
+// the viewer saved.
 #pragma once
+#include <IL/il.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -26,5 +29,22 @@ inline Shot grab(const std::string& id) {
     size_t size = (size_t)shot.width * shot.height * 3;
     if (bytes.size() < size) return shot;
     shot.rgb.assign(bytes.end() - (long)size, bytes.end());
+    return shot;
+}
+
+// The pixels of a PNG file (DevIL reads it rows from the top); empty when it cannot be read.
+inline Shot loadPng(const std::string& path) {
+    ilInit();
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    Shot shot;
+    if (ilLoadImage(path.c_str()) == IL_TRUE && ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE) == IL_TRUE) {
+        shot.width = ilGetInteger(IL_IMAGE_WIDTH);
+        shot.height = ilGetInteger(IL_IMAGE_HEIGHT);
+        const uint8_t* p = ilGetData();
+        shot.rgb.assign(p, p + (size_t)shot.width * shot.height * 3);
+    }
+    ilDeleteImages(1, &image);
     return shot;
 }
