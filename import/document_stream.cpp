@@ -1,12 +1,12 @@
 #include "import/document_stream.h"
 
 #include <libxml/parser.h>
-#include <libxml/xmlreader.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "import/reader_early.h"
 #include "import/reader_later.h"
@@ -122,52 +122,93 @@ struct StreamState {
 };
 StreamState stream;
 
-// The stream proper: -1 with *reason set, or with the parse error in *first, when the document
-// cannot be read.
-int32_t readStream(xmlTextReaderPtr reader, ParseError* first, const char* shownName, char* reason, size_t cap) {
-    bool sawRoot = false, inGeometries = false;
-    int ret = xmlTextReaderRead(reader);
-    while (ret == 1) {
-        int depth = xmlTextReaderDepth(reader);
-        bool element = xmlTextReaderNodeType(reader) == XML_READER_TYPE_ELEMENT;
-        xmlNode* node = xmlTextReaderCurrentNode(reader);
-        if (depth <= 1) inGeometries = false;
-        if (element && depth == 0) {
-            sawRoot = true;
-            // The document through the node: asking the reader for it would make it keep every node.
-            unusableReason(node ? node->doc : nullptr, node, shownName, reason, cap);
-            if (reason[0]) return -1;
-            documentInfo.profile = documentProfile(node, documentInfo.version, sizeof documentInfo.version);
-        } else if (element && depth == 1 && geometryLibrary(node)) {
-            inGeometries = true;  // its geometries are taken one at a time below
-        } else if (element && (depth == 1 || (depth == 2 && inGeometries))) {
-            bool geometry = depth == 2;
-            if (geometry && !xmlIsElement(node, "geometry")) {
-                ret = xmlTextReaderNext(reader);
-                continue;
-            }
-            xmlNode* whole = xmlTextReaderExpand(reader);
-            if (!whole) {
-                // The element is not well-formed: the parser's error says why, except that a
-                // document ending inside it is reported by the reader as content after its end.
-                if (!first->seen || first->code == XML_ERR_DOCUMENT_END)
-                    std::snprintf(first->text, sizeof first->text, "Premature end of data in tag %s",
-                                  node && node->name ? (const char*)node->name : "");
-                return -1;
-            }
-            if (geometry) readGeometry(whole);
-            else readElement(whole);
-            ret = xmlTextReaderNext(reader);
-            continue;
-        }
-        ret = xmlTextReaderRead(reader);
+// What the stream has read so far: whether the root was seen and accepted.
+struct Progress {
+    bool rootSeen;
+    bool refused;
+};
+
+// Reads, then frees, every element the parser has finished: the root's children before the one
+// still open and, inside an open geometry library, its geometries before the one still open. A
+// text node still growing at the end of a parent stays (the parser appends to it); with `all` the
+// parse is over and everything goes.
+void readFinished(xmlParserCtxtPtr context, Progress* progress, const char* shownName, char* reason, size_t cap,
+                  bool all) {
+    xmlDoc* doc = context->myDoc;
+    xmlNode* root = doc ? xmlDocGetRootElement(doc) : nullptr;
+    if (!root || progress->refused) return;
+    if (!progress->rootSeen) {
+        progress->rootSeen = true;
+        unusableReason(doc, root, shownName, reason, cap);
+        progress->refused = reason[0] != '\0';
+        if (progress->refused) return;
+        documentInfo.profile = documentProfile(root, documentInfo.version, sizeof documentInfo.version);
     }
-    if (ret < 0) {
-        if (!first->seen) textCopy(first->text, "it is cut short", sizeof first->text);
+    xmlNode* open1 = !all && context->nodeNr > 1 ? context->nodeTab[1] : nullptr;
+    xmlNode* open2 = !all && context->nodeNr > 2 ? context->nodeTab[2] : nullptr;
+    auto growing = [all](const xmlNode* n) { return !all && !n->next && n->type != XML_ELEMENT_NODE; };
+    for (xmlNode* c = root->children; c;) {
+        xmlNode* next = c->next;
+        bool geometries = c->type == XML_ELEMENT_NODE && geometryLibrary(c);
+        if (geometries) {
+            // A geometry library's finished geometries go one at a time, open or not.
+            for (xmlNode* g = c->children; g && (c != open1 || g != open2) && !growing(g);) {
+                xmlNode* after = g->next;
+                if (xmlIsElement(g, "geometry")) readGeometry(g);
+                xmlUnlinkNode(g);
+                xmlFreeNode(g);
+                g = after;
+            }
+        }
+        if (c == open1) break;  // still being parsed
+        if (growing(c)) break;
+        if (c->type == XML_ELEMENT_NODE && !geometries) readElement(c);
+        xmlUnlinkNode(c);
+        xmlFreeNode(c);
+        c = next;
+    }
+}
+
+// The stream proper: the push parser takes the document a piece at a time, and what it finished is
+// read and freed after each piece. -1 with *reason set, or with the parse error in *first, when the
+// document cannot be read.
+int32_t readStream(Source* source, ParseError* first, const char* shownName, char* reason, size_t cap) {
+    enum { kPiece = 1 << 20 };
+    std::vector<char> buffer((size_t)kPiece);
+    int n = readPiece(source, buffer.data(), kPiece);
+    // The first bytes go with the parser's creation, which tells the encoding from them.
+    int head = n < 4 ? (n < 0 ? 0 : n) : 4;
+    xmlParserCtxtPtr context = xmlCreatePushParserCtxt(nullptr, nullptr, buffer.data(), head, shownName);
+    if (!context) {
+        textCopy(first->text, "out of memory", sizeof first->text);
         return -1;
     }
-    if (!sawRoot) {
-        textCopy(first->text, "it holds no element", sizeof first->text);
+    xmlCtxtUseOptions(context, kParseOptions);
+    Progress progress = {false, false};
+    bool stopped = n < 0 || xmlParseChunk(context, buffer.data() + head, n - head, 0) != 0;
+    while (!stopped && n > 0 && !progress.refused) {
+        readFinished(context, &progress, shownName, reason, cap, false);
+        n = readPiece(source, buffer.data(), kPiece);
+        stopped = n < 0 || (n > 0 && xmlParseChunk(context, buffer.data(), n, 0) != 0);
+    }
+    if (!stopped && !progress.refused) {
+        stopped = xmlParseChunk(context, nullptr, 0, 1) != 0;
+        // A document that ends inside an element is reported by the push parser as content after
+        // its end; say what the whole-document parser says.
+        if (stopped && context->nodeNr > 0 && (!first->seen || first->code == XML_ERR_DOCUMENT_END)) {
+            const xmlNode* open = context->nodeTab[context->nodeNr - 1];
+            std::snprintf(first->text, sizeof first->text, "Premature end of data in tag %s line %ld",
+                          open && open->name ? (const char*)open->name : "", open ? xmlGetLineNo(open) : 0L);
+            first->seen = true;
+        }
+    }
+    bool wellFormed = context->wellFormed && !stopped;
+    if (wellFormed) readFinished(context, &progress, shownName, reason, cap, true);
+    if (context->myDoc) xmlFreeDoc(context->myDoc);
+    xmlFreeParserCtxt(context);
+    if (progress.refused) return -1;
+    if (!wellFormed || !progress.rootSeen) {
+        if (!first->seen) textCopy(first->text, "it holds no element", sizeof first->text);
         return -1;
     }
     return 0;
@@ -242,13 +283,7 @@ int32_t readDocument(const char* path, const uint8_t* data, int64_t size, const 
         if (!noMemory) result = readTree(doc, wellFormed, &first, shownName, reason, sizeof reason);
         if (doc) xmlFreeDoc(doc);
     } else {
-        xmlTextReaderPtr reader = xmlReaderForIO(readPiece, closePiece, &source, shownName, nullptr, kParseOptions);
-        noMemory = !reader;
-        if (reader) {
-            xmlTextReaderSetStructuredErrorHandler(reader, keepFirstError, &first);
-            result = readStream(reader, &first, shownName, reason, sizeof reason);
-            xmlFreeTextReader(reader);
-        }
+        result = readStream(&source, &first, shownName, reason, sizeof reason);
     }
     xmlSetStructuredErrorFunc(savedStructuredContext, savedStructured);
     xmlSetGenericErrorFunc(savedContext, savedHandler);
