@@ -387,7 +387,7 @@ TEST(Program, OpeningModelsThroughTheFileDialog) {
         clickAt(id, 60, rowY(2));
         EXPECT_EQ(nameText(grab(id)), 0);
         clickAt(id, 60, rowY(2), 2);
-        Shot sub = grab(id);
+        Shot sub = awaitShot(id, [](const Shot& s) { return rowText(s, 2) > 5 && rowText(s, 3) == 0; });
         EXPECT_GT(rowText(sub, 2), 5);
         EXPECT_EQ(rowText(sub, 3), 0);
         clickAt(id, 60, rowY(2));
