@@ -80,7 +80,7 @@ TEST(UpAxis, TheHumanoidIsAFigureAndStandsWhenItsUpAxisIsGiven) {
     EXPECT_GT(h, 3 * w) << "model box " << w << "x" << h;
 }
 
-TEST(UpAxis, OneModelInBothProfilesGivesTheSameShot) {
+TEST(UpAxis, OneModelInBothProfilesGivesTheSamePicture) {
     std::string shared = sharedDirectory();
     if (shared.empty()) GTEST_SKIP() << "no shared generator beside the checkout";
     TempDir dir;
