@@ -182,12 +182,6 @@ void geometrySetWorkLimits(int64_t polygonWork, int64_t importWork) {
     geo.workLeft = importWork;
 }
 
-int32_t geometrySkippedPolygons() {
-    int32_t total = 0;
-    for (int32_t n : geo.skipped) total += n;
-    return total;
-}
-
 void geometryReport() {
     static const char* const kReasons[SKIP_CAUSES] = {
         "indices outside their sources",
@@ -267,7 +261,8 @@ bool fanInstead(int32_t polygons, const int32_t* values, int32_t corners) {
 }
 }  // namespace
 
-void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
+// Cuts one polygon (a -1 separates contours where the primitive has holes) into its triangles.
+static void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count) {
     const PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
     if (!p || p->groupSize <= 0 || !p->hasVertex) return;
     geo.coords.clear();

@@ -23,8 +23,6 @@ void geometryNoteSkipped(int32_t cause);
 // is skipped whole, and counted for the report, when two of its edges cross or when cutting it would
 // cost more than the limits below allow.
 void tessellatePrimitive(int32_t polygons);
-// Cuts one polygon (a -1 separates contours) of a validated primitive into its triangles.
-void tessellatePolygon(int32_t polygons, const int32_t* values, int32_t count);
 // Makes the mesh of one primitive with the given material record (-1: the default material) and
 // texture-coordinate input (its position among the primitive's texture inputs; -1: the first), and
 // adds it to the object.
@@ -40,8 +38,6 @@ void geometrySetWorkLimits(int64_t polygonWork, int64_t importWork);
 
 // Per-import state of this module: the tessellator and the report's counts.
 void geometryResetLookups();
-// Polygons skipped as bad input during the current import.
-int32_t geometrySkippedPolygons();
 // Appends the import's warnings about geometry: each cause of skipped polygons once with its count,
 // and meshes left without triangles. Called before the workspace is freed.
 void geometryReport();

@@ -115,6 +115,17 @@ void readVertices(const xmlNode* element) {
     registerId(&verticesTable, slotGet<VerticesRec>(&verticesTable, index)->id, index);
 }
 
+int32_t addGeometryRecord(const xmlNode* element) {
+    int32_t index = slotAdd(&geometryTable, 1, -1);
+    GeometryRec* rec = slotGet<GeometryRec>(&geometryTable, index);
+    slotInit(&rec->polygons, 4, 4);
+    rec->id = xmlAttrText(element, "id");
+    rec->name = xmlAttrText(element, "name");
+    rec->objectIndex = -1;
+    registerId(&geometryTable, rec->id, index);
+    return index;
+}
+
 int32_t addMaterialRecord(const xmlNode* element) {
     int32_t index = slotAdd(&materialRecTable, 1, -1);
     MaterialRec* m = slotGet<MaterialRec>(&materialRecTable, index);

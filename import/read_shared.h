@@ -18,6 +18,9 @@ int32_t addNodeInstance(int32_t record, uint8_t kind, const char* url);
 
 // Reads a <vertices> (its id and inputs) into a new record.
 void readVertices(const xmlNode* element);
+// Adds a geometry record with the element's id and name (registered) and no primitives yet;
+// returns its index.
+int32_t addGeometryRecord(const xmlNode* element);
 // Adds a material record with the element's id and name, everything else zero; returns its index
 // (registering the id is left to the caller, once the record is complete).
 int32_t addMaterialRecord(const xmlNode* element);

@@ -105,13 +105,7 @@ bool earlyGeometryLibrary(const xmlNode* element) {
 }
 
 void readEarlyGeometry(const xmlNode* g) {
-    int32_t index = slotAdd(&geometryTable, 1, -1);
-    GeometryRec* rec = slotGet<GeometryRec>(&geometryTable, index);
-    slotInit(&rec->polygons, 4, 4);
-    rec->id = xmlAttrText(g, "id");
-    rec->name = xmlAttrText(g, "name");
-    rec->objectIndex = -1;
-    registerId(&geometryTable, rec->id, index);
+    int32_t index = addGeometryRecord(g);
     for (const xmlNode* m = g->children; m; m = m->next) {
         if (!xmlIsElement(m, "mesh")) continue;
         for (const xmlNode* c = m->children; c; c = c->next) {

@@ -77,18 +77,15 @@ bool readPrimitive(const xmlNode* element, int32_t geometry) {
     return true;
 }
 
-void readGeometryElement(const xmlNode* element) {
-    int32_t index = slotAdd(&geometryTable, 1, -1);
-    GeometryRec* rec = slotGet<GeometryRec>(&geometryTable, index);
-    slotInit(&rec->polygons, 4, 4);
-    rec->id = xmlAttrText(element, "id");
-    rec->name = xmlAttrText(element, "name");
-    rec->objectIndex = -1;
-    registerId(&geometryTable, rec->id, index);
+}  // namespace
+
+void readLaterGeometry(const xmlNode* element) {
+    int32_t index = addGeometryRecord(element);
     for (const xmlNode* m = element->children; m; m = m->next) {
         if (!xmlIsElement(m, "mesh")) {
             if (m->type == XML_ELEMENT_NODE && !xmlIsElement(m, "asset") && !xmlIsElement(m, "extra"))
-                importMessageOnce("[WARNING] geometry %s: <%s> is not shown.", idOrNone(rec->id),
+                importMessageOnce("[WARNING] geometry %s: <%s> is not shown.",
+                                  idOrNone(slotGet<GeometryRec>(&geometryTable, index)->id),
                                   (const char*)m->name);
             continue;
         }
@@ -103,6 +100,8 @@ void readGeometryElement(const xmlNode* element) {
         }
     }
 }
+
+namespace {
 
 // A <controller>: the geometry a <skin> deforms with its bind-shape matrix, or the base geometry
 // of a <morph>.
@@ -228,14 +227,12 @@ LaterState later;
 
 bool laterGeometryLibrary(const xmlNode* element) { return xmlIsElement(element, "library_geometries"); }
 
-void readLaterGeometry(const xmlNode* geometry) { readGeometryElement(geometry); }
-
 void readLaterElement(const xmlNode* c) {
     if (xmlIsElement(c, "asset")) {
         readAssetElement(c);
     } else if (laterGeometryLibrary(c)) {
         for (const xmlNode* g = c->children; g; g = g->next)
-            if (xmlIsElement(g, "geometry")) readGeometryElement(g);
+            if (xmlIsElement(g, "geometry")) readLaterGeometry(g);
     } else if (xmlIsElement(c, "library_controllers")) {
         for (const xmlNode* k = c->children; k; k = k->next)
             if (xmlIsElement(k, "controller")) readController(k);

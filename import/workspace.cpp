@@ -467,12 +467,6 @@ int32_t sourceColourWidth(int32_t source) {
     return (s && s->stride >= 4) ? 4 : WIDTH_COLOUR;
 }
 
-int32_t findSource(const char* url) {
-    char id[2048];
-    urlFragment(id, url);
-    return findById(&sourceTable, id);
-}
-
 int32_t findMaterialRec(const char* url) {
     char id[2048];
     urlFragment(id, url);

@@ -243,8 +243,7 @@ void urlFragment(char* out, const char* url);
 
 // Reads a <source> into a new record; returns its index.
 int32_t readSource(const xmlNode* element);
-// Lowest source / material record whose id equals the URL's fragment, or -1.
-int32_t findSource(const char* url);
+// Lowest material record whose id equals the URL's fragment, or -1.
 int32_t findMaterialRec(const char* url);
 // Lowest record of a table whose id equals `id`, or -1.
 int32_t findById(SlotTable* table, const char* id);
