@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "import/read_shared.h"
 #include "import/reader_early.h"
 #include "import/reader_later.h"
 #include "import/workspace.h"
@@ -117,6 +118,224 @@ void readElement(const xmlNode* element) {
     else readLaterElement(element);
 }
 
+// An early document writes each polygon as its own <p>, a million of them in a big model; building
+// an element and a text node for each, only to read and free them, would cost more than all the
+// rest of the reading. So the <p> elements of a <polygons> are read straight from the parser's
+// callbacks into a PolygonCapture hung on the <polygons> element, with the tree's own rules: tokens
+// as forEachToken reads them, text directly in the <p> or in an <h> directly in it, an <h> adding
+// -1 first, and a token ending where one text node of the tree would end.
+struct Capture {
+    xmlSAXHandler tree;           // the tree builder's handlers, which do everything else
+    int8_t early;                 // -1 until the first <p>: whether the document is of the early profile
+    PolygonCapture* into;         // the capture of the <p> being read, null outside one
+    int32_t level;                // elements open inside that <p>
+    bool inH;                     // the one element open inside it is an <h>
+    int8_t lastKind;              // 1 text, 2 CDATA, 0 anything else: tokens run on within one kind
+    int8_t token;                 // 0 none, 1 sign or digits so far, 2 the rest of a token
+    bool negative, digits;
+    int64_t value;
+    std::vector<int32_t> lines;   // where each element open inside the <p> (and the <p>) started
+    int32_t outstanding;          // captures hung on elements not yet freed
+};
+
+Capture* captureOf(void* context) { return (Capture*)((xmlParserCtxtPtr)context)->_private; }
+
+void endToken(Capture* c) {
+    if (c->token) {
+        int64_t v = c->negative ? -c->value : c->value;
+        c->into->values.push_back((!c->digits || v < INT32_MIN || v > INT32_MAX) ? -2 : (int32_t)v);
+    }
+    c->token = 0;
+}
+
+void takeText(Capture* c, const xmlChar* text, int length, int8_t kind) {
+    if (c->lastKind != kind) endToken(c);
+    c->lastKind = kind;
+    if (!(c->level == 0 || (c->level == 1 && c->inH))) return;
+    // The token state lives in locals while the characters pass: this loop reads every index of
+    // the document.
+    const bool* sep = kNumberSeparators.is;
+    int8_t token = c->token;
+    bool negative = c->negative, digits = c->digits;
+    int64_t value = c->value;
+    std::vector<int32_t>& out = c->into->values;
+    for (int i = 0; i < length; i++) {
+        unsigned char ch = text[i];
+        if (sep[ch] || ch == 0) {
+            if (token) {
+                int64_t v = negative ? -value : value;
+                out.push_back((!digits || v < INT32_MIN || v > INT32_MAX) ? -2 : (int32_t)v);
+                token = 0;
+            }
+        } else if (token == 1 && ch >= '0' && ch <= '9') {
+            digits = true;
+            if (value < 10000000000LL) value = value * 10 + (ch - '0');
+        } else if (token == 0) {
+            token = 1;
+            negative = ch == '-';
+            digits = ch >= '0' && ch <= '9';
+            value = digits ? ch - '0' : 0;
+            if (!digits && ch != '+' && ch != '-') token = 2;
+        } else {
+            token = 2;
+        }
+    }
+    c->token = token;
+    c->negative = negative;
+    c->digits = digits;
+    c->value = value;
+}
+
+// Any other node ends the text node a token could run on in.
+void otherNode(Capture* c) {
+    endToken(c);
+    c->lastKind = 0;
+}
+
+int32_t lineNow(xmlParserCtxtPtr context) {
+    int line = context->input ? context->input->line : 0;
+    return line > 65535 ? 65535 : line;  // as the tree keeps it
+}
+
+// Only a <polygons> where the reader looks for one (COLLADA, library, geometry, mesh, polygons):
+// elsewhere its text could belong to an element read whole, such as a number array.
+bool readablePolygons(xmlParserCtxtPtr context) {
+    return context->nodeNr == 5 && xmlIsElement(context->nodeTab[4], "polygons") &&
+           xmlIsElement(context->nodeTab[3], "mesh") && xmlIsElement(context->nodeTab[2], "geometry") &&
+           xmlIsElement(context->nodeTab[1], "library");
+}
+
+bool earlyDocument(xmlParserCtxtPtr context, Capture* c) {
+    if (c->early < 0) {
+        const xmlNode* root = context->myDoc ? xmlDocGetRootElement(context->myDoc) : nullptr;
+        char version[64];
+        c->early = root && documentProfile(root, version, sizeof version) == PROFILE_EARLY;
+    }
+    return c->early == 1;
+}
+
+void captureStart(void* context, const xmlChar* name, const xmlChar* prefix, const xmlChar* uri, int namespaceCount,
+                  const xmlChar** namespaces, int attributeCount, int defaulted, const xmlChar** attributes) {
+    xmlParserCtxtPtr ctxt = (xmlParserCtxtPtr)context;
+    Capture* c = captureOf(context);
+    if (c->into) {
+        otherNode(c);
+        c->lines.push_back(lineNow(ctxt));
+        if (c->level == 0 && std::strcmp((const char*)name, "h") == 0) {
+            c->into->values.push_back(-1);
+            c->inH = true;
+        } else if (c->level == 0) {
+            c->inH = false;
+        }
+        c->level++;
+        return;
+    }
+    if (std::strcmp((const char*)name, "p") == 0 && readablePolygons(ctxt) && earlyDocument(ctxt, c)) {
+        if (!ctxt->node->_private) {
+            ctxt->node->_private = new PolygonCapture();
+            c->outstanding++;
+        }
+        c->into = (PolygonCapture*)ctxt->node->_private;
+        c->level = 0;
+        c->lastKind = 0;
+        c->token = 0;
+        c->lines.assign(1, lineNow(ctxt));
+        return;
+    }
+    c->tree.startElementNs(context, name, prefix, uri, namespaceCount, namespaces, attributeCount, defaulted,
+                           attributes);
+}
+
+void captureEnd(void* context, const xmlChar* name, const xmlChar* prefix, const xmlChar* uri) {
+    Capture* c = captureOf(context);
+    if (!c->into) {
+        c->tree.endElementNs(context, name, prefix, uri);
+        return;
+    }
+    otherNode(c);
+    if (!c->lines.empty()) c->lines.pop_back();
+    if (c->level > 0) {
+        c->level--;
+        return;
+    }
+    c->into->ends.push_back((int32_t)c->into->values.size());
+    c->into = nullptr;
+}
+
+void captureCharacters(void* context, const xmlChar* text, int length) {
+    Capture* c = captureOf(context);
+    if (c->into) takeText(c, text, length, 1);
+    else c->tree.characters(context, text, length);
+}
+
+void captureBlanks(void* context, const xmlChar* text, int length) {
+    Capture* c = captureOf(context);
+    if (c->into) takeText(c, text, length, 1);
+    else c->tree.ignorableWhitespace(context, text, length);
+}
+
+void captureCData(void* context, const xmlChar* text, int length) {
+    Capture* c = captureOf(context);
+    if (c->into) takeText(c, text, length, 2);
+    else c->tree.cdataBlock(context, text, length);
+}
+
+void captureComment(void* context, const xmlChar* text) {
+    Capture* c = captureOf(context);
+    if (c->into) otherNode(c);
+    else c->tree.comment(context, text);
+}
+
+void captureInstruction(void* context, const xmlChar* target, const xmlChar* data) {
+    Capture* c = captureOf(context);
+    if (c->into) otherNode(c);
+    else c->tree.processingInstruction(context, target, data);
+}
+
+void captureReference(void* context, const xmlChar* name) {
+    Capture* c = captureOf(context);
+    if (c->into) otherNode(c);
+    else c->tree.reference(context, name);
+}
+
+void installCapture(xmlParserCtxtPtr context, Capture* c) {
+    c->tree = *context->sax;
+    c->early = -1;
+    context->_private = c;
+    context->sax->startElementNs = captureStart;
+    context->sax->endElementNs = captureEnd;
+    context->sax->characters = captureCharacters;
+    context->sax->ignorableWhitespace = captureBlanks;
+    context->sax->cdataBlock = captureCData;
+    context->sax->comment = captureComment;
+    context->sax->processingInstruction = captureInstruction;
+    context->sax->reference = captureReference;
+}
+
+// Frees the captures hung on a subtree before the subtree itself goes.
+void releaseCaptures(Capture* c, xmlNode* top) {
+    for (xmlNode* n = top; n && c->outstanding > 0;) {
+        if (n->type == XML_ELEMENT_NODE && n->_private) {
+            delete (PolygonCapture*)n->_private;
+            n->_private = nullptr;
+            c->outstanding--;
+        }
+        if ((n->type == XML_ELEMENT_NODE || n->type == XML_DOCUMENT_NODE) && n->children) {
+            n = n->children;
+            continue;
+        }
+        while (n != top && !n->next) n = n->parent;
+        if (n == top) break;
+        n = n->next;
+    }
+}
+
+void freeNode(Capture* c, xmlNode* n) {
+    xmlUnlinkNode(n);
+    releaseCaptures(c, n);
+    xmlFreeNode(n);
+}
+
 struct StreamState {
     bool whole = false;
 };
@@ -134,6 +353,7 @@ struct Progress {
 // parse is over and everything goes.
 void readFinished(xmlParserCtxtPtr context, Progress* progress, const char* shownName, char* reason, size_t cap,
                   bool all) {
+    Capture* capture = captureOf(context);
     xmlDoc* doc = context->myDoc;
     xmlNode* root = doc ? xmlDocGetRootElement(doc) : nullptr;
     if (!root || progress->refused) return;
@@ -155,16 +375,14 @@ void readFinished(xmlParserCtxtPtr context, Progress* progress, const char* show
             for (xmlNode* g = c->children; g && (c != open1 || g != open2) && !growing(g);) {
                 xmlNode* after = g->next;
                 if (xmlIsElement(g, "geometry")) readGeometry(g);
-                xmlUnlinkNode(g);
-                xmlFreeNode(g);
+                freeNode(capture, g);
                 g = after;
             }
         }
         if (c == open1) break;  // still being parsed
         if (growing(c)) break;
         if (c->type == XML_ELEMENT_NODE && !geometries) readElement(c);
-        xmlUnlinkNode(c);
-        xmlFreeNode(c);
+        freeNode(capture, c);
         c = next;
     }
 }
@@ -184,6 +402,8 @@ int32_t readStream(Source* source, ParseError* first, const char* shownName, cha
         return -1;
     }
     xmlCtxtUseOptions(context, kParseOptions);
+    Capture capture = {};
+    installCapture(context, &capture);
     Progress progress = {false, false};
     bool stopped = n < 0 || xmlParseChunk(context, buffer.data() + head, n - head, 0) != 0;
     while (!stopped && n > 0 && !progress.refused) {
@@ -196,15 +416,24 @@ int32_t readStream(Source* source, ParseError* first, const char* shownName, cha
         // A document that ends inside an element is reported by the push parser as content after
         // its end; say what the whole-document parser says.
         if (stopped && context->nodeNr > 0 && (!first->seen || first->code == XML_ERR_DOCUMENT_END)) {
+            // Inside a <p> read as it passed, the open element is the parser's, not the tree's.
             const xmlNode* open = context->nodeTab[context->nodeNr - 1];
-            std::snprintf(first->text, sizeof first->text, "Premature end of data in tag %s line %ld",
-                          open && open->name ? (const char*)open->name : "", open ? xmlGetLineNo(open) : 0L);
+            const char* name = open && open->name ? (const char*)open->name : "";
+            long line = open ? xmlGetLineNo(open) : 0L;
+            if (capture.into && context->name && !capture.lines.empty()) {
+                name = (const char*)context->name;
+                line = capture.lines.back();
+            }
+            std::snprintf(first->text, sizeof first->text, "Premature end of data in tag %s line %ld", name, line);
             first->seen = true;
         }
     }
     bool wellFormed = context->wellFormed && !stopped;
     if (wellFormed) readFinished(context, &progress, shownName, reason, cap, true);
-    if (context->myDoc) xmlFreeDoc(context->myDoc);
+    if (context->myDoc) {
+        releaseCaptures(&capture, (xmlNode*)context->myDoc);
+        xmlFreeDoc(context->myDoc);
+    }
     xmlFreeParserCtxt(context);
     if (progress.refused) return -1;
     if (!wellFormed || !progress.rootSeen) {

@@ -282,6 +282,22 @@ void appendPolygon(int32_t primitive, const xmlNode* p) {
     endPolygon(primitive);
 }
 
+void appendCapturedPolygons(int32_t primitive, const PolygonCapture* capture) {
+    PolygonsRec* rec = slotGet<PolygonsRec>(&polygonsTable, primitive);
+    int64_t room = (int64_t)rec->valueCount + (int64_t)capture->values.size();
+    if (room > rec->valueCapacity && room < INT32_MAX / 2) {
+        rec->values = (int32_t*)MEM_REALLOC(rec->values, room * 4);
+        rec->valueCapacity = (int32_t)room;
+    }
+    ValueSink sink{rec};
+    size_t at = 0;
+    for (int32_t end : capture->ends) {
+        beginPolygon(primitive);
+        for (; at < (size_t)end; at++) sink(capture->values[at]);
+        endPolygon(primitive);
+    }
+}
+
 void splitFixedPolygons(int32_t primitive, int32_t groups) {
     PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, primitive);
     if (p->groupSize <= 0 || groups <= 0) return;

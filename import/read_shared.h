@@ -4,6 +4,7 @@
 #include <libxml/tree.h>
 
 #include <cstdint>
+#include <vector>
 
 // Reads the <up_axis> and <unit> of an <asset> into documentInfo.
 void readAssetElement(const xmlNode* asset);
@@ -32,6 +33,15 @@ int32_t addPrimitive(uint8_t kind, int32_t geometry, const char* materialName);
 void addPrimitiveInput(int32_t primitive, uint8_t semantic, int32_t offset, int32_t set, const char* source);
 // Appends the indices of a <p> (an <h> adds -1, then its own) as one polygon, strip or fan.
 void appendPolygon(int32_t primitive, const xmlNode* p);
+// The <p> lists of one <polygons> element as the stream reads them straight from the parser's text,
+// without building their elements: the values in document order (an <h> adds -1, then its own) and
+// where each polygon's values end. The stream hangs it on the element (its _private).
+struct PolygonCapture {
+    std::vector<int32_t> values;
+    std::vector<int32_t> ends;
+};
+// Appends a capture's polygons to a primitive, exactly as appendPolygon appends each <p>.
+void appendCapturedPolygons(int32_t primitive, const PolygonCapture* capture);
 // Appends the indices of a <p> without starting a polygon (the polygons are set afterwards).
 void appendIndices(int32_t primitive, const xmlNode* p);
 // A polygon of several elements (a <ph>): begin, its <p>'s indices, each hole (-1, then the <h>'s
