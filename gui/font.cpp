@@ -70,21 +70,41 @@ static void sharpenFontPages() {
     }
 }
 
-void loadFont(const char* name, const char* dir) {
+void prepareFont(PreparedFont* font, const char* name, const char* dir) {
+    font->pages = PreparedSet{0, nullptr};
+    font->pagesRead = -1;
+    font->metrics = nullptr;
+    font->metricsSize = -1;
     if (name == nullptr || dir == nullptr) return;
     char setName[kNameCapacity];
-    if (setFileName(name, setName)) {
-        // A set file that cannot be read leaves the old set loaded, so the handle keeps naming it.
-        int32_t set = loadInterfaceSet(fontSet, -1, setName, dir, 0);
+    if (setFileName(name, setName)) font->pagesRead = prepareInterfaceSet(&font->pages, setName, dir);
+    font->metrics = (uint8_t*)MEM_ALLOC(nullptr, kMetricsFileBytes);
+    font->metricsSize = readFilePrefix(name, dir, font->metrics, kMetricsFileBytes);
+}
+
+void installFont(PreparedFont* font) {
+    // A set file that cannot be read leaves the old set loaded, so the handle keeps naming it.
+    if (font->pagesRead == 0) {
+        int32_t set = installPreparedSet(fontSet, &font->pages);
         if (set != -1) {
             fontSet = set;
             sharpenFontPages();
         }
     }
-    uint8_t* bytes = (uint8_t*)MEM_ALLOC(nullptr, kMetricsFileBytes);
-    int32_t size = readFilePrefix(name, dir, bytes, kMetricsFileBytes);
-    if (size >= 0) readFontMetrics(bytes, size);
-    MEM_FREE(bytes);
+    if (font->metricsSize >= 0) readFontMetrics(font->metrics, font->metricsSize);
+    freePreparedFont(font);
+}
+
+void freePreparedFont(PreparedFont* font) {
+    freePreparedSet(&font->pages);
+    font->metrics = (uint8_t*)MEM_FREE(font->metrics);
+    font->metricsSize = -1;
+}
+
+void loadFont(const char* name, const char* dir) {
+    PreparedFont font;
+    prepareFont(&font, name, dir);
+    installFont(&font);
 }
 
 void unloadFont() { fontSet = freeInterfaceSet(fontSet); }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "gui/text_layout.h"
+#include "texsets/interface_sets.h"
 
 // The interface texture set holding the font's pages (0 at start, -1 once unloaded).
 extern int32_t fontSet;
@@ -12,6 +13,19 @@ extern int32_t fontSet;
 // Loads the page images from name with its extension replaced by "stf" (into fontSet) and the
 // metrics from dir + name, read bounded (readFontMetrics). A missing file leaves what was there.
 void loadFont(const char* name, const char* dir);
+// The font's files read and decoded without GL, so that another thread can make them while the
+// window opens; installFont then does with them what loadFont does with the files.
+struct PreparedFont {
+    PreparedSet pages;
+    int32_t pagesRead;    // 0 when the page set was read
+    uint8_t* metrics;     // the bounded prefix of the metrics file (memAlloc)
+    int32_t metricsSize;  // -1 when it could not be read
+};
+void prepareFont(PreparedFont* font, const char* name, const char* dir);
+// Uploads and installs a prepared font, and frees it.
+void installFont(PreparedFont* font);
+// Frees a prepared font without installing it.
+void freePreparedFont(PreparedFont* font);
 // Frees fontSet; it becomes -1.
 void unloadFont();
 

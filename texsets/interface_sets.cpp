@@ -40,6 +40,46 @@ SetImage* setImageGet(int32_t set, int32_t image) {
     return &store.images[s][image];
 }
 
+namespace {
+// The levels of an image: level 0 limited, rounded and box-resampled, then the mip chain.
+int32_t buildSetLevels(ImageLevels* levels, const uint8_t* pixels, int32_t w, int32_t h) {
+    int32_t limit = interfaceSizeLimit < 1 ? 1 : interfaceSizeLimit;
+    int32_t tw = texture_round_steps(w < limit ? w : limit, kStepTop);
+    int32_t th = texture_round_steps(h < limit ? h : limit, kStepTop);
+    texture_limit_aspect(&tw, &th);
+    return texture_build_levels(levels, pixels, w, h, tw, th, 1);
+}
+
+// Makes the image's texture from built levels, compressed by choice c.
+void uploadSetLevels(int32_t set, int32_t image, int32_t c, ImageLevels* levels) {
+    SetImage* im = setImageGet(set, image);
+    static const uint32_t formats[4] = {0, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT,
+                                        GL_COMPRESSED_RGBA_S3TC_DXT5_EXT};
+    if (c >= 1 && c <= 3) texture_compress_levels(levels, formats[c]);
+    if (im->texture != 0) {
+        GLuint old = im->texture;
+        glDeleteTextures(1, &old);
+    }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    im->texture = name;
+    im->width = levels->level[0].width;
+    im->height = levels->level[0].height;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    applyFilterMode(2);
+    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    texture_upload_levels(levels);
+}
+
+// The compression choice for an image of quality q, given the choice of the image before it.
+int32_t compressionChoice(uint8_t q, int32_t before) {
+    if (extensions.flag[EXT_TEXTURE_COMPRESSION] != 1) return 0;
+    return q == 0 ? 1 : q == 1 ? 3 : q == 2 ? 0 : before;
+}
+}  // namespace
+
 int32_t loadInterfaceSet(int32_t set, int32_t image, const char* name, const char* dir, int32_t defer) {
     uint8_t* buffer = nullptr;
     int32_t size = 0;
@@ -127,47 +167,78 @@ void uploadPendingImages(int32_t set) {
     for (int32_t i = 0; i < SET_IMAGES; i++) {
         SetImage* im = setImageGet(set, i);
         if (im->pending != 1) continue;
-        if (extensions.flag[EXT_TEXTURE_COMPRESSION] == 1) {
-            if (im->quality == 0) c = 1;
-            else if (im->quality == 1) c = 3;
-            else if (im->quality == 2) c = 0;
-        } else {
-            c = 0;
-        }
+        c = compressionChoice(im->quality, c);
         uploadSetImage(set, i, c, im->pixels, im->width, im->height);
         im->pixels = (uint8_t*)MEM_FREE(im->pixels);
         im->pending = 0;
     }
 }
 
+
 void uploadSetImage(int32_t set, int32_t image, int32_t c, const uint8_t* pixels, int32_t w, int32_t h) {
     SetImage* im = setImageGet(set, image);
     if (!im || !pixels || w < 1 || h < 1) return;
-    int32_t limit = interfaceSizeLimit < 1 ? 1 : interfaceSizeLimit;
-    int32_t tw = texture_round_steps(w < limit ? w : limit, kStepTop);
-    int32_t th = texture_round_steps(h < limit ? h : limit, kStepTop);
-    texture_limit_aspect(&tw, &th);
     ImageLevels levels;
-    if (texture_build_levels(&levels, pixels, w, h, tw, th, 1) != 0) return;
-    static const uint32_t formats[4] = {0, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT,
-                                        GL_COMPRESSED_RGBA_S3TC_DXT5_EXT};
-    if (c >= 1 && c <= 3) texture_compress_levels(&levels, formats[c]);
-    if (im->texture != 0) {
-        GLuint old = im->texture;
-        glDeleteTextures(1, &old);
-    }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    im->texture = name;
-    im->width = tw;
-    im->height = th;
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    applyFilterMode(2);
-    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    texture_upload_levels(&levels);
+    if (buildSetLevels(&levels, pixels, w, h) != 0) return;
+    uploadSetLevels(set, image, c, &levels);
     texture_free_levels(&levels);
+}
+
+int32_t prepareInterfaceSet(PreparedSet* prepared, const char* name, const char* dir) {
+    prepared->count = 0;
+    prepared->images = nullptr;
+    uint8_t* buffer = nullptr;
+    int32_t size = 0;
+    if (readWholeFile(name, dir, &buffer, &size) != 0) return -1;
+    int32_t offset = unscrambleBlob(buffer, size);
+    SetFileCursor cursor;
+    SetFileRecord record;
+    setFileBegin(&cursor, buffer, size, offset);
+    int32_t capacity = cursor.count < 1 ? 1 : cursor.count < SET_IMAGES ? cursor.count : SET_IMAGES;
+    prepared->images = (PreparedSetImage*)MEM_ALLOC(nullptr, (int64_t)capacity * (int64_t)sizeof(PreparedSetImage));
+    std::memset(prepared->images, 0, (size_t)capacity * sizeof(PreparedSetImage));
+    for (int32_t i = 0; i < capacity && setFileNext(&cursor, &record) == 0; i++) {
+        PreparedSetImage* p = &prepared->images[i];
+        prepared->count = i + 1;
+        uint8_t* pixels = nullptr;
+        int32_t w = 0, h = 0;
+        if (record.kind != 0 || decodeSetPixels(record.data, record.size, record.alpha, &pixels, &w, &h) != 0) continue;
+        p->tag = record.tag;
+        p->alpha = record.alpha;
+        p->quality = record.quality;
+        buildSetLevels(&p->levels, pixels, w, h);
+        MEM_FREE(pixels);
+    }
+    MEM_FREE(buffer);
+    return 0;
+}
+
+int32_t installPreparedSet(int32_t set, PreparedSet* prepared) {
+    if (set == -1) set = findFreeSet();
+    if (set == -1 || setIndex(set) < 0) {
+        freePreparedSet(prepared);
+        return -1;
+    }
+    freeInterfaceSet(set);
+    int32_t c = 0;
+    for (int32_t i = 0; i < prepared->count; i++) {
+        PreparedSetImage* p = &prepared->images[i];
+        if (p->levels.count == 0) continue;
+        SetImage* im = setImageGet(set, i);
+        im->tag = p->tag;
+        im->alpha = p->alpha;
+        im->quality = p->quality;
+        c = compressionChoice(p->quality, c);
+        uploadSetLevels(set, i, c, &p->levels);
+    }
+    freePreparedSet(prepared);
+    return set;
+}
+
+void freePreparedSet(PreparedSet* prepared) {
+    for (int32_t i = 0; i < prepared->count; i++) texture_free_levels(&prepared->images[i].levels);
+    prepared->images = (PreparedSetImage*)MEM_FREE(prepared->images);
+    prepared->count = 0;
 }
 
 void bindSetImage(int32_t set, int32_t image) {

@@ -6,6 +6,8 @@
 #pragma once
 #include <cstdint>
 
+#include "texture/texture_image.h"
+
 enum { MAX_INTERFACE_SETS = 256, SET_IMAGES = 1024 };
 
 // One image of a set.
@@ -35,6 +37,24 @@ SetImage* setImageGet(int32_t set, int32_t image);
 int32_t loadInterfaceSet(int32_t set, int32_t image, const char* name, const char* dir, int32_t defer);
 // The same on a scrambled set file in memory; buffer is unscrambled in place.
 int32_t loadInterfaceSetBlob(int32_t set, int32_t image, uint8_t* buffer, int32_t size, int32_t defer);
+// A set file read, decoded and mipmapped without GL, so that another thread can make it while the
+// window opens; installPreparedSet uploads it. images[i] belongs to record i; an image whose
+// record was no JPEG the decoder accepts has no levels.
+struct PreparedSetImage {
+    ImageLevels levels;
+    uint8_t tag, alpha, quality;
+};
+struct PreparedSet {
+    int32_t count;  // images (records up to SET_IMAGES)
+    PreparedSetImage* images;
+};
+// Reads and decodes directory + name (touches no GL and no set). 0, or -1 when it cannot be read.
+int32_t prepareInterfaceSet(PreparedSet* prepared, const char* name, const char* dir);
+// Installs a prepared set as loadInterfaceSet(set, -1, ..., 0) would load its file, and frees it.
+// Returns the set, or -1 when no set is free or the handle names no set.
+int32_t installPreparedSet(int32_t set, PreparedSet* prepared);
+// Frees what a prepared set holds (it is then empty).
+void freePreparedSet(PreparedSet* prepared);
 // freeSetImage on every image of the set. Returns -1.
 int32_t freeInterfaceSet(int32_t set);
 // Deletes the image's GL texture (texture 0 after), frees its pixels, clears pending.

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "gui/canvas.h"
 #include "gui/draw.h"
@@ -84,6 +86,53 @@ void checkWritable(const char* dir, const char* consequence) {
 }
 }  // namespace
 
+namespace {
+// The interface's files (font pages and metrics, the widget set) are read and decoded on a second
+// thread while the window opens, the longest wait of start-up; the GL thread uploads them once it
+// has a context.
+struct StartupFiles {
+    std::thread worker;
+    bool started;
+    char fontDir[PATH_CAPACITY];
+    char setDir[PATH_CAPACITY];
+    PreparedFont font;
+    PreparedSet set;
+    int32_t setRead;
+};
+StartupFiles startupFiles;
+
+void prepareStartupFiles() {
+    prepareFont(&startupFiles.font, "font.sff", startupFiles.fontDir);
+    startupFiles.setRead = prepareInterfaceSet(&startupFiles.set, "inter.stf", startupFiles.setDir);
+}
+
+void beginStartupFiles() {
+    // An installed copy finds its read-only data under the shared prefix unless the user has own copies.
+    dataFileDirectory("font.sff", dataDirectory, startupFiles.fontDir);
+    dataFileDirectory("inter.stf", dataDirectory, startupFiles.setDir);
+    startupFiles.started = true;
+    try {
+        startupFiles.worker = std::thread(prepareStartupFiles);
+    } catch (const std::system_error&) {
+        startupFiles.started = false;  // read them here instead
+        prepareStartupFiles();
+    }
+}
+
+// Waits for the files and installs them (uploads need the context), or frees them without a window.
+void endStartupFiles(bool install) {
+    if (startupFiles.started) startupFiles.worker.join();
+    startupFiles.started = false;
+    if (install) {
+        installFont(&startupFiles.font);
+        interfaceSet = startupFiles.setRead == 0 ? installPreparedSet(-1, &startupFiles.set) : -1;
+    } else {
+        freePreparedFont(&startupFiles.font);
+        freePreparedSet(&startupFiles.set);
+    }
+}
+}  // namespace
+
 int8_t requestQuit() {
     int8_t previous = appState;
     if (appState == appRunning) appState = appQuitRequested;
@@ -94,6 +143,7 @@ void engineStart() {
     appState = appStarting;
     systemStart();
     stringsInit();
+    beginStartupFiles();
     if (windowLibraryStart() != 0) std::fprintf(stderr, "vcv: the window system cannot be started\n");
     windowOpen();
     if (!windowIsOpen()) {
@@ -182,9 +232,8 @@ void appInit(const AppOptions* options) {
     char from[PATH_CAPACITY];
     viewerStrings = stringTableLoad("vorfre.txt", dataFileDirectory("vorfre.txt", languageDirectory, from));
     interfaceSet = -1;
+    endStartupFiles(windowIsOpen());
     if (windowIsOpen()) {
-        loadFont("font.sff", dataFileDirectory("font.sff", dataDirectory, from));
-        interfaceSet = loadInterfaceSet(-1, -1, "inter.stf", dataFileDirectory("inter.stf", dataDirectory, from), 0);
         setupViewerStyle(interfaceSet);
         createViewerScreens();
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -126,6 +127,25 @@ TEST_F(InterfaceSets, CompressionFollowsQAndThePreviousImageAndAlphaImagesKeepTh
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
     EXPECT_TRUE(texels == masked);
     EXPECT_GT(texels[31 * 4 + 3], texels[3] + 50) << "the mask's ramp, not an opaque picture";
+    // The same file prepared away from GL and installed later gives the same textures.
+    PreparedSet prepared;
+    ASSERT_EQ(prepareInterfaceSet(&prepared, "s.stf", dir.path().c_str()), 0);
+    EXPECT_EQ(prepared.count, 7);
+    int32_t twin = installPreparedSet(-1, &prepared);
+    ASSERT_NE(twin, set);
+    EXPECT_EQ(prepared.images, nullptr);
+    for (int i = 0; i < 7; i++) {
+        const SetImage* a = setImageGet(set, i);
+        const SetImage* b = setImageGet(twin, i);
+        EXPECT_EQ(std::make_tuple(b->width, b->height, b->tag, b->alpha, b->quality, b->pending),
+                  std::make_tuple(a->width, a->height, a->tag, a->alpha, a->quality, a->pending)) << i;
+        bindSetImage(twin, i);
+        EXPECT_EQ(levelParam(GL_TEXTURE_COMPRESSED), expected[i] ? 1 : 0) << i;
+    }
+    bindSetImage(twin, 3);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    EXPECT_TRUE(texels == masked);
+    EXPECT_EQ(prepareInterfaceSet(&prepared, "missing.stf", dir.path().c_str()), -1);
     // Without driver compression nothing is compressed, whatever Q says.
     extensions.flag[EXT_TEXTURE_COMPRESSION] = 0;
     EXPECT_EQ(loadInterfaceSet(set, -1, "s.stf", dir.path().c_str(), 0), set);
