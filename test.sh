@@ -7,6 +7,9 @@ cd "$(dirname "$0")"
 echo "== installing missing packages"
 scripts/install-deps
 
+echo "== checking layers"
+scripts/check-layers
+
 build=build/test
 echo "== configuring $build (Debug, ASan + UBSan)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVCV_SANITIZE=ON -DVCV_BENCH=ON >/dev/null

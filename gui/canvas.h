@@ -3,6 +3,7 @@
 
 enum { CANVAS_WIDTH = 4000, CANVAS_HEIGHT = 3000 };
 
-// Size of the canvas as last set up for drawing; the renderer's scissor mapping reads it.
+// Size of the canvas as last set up for drawing (begin2d also hands it to the renderer's scissor
+// mapping).
 extern float canvasWidth;
 extern float canvasHeight;

@@ -107,6 +107,7 @@ void begin2d(float width, float height) {
     glLoadIdentity();
     canvasWidth = width;
     canvasHeight = height;
+    render_set_canvas_size(width, height);  // the renderer's scissor mapping follows the canvas
     // Bottom and top swapped so that y grows downwards.
     glOrtho(0.0, (double)width, (double)height, 0.0, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);

@@ -17,7 +17,7 @@
 
 // Interface drawing set-up: alpha test, depth test, lighting and culling off, texturing on; an
 // orthographic projection 0..width x 0..height with y down; identity model-view. Records
-// canvasWidth / canvasHeight.
+// canvasWidth / canvasHeight, here and in the renderer's scissor mapping.
 void begin2d(float width, float height);
 
 // Triangle k = 0, 1, 2 at (xk, yk) with texcoord (sk, tk) and colour k. Normal; clamp.

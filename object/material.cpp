@@ -1,7 +1,11 @@
 #include "object/material.h"
 
 #include "object/mesh.h"
-#include "texture/texture_manager.h"
+
+// The texture manager's operations; all null until it starts.
+static struct MaterialModule {
+    MaterialTextureHooks textures = {nullptr, nullptr, nullptr, nullptr};
+} materialModule;
 
 static void setColour(float* colour, float r, float g, float b, float a) {
     colour[0] = r;
@@ -30,8 +34,8 @@ bool materialIsTransparent(const Material* material) { return !(material->diffus
 
 void materialUpdateBlend(Material* material) {
     if (!materialIsTextured(material)) return;
-    const TextureRecord* record = texture_record_get(material->textureSet, material->textureIds[0]);
-    if (record && record->alphaMask == 1) material->blend = 1;
+    const MaterialTextureHooks& t = materialModule.textures;
+    if (t.alphaMask && t.alphaMask(material->textureSet, material->textureIds[0])) material->blend = 1;
 }
 
 void materialCheckTextures(Mesh* mesh) {
@@ -41,10 +45,26 @@ void materialCheckTextures(Mesh* mesh) {
         m->mode = MATERIAL_UNLIT;
         return;
     }
-    int32_t count = texture_set_texture_count(m->textureSet);
+    const MaterialTextureHooks& t = materialModule.textures;
+    int32_t count = t.textureCount ? t.textureCount(m->textureSet) : 0;
     int32_t sets = mesh->texCoordSets < MATERIAL_TEXTURE_SLOTS ? mesh->texCoordSets : MATERIAL_TEXTURE_SLOTS;
     for (int32_t i = 0; i < sets; i++)
         if (m->textureIds[i] < 0 || m->textureIds[i] >= count) m->mode = MATERIAL_UNLIT;
 }
 
-void materialReleaseTextures(Material* material) { material->textureSet = texture_set_release(material->textureSet); }
+void materialReleaseTextures(Material* material) {
+    const MaterialTextureHooks& t = materialModule.textures;
+    material->textureSet = t.setRelease ? t.setRelease(material->textureSet) : -1;
+}
+
+void materialLoadTextures(Mesh* mesh, const char* directory) {
+    Material* m = &mesh->material;
+    const MaterialTextureHooks& t = materialModule.textures;
+    if (t.setLoad) m->textureSet = t.setLoad(m->textureSet, m->textureName, directory);
+    materialCheckTextures(mesh);
+    materialUpdateBlend(m);
+}
+
+void materialSetTextureHooks(const MaterialTextureHooks* hooks) {
+    materialModule.textures = hooks ? *hooks : MaterialTextureHooks{nullptr, nullptr, nullptr, nullptr};
+}

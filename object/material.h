@@ -38,3 +38,17 @@ void materialUpdateBlend(Material* material);
 void materialCheckTextures(Mesh* mesh);
 // Releases the material's texture set; textureSet becomes -1.
 void materialReleaseTextures(Material* material);
+// Loads the texture set named by textureName from directory into textureSet (the set held before is
+// released or kept as the loader decides), then materialCheckTextures and materialUpdateBlend.
+void materialLoadTextures(Mesh* mesh, const char* directory);
+
+// What materials ask of the texture manager, which sits above the object model and installs these
+// at its start-up. Until then no set loads, so textured materials fall back to unlit.
+struct MaterialTextureHooks {
+    int32_t (*setLoad)(int32_t old, const char* name, const char* dir);  // the set, or -1
+    int32_t (*setRelease)(int32_t set);                                  // always -1
+    int32_t (*textureCount)(int32_t set);                                // 0 for no set
+    bool (*alphaMask)(int32_t set, int32_t id);                          // the texture has an alpha mask
+};
+// Installs the hooks (copied); null removes them.
+void materialSetTextureHooks(const MaterialTextureHooks* hooks);

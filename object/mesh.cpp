@@ -3,10 +3,14 @@
 #include <cstring>
 
 #include "object/object_model.h"
-#include "render/mesh_draw.h"
 #include "system/memory.h"
 
 static const char* const kModule = "vor3d_object_1_11";
+
+// The renderer's part in destroying a mesh; installed at its start-up.
+static struct MeshModule {
+    void (*release)(Mesh* mesh) = nullptr;
+} meshModule;
 
 // Counts outside their ranges are brought into them, so the byte sizes below stay meaningful.
 static void clampCounts(Mesh* mesh) {
@@ -93,12 +97,15 @@ int32_t meshDestroy(int32_t index) {
     Mesh* mesh = meshGet(index);
     if (mesh == nullptr) return -1;
     // Reading the store back into arrays that are freed next would only cost time and memory.
-    mesh_drop_buffers(mesh);
+    if (meshModule.release) meshModule.release(mesh);
+    mesh->interleaved = MEM_FREE(mesh->interleaved);
     materialReleaseTextures(&mesh->material);
     meshFreeBuffers(mesh);
     slotRelease(&meshTable, index);
     return -1;
 }
+
+void meshSetReleaseHook(void (*release)(Mesh* mesh)) { meshModule.release = release; }
 
 Mesh* meshGet(int32_t index) { return slotGet<Mesh>(&meshTable, index); }
 

@@ -52,8 +52,13 @@ int32_t meshCreate(int32_t index, const Mesh* source);
 // The same, but the entry takes the template's arrays instead of copying them (the template's array
 // pointers become null). When the index cannot be taken the template keeps its arrays.
 int32_t meshAdopt(int32_t index, Mesh* source);
-// Gives back GL storage, releases the texture set, frees the arrays and the slot. Returns -1.
+// Gives back GL storage (through the release hook), releases the texture set, frees the arrays and
+// the slot. Returns -1.
 int32_t meshDestroy(int32_t index);
+// The renderer's release of a mesh's vertex store (GL buffers, client memory), installed by the
+// renderer's start-up since the object model sits below it. Without one, meshDestroy still frees the
+// client-memory store; GL buffers exist only once the renderer has started.
+void meshSetReleaseHook(void (*release)(Mesh* mesh));
 // The mesh record in use at index, or null.
 Mesh* meshGet(int32_t index);
 // Box corners, bounding-sphere centre and radius of the positions, in the mesh's own space. A mesh

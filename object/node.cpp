@@ -6,7 +6,6 @@
 #include "object/object.h"
 #include "object/object_model.h"
 #include "system/memory.h"
-#include "texture/texture_manager.h"
 
 static const char* const kModule = "vor3d_object_1_11";
 
@@ -333,10 +332,7 @@ static void loadObjectTextures(Object* object, const char* textureDirectory) {
         int32_t* entry = slotGet<int32_t>(&object->meshes, k);
         Mesh* mesh = entry ? meshGet(*entry) : nullptr;
         if (mesh == nullptr || mesh->material.textureName[0] == '\0') continue;
-        Material* m = &mesh->material;
-        m->textureSet = texture_set_load(m->textureSet, m->textureName, textureDirectory, 0);
-        materialCheckTextures(mesh);
-        materialUpdateBlend(m);
+        materialLoadTextures(mesh, textureDirectory);
     }
 }
 

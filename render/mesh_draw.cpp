@@ -8,11 +8,15 @@
 #include "render/render_state.h"
 #include "render/view.h"
 #include "system/memory.h"
-#include "texture/texture_manager.h"
 
 static const char* const kModule = "vor3d_render_1_11";
 
 namespace {
+// The texture manager's bind; installed at its start-up.
+struct MeshDraw {
+    void (*bindTexture)(int32_t set, int32_t id) = nullptr;
+};
+MeshDraw meshDraw;
 
 bool present(uint8_t flag) { return flag == 1; }
 
@@ -277,7 +281,7 @@ void render_material(const Mesh* mesh) {
     } else if (m->mode == MATERIAL_TEXTURED) {
         glEnable(GL_TEXTURE_2D);
         glEnable(GL_LIGHTING);
-        texture_bind(m->textureSet, m->textureIds[0]);
+        if (meshDraw.bindTexture) meshDraw.bindTexture(m->textureSet, m->textureIds[0]);
     } else {
         glDisable(GL_TEXTURE_2D);
         glEnable(GL_LIGHTING);
@@ -316,3 +320,5 @@ void render_object(int32_t object, int32_t pass) {
     // The other drawing (debug shapes, the interface) expects filled polygons.
     if (renderWireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 }
+
+void render_set_texture_bind_hook(void (*bind)(int32_t set, int32_t id)) { meshDraw.bindTexture = bind; }

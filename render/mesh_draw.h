@@ -23,3 +23,6 @@ void mesh_drop_buffers(Mesh* mesh);
 void render_object(int32_t object, int32_t pass);
 // Material colours, lighting, texturing, face culling and alpha test of a mesh.
 void render_material(const Mesh* mesh);
+// How a textured material binds its texture (set, id); the texture manager, which sits above the
+// renderer, installs it at its start-up. Without one, textured meshes draw with whatever is bound.
+void render_set_texture_bind_hook(void (*bind)(int32_t set, int32_t id));

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "gui/canvas.h"
+#include "object/mesh.h"
+#include "render/mesh_draw.h"
 #include "render/view.h"
 
 RenderCaps renderCaps;
@@ -15,6 +16,9 @@ struct RenderState {
     float clearRed = 0, clearGreen = 0, clearBlue = 0;
     uint8_t clearColour = 1, clearDepth = 1, clearStencil = 0;
     int32_t width = 0, height = 0;
+    // The interface canvas the scissor mapping works in, as the 2D toolkit last set it up; its
+    // fixed 4000 x 3000 until then.
+    float canvasWidth = 4000.0f, canvasHeight = 3000.0f;
 };
 RenderState state;
 
@@ -115,6 +119,7 @@ void render_set_platform(const RenderPlatform* platform) {
 }
 
 void render_init() {
+    meshSetReleaseHook(mesh_drop_buffers);
     view_table_init();
     probeCapabilities();
     probeExtensions();
@@ -161,10 +166,15 @@ void render_window_size(int32_t* width, int32_t* height) {
     *height = state.height;
 }
 
+void render_set_canvas_size(float width, float height) {
+    state.canvasWidth = width;
+    state.canvasHeight = height;
+}
+
 void render_scissor_rect(float x0, float y0, float x1, float y1, int32_t out[4]) {
-    float sx = canvasWidth > 0 ? (float)state.width / canvasWidth : 0.0f;
-    float sy = canvasHeight > 0 ? (float)state.height / canvasHeight : 0.0f;
-    float h = canvasHeight;
+    float sx = state.canvasWidth > 0 ? (float)state.width / state.canvasWidth : 0.0f;
+    float sy = state.canvasHeight > 0 ? (float)state.height / state.canvasHeight : 0.0f;
+    float h = state.canvasHeight;
     out[0] = (int32_t)(x0 * sx);
     out[1] = (int32_t)((h - y1) * sy);
     out[2] = (int32_t)((x1 - x0) * sx);

@@ -70,7 +70,8 @@ extern ExtensionFlags extensions;
 
 // Installs the window layer's answers; must precede render_init.
 void render_set_platform(const RenderPlatform* platform);
-// Start-up, after the context is current: view table, debug flags, probes, initial GL state.
+// Start-up, after the context is current: the object model's mesh release hook, view table, debug
+// flags, probes, initial GL state.
 void render_init();
 // Shut-down: releases the view table.
 void render_shutdown();
@@ -82,6 +83,9 @@ void render_clear();
 void render_resize(int32_t width, int32_t height);
 // Window size as last given to render_resize.
 void render_window_size(int32_t* width, int32_t* height);
+// The size of the 2D toolkit's canvas, which the toolkit hands over whenever it sets up 2D drawing
+// (the renderer sits below it); 4000 x 3000 until the first call.
+void render_set_canvas_size(float width, float height);
 // Scissor from a canvas rectangle (top-left x0, y0; bottom-right x1, y1) to window pixels.
 void render_scissor_virtual(float x0, float y0, float x1, float y1);
 // The four integers render_scissor_virtual passes to glScissor (for callers and tests).

@@ -169,3 +169,18 @@ void stringTableShow(int32_t handle) {
     }
     showMessage("%s", text);
 }
+
+static int32_t listKind(const char* pattern, const char* dir, const uint8_t value[4], int32_t kind) {
+    int32_t table = stringTableCreate(-1);
+    for (int32_t r = findFirst(pattern, dir, kind); r == 0; r = findNext())
+        stringTableAdd(table, foundName, value);
+    return stringTableSorted(table);
+}
+
+int32_t listFiles(const char* pattern, const char* dir, const uint8_t value[4]) {
+    return listKind(pattern, dir, value, 1);
+}
+
+int32_t listDirectories(const char* pattern, const char* dir, const uint8_t value[4]) {
+    return listKind(pattern, dir, value, 0);
+}

@@ -43,5 +43,9 @@ int32_t stringTableLoad(const char* name, const char* dir);
 // Adds the entries found in buffer[0 .. length - 1] to the table. The buffer is only read: a last
 // line without CR LF is taken whole, and nothing past `length` is touched.
 void stringTableParse(const char* buffer, int32_t length, int32_t handle);
+// A new table of the names that findFirst / findNext (system/files.h) give for the pattern, each with
+// the 4-byte value, sorted case-insensitively.
+int32_t listFiles(const char* pattern, const char* dir, const uint8_t value[4]);
+int32_t listDirectories(const char* pattern, const char* dir, const uint8_t value[4]);
 // Shows the table through showMessage: "String %d = \n\r" then "%d=%s\r\n" per entry.
 void stringTableShow(int32_t handle);

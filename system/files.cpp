@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "strings/string_table.h"
 #include "system/memory.h"
 #include "system/platform.h"
 #include "system/random.h"
+#include "system/slot_table.h"
 
 static const char* const kModule = "vorsystem_1_11";
 
@@ -286,9 +286,16 @@ int32_t findFirst(const char* pattern, const char* dir, int32_t kind) {
 
 void deleteMatching(const char* pattern, const char* dir) {
     // Collect first: deleting while the listing is open may skip entries.
-    int32_t names = listFiles(pattern, dir, (const uint8_t*)"\0\0\0\0");
-    for (int32_t i = 0; i < stringTableCount(names); i++) deleteFile(stringTableText(names, i), dir);
-    stringTableDestroy(names);
+    SlotTable names;
+    slotInit(&names, 4, 1);
+    for (int32_t r = findFirst(pattern, dir, 1); r == 0; r = findNext()) {
+        int32_t bytes = (int32_t)std::strlen(foundName) + 1;
+        int32_t slot = slotAdd(&names, bytes, -1);
+        if (slot >= 0) std::memcpy(slotData(&names, slot), foundName, (size_t)bytes);
+    }
+    for (int32_t i = 0; i < names.capacity; i++)
+        if (const char* name = slotGet<const char>(&names, i)) deleteFile(name, dir);
+    slotFree(&names);
 }
 
 static int32_t countKind(const char* pattern, const char* dir, int32_t kind) {
@@ -299,21 +306,6 @@ static int32_t countKind(const char* pattern, const char* dir, int32_t kind) {
 
 int32_t countFiles(const char* pattern, const char* dir) { return countKind(pattern, dir, 1); }
 int32_t countDirectories(const char* pattern, const char* dir) { return countKind(pattern, dir, 0); }
-
-static int32_t listKind(const char* pattern, const char* dir, const uint8_t value[4], int32_t kind) {
-    int32_t table = stringTableCreate(-1);
-    for (int32_t r = findFirst(pattern, dir, kind); r == 0; r = findNext())
-        stringTableAdd(table, foundName, value);
-    return stringTableSorted(table);
-}
-
-int32_t listFiles(const char* pattern, const char* dir, const uint8_t value[4]) {
-    return listKind(pattern, dir, value, 1);
-}
-
-int32_t listDirectories(const char* pattern, const char* dir, const uint8_t value[4]) {
-    return listKind(pattern, dir, value, 0);
-}
 
 int32_t deleteDirectory(const char* dir) {
     deleteMatching("*.*", dir);

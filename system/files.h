@@ -87,9 +87,6 @@ bool patternMatches(const char* pattern, const char* name);
 void deleteMatching(const char* pattern, const char* dir);
 int32_t countFiles(const char* pattern, const char* dir);
 int32_t countDirectories(const char* pattern, const char* dir);
-// A new string table of the matching names, each with the 4-byte value, sorted case-insensitively.
-int32_t listFiles(const char* pattern, const char* dir, const uint8_t value[4]);
-int32_t listDirectories(const char* pattern, const char* dir, const uint8_t value[4]);
 // deleteMatching("*.*", dir), then removes the directory. 0 or -1.
 int32_t deleteDirectory(const char* dir);
 // Creates each missing level of a path ending in PATH_SEP; failures are ignored.

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "object/material.h"
 #include "render/gl.h"
+#include "render/mesh_draw.h"
 #include "render/render_state.h"
 #include "system/memory.h"
 #include "texture/texture_gl.h"
@@ -59,10 +61,20 @@ void freeSet(int32_t set) {
     s->references = 0;
     slotRelease(&manager.sets, set);
 }
+
+// The forms in which the object model asks for sets, installed by texture_init.
+int32_t loadForMaterial(int32_t old, const char* name, const char* dir) { return texture_set_load(old, name, dir, 0); }
+bool hasAlphaMask(int32_t set, int32_t id) {
+    const TextureRecord* record = texture_record_get(set, id);
+    return record && record->alphaMask == 1;
+}
 }  // namespace
 
 void texture_init() {
     slotInit(&manager.sets, 4, (int32_t)sizeof(TextureSet));
+    const MaterialTextureHooks hooks = {loadForMaterial, texture_set_release, texture_set_texture_count, hasAlphaMask};
+    materialSetTextureHooks(&hooks);
+    render_set_texture_bind_hook(texture_bind);
     if (renderCaps.maxTextureSize > 0 && renderCaps.maxTextureSize < TEXTURE_SIZE_LIMIT)
         TEXTURE_SIZE_LIMIT = renderCaps.maxTextureSize;
 }

@@ -22,7 +22,8 @@ struct TextureSet {
     SlotTable textures;        // TextureRecord per slot; pack record j is slot j
 };
 
-// Start-up, after render_init: the empty set table; TEXTURE_SIZE_LIMIT clamped to the GL maximum.
+// Start-up, after render_init: the empty set table; TEXTURE_SIZE_LIMIT clamped to the GL maximum;
+// the texture hooks of materials and of the renderer's mesh drawing installed.
 void texture_init();
 // Shut-down, before render_shutdown: every set still loaded is freed (GL textures deleted), then
 // the table.

@@ -93,6 +93,7 @@ TEST_F(ObjectGl, TexturePassLoadsSharedSetsAndDowngradesWhatCannotBeDrawn) {
     addLight(scene, 0, 0, 10);
     int32_t stageNode = nodeCreate(-1, NODE_OBJECT, objects[1]);
     int32_t stageCopy = sceneAddCopy(scene, -1, stageNode);
+    glBindTexture(GL_TEXTURE_2D, 0);  // the upload left the green texture bound: the draw must bind it
     drawFrame();
     expectPixel(pixel(400, 300), 0, 255, 0, 3);
 
