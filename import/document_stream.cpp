@@ -74,8 +74,6 @@ int readPiece(void* context, char* buffer, int length) {
     return (int)n;
 }
 
-int closePiece(void*) { return 0; }
-
 // Why a parsed root cannot be read ("" when it can): a document that declares entities (COLLADA
 // documents declare none, and expanding nested entities while reading text could take unbounded
 // memory), or a root element that is not COLLADA (in any namespace).
@@ -336,11 +334,6 @@ void freeNode(Capture* c, xmlNode* n) {
     xmlFreeNode(n);
 }
 
-struct StreamState {
-    bool whole = false;
-};
-StreamState stream;
-
 // What the stream has read so far: whether the root was seen and accepted.
 struct Progress {
     bool rootSeen;
@@ -398,7 +391,7 @@ int32_t readStream(Source* source, ParseError* first, const char* shownName, cha
     int head = n < 4 ? (n < 0 ? 0 : n) : 4;
     xmlParserCtxtPtr context = xmlCreatePushParserCtxt(nullptr, nullptr, buffer.data(), head, shownName);
     if (!context) {
-        textCopy(first->text, "out of memory", sizeof first->text);
+        std::snprintf(reason, cap, "[ERROR] %s cannot be read: out of memory.", shownName);
         return -1;
     }
     xmlCtxtUseOptions(context, kParseOptions);
@@ -443,30 +436,7 @@ int32_t readStream(Source* source, ParseError* first, const char* shownName, cha
     return 0;
 }
 
-// The same reading over a tree parsed whole.
-int32_t readTree(xmlDoc* doc, bool wellFormed, ParseError* first, const char* shownName, char* reason, size_t cap) {
-    if (!doc || !wellFormed) {
-        if (!first->seen) textCopy(first->text, "it holds no element", sizeof first->text);
-        return -1;
-    }
-    xmlNode* root = xmlDocGetRootElement(doc);
-    unusableReason(doc, root, shownName, reason, cap);
-    if (reason[0]) return -1;
-    documentInfo.profile = documentProfile(root, documentInfo.version, sizeof documentInfo.version);
-    for (const xmlNode* c = root->children; c; c = c->next) {
-        if (c->type != XML_ELEMENT_NODE) continue;
-        if (geometryLibrary(c)) {
-            for (const xmlNode* g = c->children; g; g = g->next)
-                if (xmlIsElement(g, "geometry")) readGeometry(g);
-        } else {
-            readElement(c);
-        }
-    }
-    return 0;
-}
 }  // namespace
-
-void readDocumentWhole(bool whole) { stream.whole = whole; }
 
 int32_t readDocument(const char* path, const uint8_t* data, int64_t size, const char* shownName) {
     Source source = {nullptr, data, size, 0, false};
@@ -500,20 +470,7 @@ int32_t readDocument(const char* path, const uint8_t* data, int64_t size, const 
     xmlSetGenericErrorFunc(nullptr, quietLibraryMessage);
     xmlSetStructuredErrorFunc(&first, keepFirstError);
     importStage(0.0f, 0.7f, source.size);
-    int32_t result = -1;
-    bool noMemory = false;
-    if (stream.whole) {
-        xmlParserCtxt* context = xmlNewParserCtxt();
-        noMemory = !context;
-        xmlDoc* doc = context ? xmlCtxtReadIO(context, readPiece, closePiece, &source, shownName, nullptr, kParseOptions)
-                              : nullptr;
-        bool wellFormed = context && context->wellFormed;
-        if (context) xmlFreeParserCtxt(context);
-        if (!noMemory) result = readTree(doc, wellFormed, &first, shownName, reason, sizeof reason);
-        if (doc) xmlFreeDoc(doc);
-    } else {
-        result = readStream(&source, &first, shownName, reason, sizeof reason);
-    }
+    int32_t result = readStream(&source, &first, shownName, reason, sizeof reason);
     xmlSetStructuredErrorFunc(savedStructuredContext, savedStructured);
     xmlSetGenericErrorFunc(savedContext, savedHandler);
     if (source.file) std::fclose(source.file);
@@ -523,8 +480,6 @@ int32_t readDocument(const char* path, const uint8_t* data, int64_t size, const 
         static const uint8_t white[4] = {255, 255, 255, 255};
         for (int32_t i = 0; held >= 0 && i < stringTableCount(held); i++)
             stringTableAdd(caller, stringTableText(held, i), white);
-    } else if (noMemory) {
-        importMessage("[ERROR] %s cannot be read: out of memory.", shownName);
     } else if (source.failed) {
         importMessage("[ERROR] %s cannot be read: the file could not be read to its end.", shownName);
     } else if (reason[0]) {

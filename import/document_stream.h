@@ -1,7 +1,8 @@
-// Reading a COLLADA document as a stream: libxml2's reader builds one child of the root at a time
-// (inside a geometry library, one geometry at a time), hands it to the reader of the document's
-// profile and frees it, so that the memory a document takes follows its largest element, not the
-// whole file.
+// Reading a COLLADA document as a stream: libxml2's push parser takes the file a piece at a time;
+// every child of the root it has finished (inside a geometry library, every geometry) goes to the
+// reader of the document's profile and is freed, so that the memory a document takes follows its
+// largest element, not the whole file. An early document's <p> lists are read straight from the
+// parser's callbacks, without building their elements.
 #pragma once
 #include <cstdint>
 
@@ -11,6 +12,3 @@
 // no COLLADA document gives only the message that says so, and -1 (whatever was read is then
 // worthless: the caller frees the workspace).
 int32_t readDocument(const char* path, const uint8_t* data, int64_t size, const char* shownName);
-// Test hook: 1 makes readDocument build the whole tree first and read it afterwards, the way the
-// importer once worked; 0 (the default) streams.
-void readDocumentWhole(bool whole);

@@ -92,11 +92,9 @@ void readPolygons(const xmlNode* element, int32_t geometry) {
         addPrimitiveInput(index, inputSemantic(semantic), idx, -1, source);
         importTextFree(source);
     }
-    // The stream reads the <p> lists as they pass (the tree then holds none).
+    // The stream read the <p> lists as they passed; the tree holds none.
     if (const PolygonCapture* captured = (const PolygonCapture*)element->_private)
         appendCapturedPolygons(index, captured);
-    for (const xmlNode* c = element->children; c; c = c->next)
-        if (xmlIsElement(c, "p")) appendPolygon(index, c);
 }
 }  // namespace
 

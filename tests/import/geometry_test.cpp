@@ -1,4 +1,5 @@
 #include <cmath>
+#include <vector>
 
 #include "import/geometry.h"
 #include "import_fixture.h"
@@ -321,4 +322,39 @@ TEST_F(ImportTest, CostlyPolygonsDrawOnOneAllowancePerImport) {
     geometrySetWorkLimits(1000, GEOMETRY_IMPORT_WORK);  // below one comb
     ASSERT_GE(import(doc), 0);
     EXPECT_EQ(meshesOf(root).at(0)->indexCount, 0);
+}
+
+// How a <p> list reads: a token ends at a separator, at markup ("&lt;" among them) and where a
+// comment, processing instruction, element or CDATA section stands between text; character
+// references join the text; an <h> starts a hole; elements other than <h> are not read, nor are
+// <p> elements outside the <polygons>; a token is its sign and leading digits. Each list is a
+// triangle, so the corners' x (the point's number) show the indices as read.
+TEST_F(ImportTest, PolygonListsReadTokenByToken) {
+    std::string points;
+    for (int i = 0; i < 16; i++) points += std::to_string(i) + " " + std::to_string(i * i % 7) + " 0 ";
+    const struct {
+        const char* list;
+        std::vector<int> corners;  // x of each vertex of the mesh, in order
+    } cases[] = {
+        {"<p>0 1<!-- c -->2</p>", {0, 1, 2}},
+        {"<p>0 1<![CDATA[2]]></p>", {0, 1, 2}},
+        {"<p>0 1<?pi x?>2</p>", {0, 1, 2}},
+        {"<p>&#49;&#50; 5 6</p>", {12, 5, 6}},
+        {"<p>1&lt;2 3</p>", {1, 2, 3}},
+        {"<p>+1 2 3abc</p>", {1, 2, 3}},
+        {"<p>0 1 <q>7</q>2</p><foo><p>1 2 3</p></foo>", {0, 1, 2}},
+        {"<p xmlns:z=\"u\" z:a=\"b\">4 5 6</p><z:p xmlns:z=\"u\">6 7 8</z:p>", {4, 5, 6, 6, 7, 8}},
+        {"<p>1\t2\n3</p><p>4/5>6</p>", {1, 2, 3, 4, 5, 6}},
+        {"<p>x 1 2</p><p>99999999999 1 2</p><p></p>", {}},
+        {"<p>0 1 2 3<h>5<x>9</x></h></p>", {3, 0, 1, 3, 1, 2}},  // a hole of one corner cuts nothing
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list);
+        import(document("<library type=\"GEOMETRY\">" + geometry("g", points, 48, vertexInput(), c.list) + "</library>",
+                        instanceOf("g")));
+        std::vector<int> corners;
+        for (const Mesh* m : meshesOf(root))
+            for (int32_t v = 0; v < m->vertexCount; v++) corners.push_back((int)m->positions[3 * v]);
+        EXPECT_EQ(corners, c.corners);
+    }
 }
