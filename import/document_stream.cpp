@@ -136,10 +136,14 @@ struct Capture {
     int32_t outstanding;          // captures hung on elements not yet freed
 };
 
+// A primitive holds no more values than this; what a document writes beyond it is dropped here,
+// so that every polygon's end stays an int32.
+const size_t kCapturedValues = INT32_MAX / 2;
+
 Capture* captureOf(void* context) { return (Capture*)((xmlParserCtxtPtr)context)->_private; }
 
 void endToken(Capture* c) {
-    if (c->token) {
+    if (c->token && c->into->values.size() < kCapturedValues) {
         int64_t v = c->negative ? -c->value : c->value;
         c->into->values.push_back((!c->digits || v < INT32_MIN || v > INT32_MAX) ? -2 : (int32_t)v);
     }
@@ -162,7 +166,8 @@ void takeText(Capture* c, const xmlChar* text, int length, int8_t kind) {
         if (sep[ch] || ch == 0) {
             if (token) {
                 int64_t v = negative ? -value : value;
-                out.push_back((!digits || v < INT32_MIN || v > INT32_MAX) ? -2 : (int32_t)v);
+                if (out.size() < kCapturedValues)
+                    out.push_back((!digits || v < INT32_MIN || v > INT32_MAX) ? -2 : (int32_t)v);
                 token = 0;
             }
         } else if (token == 1 && ch >= '0' && ch <= '9') {
@@ -220,7 +225,7 @@ void captureStart(void* context, const xmlChar* name, const xmlChar* prefix, con
         otherNode(c);
         c->lines.push_back(lineNow(ctxt));
         if (c->level == 0 && std::strcmp((const char*)name, "h") == 0) {
-            c->into->values.push_back(-1);
+            if (c->into->values.size() < kCapturedValues) c->into->values.push_back(-1);
             c->inH = true;
         } else if (c->level == 0) {
             c->inH = false;
