@@ -120,7 +120,9 @@ int32_t freeInterfaceSet(int32_t set) {
 
 void freeSetImage(int32_t set, int32_t image) {
     SetImage* im = setImageGet(set, image);
-    if (!im) return;
+    // An empty image is not written: the store's untouched pages (most of its 6 MB) stay unmapped
+    // when every set is freed at shut-down.
+    if (!im || (im->texture == 0 && im->pixels == nullptr && im->pending == 0)) return;
     if (im->texture != 0) {
         GLuint name = im->texture;
         glDeleteTextures(1, &name);
