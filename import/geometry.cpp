@@ -393,6 +393,13 @@ void cutPolygons(int32_t polygons) {
 }
 }  // namespace
 
+void releaseTriangles(int32_t polygons) {
+    PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
+    if (!p) return;
+    p->corners = (int32_t*)MEM_FREE(p->corners);
+    p->triangleCapacity = 0;
+}
+
 void buildMesh(int32_t polygons, int32_t material, int32_t texInput, int32_t object, const char* textureDirectory) {
     PolygonsRec* p = slotGet<PolygonsRec>(&polygonsTable, polygons);
     if (!p) return;

@@ -23,6 +23,8 @@ void geometryNoteSkipped(int32_t cause);
 // is skipped whole, and counted for the report, when two of its edges cross or when cutting it would
 // cost more than the limits below allow.
 void tessellatePrimitive(int32_t polygons);
+// Frees a primitive's triangles once its last mesh is built (its counts stay for the report).
+void releaseTriangles(int32_t polygons);
 // Makes the mesh of one primitive with the given material record (-1: the default material) and
 // texture-coordinate input (its position among the primitive's texture inputs; -1: the first), and
 // adds it to the object.

@@ -1,8 +1,13 @@
 #include "import/scene_build.h"
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -257,7 +262,74 @@ void applyTransforms(int32_t record) {
 }
 }  // namespace
 
+namespace {
+// Cutting the primitives of an early document into triangles runs on a second thread, a step or two
+// ahead of the meshes built here from them. It touches only the primitives' own records and the
+// geometry module's state, and it cuts in document order, so the results are those of one thread.
+struct CutAhead {
+    std::vector<int32_t> order;  // the primitives, in the order their meshes are built
+    std::thread worker;
+    bool running = false;
+    std::mutex lock;
+    std::condition_variable changed;
+    size_t cut = 0;    // primitives cut (worker)
+    size_t built = 0;  // meshes built (this thread)
+};
+const size_t kCutAhead = 2;
+
+void cutAheadLoop(CutAhead* c) {
+    for (size_t k = 0; k < c->order.size(); k++) {
+        {
+            std::unique_lock<std::mutex> guard(c->lock);
+            c->changed.wait(guard, [c, k] { return k < c->built + kCutAhead; });
+        }
+        tessellatePrimitive(c->order[k]);
+        std::lock_guard<std::mutex> guard(c->lock);
+        c->cut = k + 1;
+        c->changed.notify_all();
+    }
+}
+
+// Waits until primitive k is cut (telling the progress hook meanwhile), or cuts it here when no
+// second thread runs.
+void awaitCut(CutAhead* c, size_t k) {
+    if (!c->running) {
+        tessellatePrimitive(c->order[k]);
+        return;
+    }
+    std::unique_lock<std::mutex> guard(c->lock);
+    while (!c->changed.wait_for(guard, std::chrono::milliseconds(50), [c, k] { return c->cut > k; })) {
+        guard.unlock();
+        importAdvance(0);
+        guard.lock();
+    }
+}
+
+void markBuilt(CutAhead* c, size_t k) {
+    if (!c->running) return;
+    std::lock_guard<std::mutex> guard(c->lock);
+    c->built = k + 1;
+    c->changed.notify_all();
+}
+}  // namespace
+
 int32_t buildEarlyScene(const char* textureDirectory, char up) {
+    CutAhead cuts;
+    for (int32_t i = 0; i < geometryTable.capacity; i++) {
+        const GeometryRec* g = slotGet<GeometryRec>(&geometryTable, i);
+        for (int32_t k = 0; g && k < g->polygons.capacity; k++)
+            if (slotUnits(&g->polygons, k) > 0) cuts.order.push_back(*(int32_t*)g->polygons.slots[k]);
+    }
+    if (cuts.order.size() > 1) {
+        // std::thread reports a failed start only by throwing: then everything is cut here.
+        try {
+            cuts.worker = std::thread(cutAheadLoop, &cuts);
+            cuts.running = true;
+        } catch (const std::system_error&) {
+            cuts.running = false;
+        }
+    }
+    size_t next = 0;
     for (int32_t i = 0; i < geometryTable.capacity; i++) {
         GeometryRec* g = slotGet<GeometryRec>(&geometryTable, i);
         if (!g) continue;
@@ -267,12 +339,16 @@ int32_t buildEarlyScene(const char* textureDirectory, char up) {
         for (int32_t k = 0; k < g->polygons.capacity; k++) {
             g = slotGet<GeometryRec>(&geometryTable, i);
             if (slotUnits(&g->polygons, k) <= 0) continue;
-            int32_t polygons = *(int32_t*)g->polygons.slots[k];
-            tessellatePrimitive(polygons);
+            int32_t polygons = cuts.order[next];
+            awaitCut(&cuts, next);
             buildMesh(polygons, slotGet<PolygonsRec>(&polygonsTable, polygons)->materialIndex, -1, object,
                       textureDirectory);
+            releaseTriangles(polygons);  // each primitive of an early document makes one mesh
+            markBuilt(&cuts, next);
+            next++;
         }
     }
+    if (cuts.running) cuts.worker.join();
     geometryReport();
 
     int32_t topLevel = 0, rootRecord = -1;

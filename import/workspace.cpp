@@ -2,10 +2,12 @@
 
 #include <IL/il.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include "import/geometry.h"
@@ -165,11 +167,15 @@ void importWorkspaceFree() {
 }
 
 namespace {
+// Work is counted from any thread; the hook is told only on the thread that set the stage (it
+// draws the viewer's window).
 struct ImportProgress {
     ImportProgressHook hook = nullptr;
     float from = 0.0f, to = 0.0f, told = 0.0f;
-    int64_t total = 0, done = 0;
+    int64_t total = 0;
+    std::atomic<int64_t> done{0};
     double lastTold = 0.0;
+    std::thread::id teller;
 };
 ImportProgress progress;
 }  // namespace
@@ -182,10 +188,11 @@ void importSetProgressHook(ImportProgressHook hook) {
 
 // Tells the hook the share done, at once or when the last telling is 50 ms old.
 static void tellProgress(bool now) {
-    if (!progress.hook) return;
+    if (!progress.hook || std::this_thread::get_id() != progress.teller) return;
     double time = clockSeconds();
     if (!now && time - progress.lastTold < 0.05) return;
-    double share = progress.done >= progress.total ? 1.0 : (double)progress.done / (double)progress.total;
+    int64_t done = progress.done.load();
+    double share = done >= progress.total ? 1.0 : (double)done / (double)progress.total;
     float fraction = progress.from + (float)((progress.to - progress.from) * share);
     if (fraction < progress.told) fraction = progress.told;
     progress.told = fraction;
@@ -198,6 +205,7 @@ void importStage(float from, float to, int64_t total) {
     progress.to = to;
     progress.total = total > 0 ? total : 1;
     progress.done = 0;
+    progress.teller = std::this_thread::get_id();
     if (from == 0.0f) progress.told = 0.0f;
     tellProgress(true);
 }

@@ -223,7 +223,8 @@ void importWorkspaceInit();
 void importWorkspaceFree();
 // The import's progress, told to the caller's hook (importSetProgressHook) at most every 50 ms: a
 // stage covers [from, to) of the whole import and `total` units of its work; importAdvance adds
-// units done. The share told never goes back.
+// units done (from any thread; the hook is told only on the thread that set the stage, and
+// importAdvance(0) there tells it how far the others have come). The share told never goes back.
 void importStage(float from, float to, int64_t total);
 void importAdvance(int64_t units);
 // Appends a formatted message (white) to the message list.

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "import/geometry.h"
@@ -293,25 +294,41 @@ TEST_F(ImportTest, TouchingCornersHolesAndLargeConcaveOutlinesAreStillCut) {
     }
 }
 
-TEST_F(ImportTest, CostlyPolygonsDrawOnOneAllowancePerImport) {
-    // Six combs of 200 corners each cost more than their free share; with a small allowance only
-    // the first few are cut, and the next import gets the same allowance again.
+TEST_F(ImportTest, CostlyPolygonsDrawOnOneAllowancePerImportInDocumentOrder) {
+    // Six combs of 200 corners each, one per primitive over three geometries, cost more than their
+    // free share; with a small allowance only the first few in document order are cut (the cutting
+    // runs on a second thread ahead of the meshes), and the next import gets the same allowance.
     struct Limits {
-        ~Limits() { geometrySetWorkLimits(GEOMETRY_POLYGON_WORK, GEOMETRY_IMPORT_WORK); }
+        ~Limits() {
+            geometrySetWorkLimits(GEOMETRY_POLYGON_WORK, GEOMETRY_IMPORT_WORK);
+            importSetProgressHook(nullptr);
+        }
     } restore;
     Shape c = comb(50);
-    std::string polygons;
-    for (int i = 0; i < 6; i++) polygons += "<p>" + Shape::indices(0, c.corners) + "</p>";
-    std::string doc = document("<library type=\"GEOMETRY\">" +
-                                   geometry("g", c.positions, 3 * c.corners, vertexOf("g"), polygons) + "</library>",
-                               instanceOf("g"));
+    std::string library, nodes;
+    for (const char* id : {"a", "b", "c"}) {
+        library += geometry(id, c.positions, 3 * c.corners, vertexOf(id),
+                            "<p>" + Shape::indices(0, c.corners) + "</p></polygons><polygons>" + vertexOf(id) + "<p>" +
+                                Shape::indices(0, c.corners) + "</p>");
+        nodes += "<node id=\"n" + std::string(id) + "\"><instance url=\"#" + id + "\"/></node>";
+    }
+    std::string doc = document("<library type=\"GEOMETRY\">" + library + "</library>", "<node id=\"top\">" + nodes + "</node>");
+    // The progress hook hears only on the importing thread.
+    static std::vector<std::thread::id> told;
+    told.clear();
+    importSetProgressHook([](float) { told.push_back(std::this_thread::get_id()); });
     int32_t cut[2];
     for (int run = 0; run < 2; run++) {
         geometrySetWorkLimits(GEOMETRY_POLYGON_WORK, 40000);
         ASSERT_GE(import(doc), 0);
-        int32_t triangles = meshesOf(root).at(0)->indexCount / 3;
-        ASSERT_EQ(triangles % (c.corners - 2), 0);
-        cut[run] = triangles / (c.corners - 2);
+        std::vector<int32_t> perPrimitive;
+        for (int32_t child : childrenOf(root))
+            for (const Mesh* m : meshesOf(child)) perPrimitive.push_back(m->indexCount / 3 / (c.corners - 2));
+        ASSERT_EQ(perPrimitive.size(), 6u);
+        cut[run] = 0;
+        while (cut[run] < 6 && perPrimitive[(size_t)cut[run]] == 1) cut[run]++;
+        EXPECT_EQ(std::vector<int32_t>(perPrimitive.begin() + cut[run], perPrimitive.end()),
+                  std::vector<int32_t>((size_t)(6 - cut[run]), 0));
         EXPECT_GT(cut[run], 0);
         EXPECT_LT(cut[run], 6);
         EXPECT_EQ(messageTexts().at(1), "[WARNING] " + std::to_string(6 - cut[run]) +
@@ -319,9 +336,12 @@ TEST_F(ImportTest, CostlyPolygonsDrawOnOneAllowancePerImport) {
                                             "winding outline of over about 20000).");
     }
     EXPECT_EQ(cut[0], cut[1]);
+    ASSERT_FALSE(told.empty());
+    for (std::thread::id id : told) EXPECT_EQ(id, std::this_thread::get_id());
     geometrySetWorkLimits(1000, GEOMETRY_IMPORT_WORK);  // below one comb
     ASSERT_GE(import(doc), 0);
-    EXPECT_EQ(meshesOf(root).at(0)->indexCount, 0);
+    for (int32_t child : childrenOf(root))
+        for (const Mesh* m : meshesOf(child)) EXPECT_EQ(m->indexCount, 0);
 }
 
 // How a <p> list reads: a token ends at a separator, at markup ("&lt;" among them) and where a
