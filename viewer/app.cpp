@@ -89,7 +89,7 @@ void checkWritable(const char* dir, const char* consequence) {
 namespace {
 // The interface's files (font pages and metrics, the widget set) are read and decoded on a second
 // thread while the window opens, the longest wait of start-up; the GL thread uploads them once it
-// has a context.
+// has a context. The JPEG decoder keeps one state, so nothing else decodes until they are joined.
 struct StartupFiles {
     std::thread worker;
     bool started;
