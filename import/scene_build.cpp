@@ -28,6 +28,7 @@ struct BuildState {
     std::unordered_map<std::string, int32_t> objects;   // geometry and bindings -> object (later profiles)
     int32_t builtNodes = 0;
     bool budgetReported = false;
+    struct CutAhead* cuts = nullptr;  // the later builder's cutting, which meshes wait for
 };
 BuildState bs;
 
@@ -266,8 +267,13 @@ namespace {
 // Cutting the primitives of an early document into triangles runs on a second thread, a step or two
 // ahead of the meshes built here from them. It touches only the primitives' own records and the
 // geometry module's state, and it cuts in document order, so the results are those of one thread.
+// A later document builds its meshes in the order its scene instances them, and a primitive may
+// make several meshes: there the second thread cuts every primitive in table order without waiting,
+// and each mesh waits for its primitive.
 struct CutAhead {
-    std::vector<int32_t> order;  // the primitives, in the order their meshes are built
+    std::vector<int32_t> order;     // the primitives, in the order they are cut
+    std::vector<int32_t> position;  // primitive -> its place in order (later documents)
+    bool bounded = true;            // at most kCutAhead primitives ahead of the meshes built
     std::thread worker;
     bool running = false;
     std::mutex lock;
@@ -279,7 +285,7 @@ const size_t kCutAhead = 2;
 
 void cutAheadLoop(CutAhead* c) {
     for (size_t k = 0; k < c->order.size(); k++) {
-        {
+        if (c->bounded) {
             std::unique_lock<std::mutex> guard(c->lock);
             c->changed.wait(guard, [c, k] { return k < c->built + kCutAhead; });
         }
@@ -311,6 +317,23 @@ void markBuilt(CutAhead* c, size_t k) {
     c->built = k + 1;
     c->changed.notify_all();
 }
+
+// Starts the second thread when there is more than one primitive; without it (std::thread reports
+// a failed start only by throwing) the cutting happens on this thread.
+void startCutting(CutAhead* c) {
+    if (c->order.size() < 2) return;
+    try {
+        c->worker = std::thread(cutAheadLoop, c);
+        c->running = true;
+    } catch (const std::system_error&) {
+        c->running = false;
+    }
+}
+
+void finishCutting(CutAhead* c) {
+    if (c->running) c->worker.join();
+    c->running = false;
+}
 }  // namespace
 
 int32_t buildEarlyScene(const char* textureDirectory, char up) {
@@ -320,15 +343,7 @@ int32_t buildEarlyScene(const char* textureDirectory, char up) {
         for (int32_t k = 0; g && k < g->polygons.capacity; k++)
             if (slotUnits(&g->polygons, k) > 0) cuts.order.push_back(*(int32_t*)g->polygons.slots[k]);
     }
-    if (cuts.order.size() > 1) {
-        // std::thread reports a failed start only by throwing: then everything is cut here.
-        try {
-            cuts.worker = std::thread(cutAheadLoop, &cuts);
-            cuts.running = true;
-        } catch (const std::system_error&) {
-            cuts.running = false;
-        }
-    }
+    startCutting(&cuts);
     size_t next = 0;
     for (int32_t i = 0; i < geometryTable.capacity; i++) {
         GeometryRec* g = slotGet<GeometryRec>(&geometryTable, i);
@@ -348,7 +363,7 @@ int32_t buildEarlyScene(const char* textureDirectory, char up) {
             next++;
         }
     }
-    if (cuts.running) cuts.worker.join();
+    finishCutting(&cuts);
     geometryReport();
 
     int32_t topLevel = 0, rootRecord = -1;
@@ -470,6 +485,7 @@ int32_t objectFor(int32_t geometry, const InstanceRec* in, const char* textureDi
         g = slotGet<GeometryRec>(&geometryTable, geometry);
         if (slotUnits(&g->polygons, k) <= 0) continue;
         int32_t polygons = *(int32_t*)g->polygons.slots[k];
+        if (bs.cuts && bs.cuts->running) awaitCut(bs.cuts, (size_t)bs.cuts->position[(size_t)polygons]);
         buildMesh(polygons, choice[at], choice[at + 1], object, textureDirectory);
         at += 2;
     }
@@ -516,9 +532,10 @@ void addObjectChild(int32_t parent, int32_t object, const float* matrix) {
 }
 }  // namespace
 
-int32_t buildLaterScene(const char* textureDirectory, char up) {
-    for (int32_t i = 0; i < polygonsTable.capacity; i++)
-        if (slotGet<PolygonsRec>(&polygonsTable, i)) tessellatePrimitive(i);
+namespace {
+// The node tree of a later document, its meshes built as its scene instances them (the nodes made
+// go to made); false without a visual scene.
+bool buildLaterTree(const char* textureDirectory, int32_t* root, std::vector<int32_t>* made) {
     bs.objects.clear();
 
     // Child records in document order, as linked lists.
@@ -534,10 +551,8 @@ int32_t buildLaterScene(const char* textureDirectory, char up) {
             sceneRecord = i;  // the lowest record outside the libraries: the visual scene
         }
     }
-    if (sceneRecord < 0) return -1;
+    if (sceneRecord < 0) return false;
 
-    int32_t root = -1;
-    std::vector<int32_t> made;
     std::vector<ChainLink> chain;
     std::vector<Pending> pending{{sceneRecord, -1, -1}};
     std::vector<int32_t> order;
@@ -566,9 +581,9 @@ int32_t buildLaterScene(const char* textureDirectory, char up) {
         r = slotGet<NodeRec>(&nodeRecTable, p.record);
         int32_t node = makeNode(r, object >= 0 ? NODE_OBJECT : NODE_EMPTY, object);
         if (node < 0) continue;
-        made.push_back(node);
+        made->push_back(node);
         if (p.parentNode >= 0) nodeSetParent(p.parentNode, node);
-        else root = node;
+        else *root = node;
         if (r->transforms.capacity > 0) {
             Mat4 M;
             composeTransforms(r, &M);
@@ -610,6 +625,29 @@ int32_t buildLaterScene(const char* textureDirectory, char up) {
         for (size_t i = kids.size(); i-- > 0;) pending.push_back({kids[i], node, link});
         for (size_t i = order.size(); i-- > 0;) pending.push_back({order[i], node, link});
     }
+    return true;
+}
+}  // namespace
+
+int32_t buildLaterScene(const char* textureDirectory, char up) {
+    CutAhead cuts;
+    cuts.bounded = false;
+    cuts.position.assign((size_t)(polygonsTable.capacity > 0 ? polygonsTable.capacity : 0), -1);
+    for (int32_t i = 0; i < polygonsTable.capacity; i++) {
+        if (!slotGet<PolygonsRec>(&polygonsTable, i)) continue;
+        cuts.position[(size_t)i] = (int32_t)cuts.order.size();
+        cuts.order.push_back(i);
+    }
+    startCutting(&cuts);
+    if (!cuts.running)
+        for (int32_t polygons : cuts.order) tessellatePrimitive(polygons);
+    bs.cuts = &cuts;
+    int32_t root = -1;
+    std::vector<int32_t> made;
+    bool scene = buildLaterTree(textureDirectory, &root, &made);
+    finishCutting(&cuts);
+    bs.cuts = nullptr;
+    if (!scene) return -1;
     geometryReport();
     root = finishRoot(root, up);
     dropUnreachableNodes(root, made);
