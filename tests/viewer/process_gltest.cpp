@@ -81,27 +81,6 @@ TEST(Program, AWindowManagerCloseIsRefusedThenTheProgramSavesAndExits) {
     EXPECT_EQ(std::filesystem::file_size(v.config()), 2048u);
 }
 
-TEST(Program, WithoutADisplayItSaysSoAndFails) {
-    TempDir home;
-    int code = -1;
-    std::string out = runCommand("env -u DISPLAY VCV_HOME='" + home.path() + "' LSAN_OPTIONS=suppressions=" +
-                                     sourceDirectory() + "scripts/lsan.supp '" + builtProgram("viewer/vcv") +
-                                     "' 2>&1",
-                                 &code);
-    EXPECT_EQ(code, 1) << out;
-    EXPECT_NE(out.find("the OpenGL window cannot be opened"), std::string::npos) << out;
-    EXPECT_EQ(std::filesystem::file_size(home.path() + "save/vcv.cfg"), 2048u);
-}
-
-TEST(Program, HelpAndBadArguments) {
-    int code = -1;
-    std::string out = runCommand(builtProgram("viewer/vcv") + " --help", &code);
-    EXPECT_EQ(code, 0);
-    EXPECT_NE(out.find("--screenshot"), std::string::npos);
-    runCommand(builtProgram("viewer/vcv") + " --frames 2>/dev/null", &code);
-    EXPECT_EQ(code, 2);
-}
-
 namespace {
 // Pixels of a PNG as RGB bytes (empty when it cannot be read).
 std::vector<uint8_t> pngPixels(const std::string& path, int* width, int* height) {
@@ -157,18 +136,30 @@ TEST(Program, SharedSamplesShowOnScreen) {
     }
 }
 
-TEST(Program, ScriptedRunsThatFailSayWhyAndExitWithOne) {
+TEST(Program, BadArgumentsAndScriptedRunsThatFailSayWhy) {
     TempDir home;
     auto run = [&](const std::string& args, int* code) {
         return runCommand("VCV_HOME='" + home.path() + "' ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 '" +
                               builtProgram("viewer/vcv") + "' " + args + " 2>&1",
                           code);
     };
+    // Usage and bad arguments; no display at all.
+    int code = -1;
+    EXPECT_NE(run("--help", &code).find("--screenshot"), std::string::npos);
+    EXPECT_EQ(code, 0);
+    run("--frames", &code);
+    EXPECT_EQ(code, 2);
+    std::string out = runCommand("env -u DISPLAY VCV_HOME='" + home.path() + "' LSAN_OPTIONS=suppressions=" +
+                                     sourceDirectory() + "scripts/lsan.supp '" + builtProgram("viewer/vcv") + "' 2>&1",
+                                 &code);
+    EXPECT_EQ(code, 1) << out;
+    EXPECT_NE(out.find("the OpenGL window cannot be opened"), std::string::npos) << out;
+    EXPECT_EQ(std::filesystem::file_size(home.path() + "save/vcv.cfg"), 2048u);
+
     // A model that gives nothing: the reason, and no picture of an empty window.
     writeText(home.file("broken.dae"), "<COLLADA>\n<library");
-    int code = -1;
     std::string png = home.file("broken.png");
-    std::string out = run("--frames 4 --screenshot '" + png + "' '" + home.file("broken.dae") + "'", &code);
+    out = run("--frames 4 --screenshot '" + png + "' '" + home.file("broken.dae") + "'", &code);
     EXPECT_EQ(code, 1) << out;
     EXPECT_NE(out.find("broken.dae is not well-formed XML: "), std::string::npos) << out;
     EXPECT_NE(out.find("(line 2, column"), std::string::npos) << out;
