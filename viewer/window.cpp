@@ -21,6 +21,8 @@ struct WindowState {
 };
 WindowState glue;
 
+}  // namespace
+
 // GLFW 3 key numbers to the engine's key codes (the older numbering, which vorinput.stf stores).
 int32_t engineKey(int key) {
     if (key >= 32 && key <= 126) return key;  // printable keys keep their character codes
@@ -57,6 +59,8 @@ int32_t engineKey(int key) {
         default: return -1;
     }
 }
+
+namespace {
 
 void keyCallback(GLFWwindow*, int key, int, int action, int) {
     glue.events++;

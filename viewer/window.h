@@ -55,5 +55,7 @@ void onWindowClose();
 void onWindowDrop(int32_t count, const char* const* paths);
 // Asks the window system for a new client size (the notification follows in a later poll).
 void windowRequestSize(int32_t width, int32_t height);
+// GLFW 3 key number to the engine's key code; -1 for a key the engine has no code for.
+int32_t engineKey(int glfwKey);
 // Fills the video-mode table from a list of (width, height) pairs.
 void fillVideoModes(const int32_t* sizes, int32_t count);

@@ -6,10 +6,7 @@
 #include "import_fixture.h"
 
 namespace {
-std::string importInfo(const std::string& path, int* code) {
-    return runCommand("'" + builtProgram("tools/vcvtool") + "' import-info '" + path + "' 2>&1", code);
-}
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+std::string importInfo(const std::string& path, int* code) { return runVcvtool("import-info '" + path + "'", code); }
 
 // The first line of the listing that starts with prefix; "" when none does.
 std::string lineOf(const std::string& listing, const std::string& prefix) {

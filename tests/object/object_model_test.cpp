@@ -1,5 +1,6 @@
 // Meshes, objects, materials and the box primitive, without a GL context.
 #include "object_fixture.h"
+#include "system/memory.h"
 
 using Meshes = ObjectModelTest;
 using Objects = ObjectModelTest;
@@ -199,10 +200,17 @@ TEST_F(ObjectModelTest, BoxPrimitiveHasTwentyFourVerticesAndFacesAtUnitDistance)
     EXPECT_FLOAT_EQ(m->positions[2], 0.25f);
 }
 
-// Left for shut-down on purpose: the sanitizer build's leak checker fails on anything kept.
 TEST_F(ObjectModelTest, ShutdownGivesBackWhatIsStillHeld) {
+    objectModelShutdown();
+    const int64_t blocks = memLiveBlocks(), bytes = memLiveBytes();
+    objectModelInit();
     int32_t root = boxObjectCreate(1, 1, 1);
     nodeSetParent(root, nodeCreate(-1, NODE_EMPTY, -1));
     triangleObject();
     sceneAddCopy(sceneCreate(-1), -1, root);
+    EXPECT_GT(memLiveBlocks(), blocks);
+    objectModelShutdown();
+    EXPECT_EQ(memLiveBlocks(), blocks);
+    EXPECT_EQ(memLiveBytes(), bytes);
+    objectModelInit();  // for TearDown
 }

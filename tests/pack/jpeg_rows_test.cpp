@@ -3,13 +3,12 @@
 // that stops the decode stops it.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "pack/jpeg_decoder.h"
-#include "support/test_support.h"
+#include "support/reference_jpeg.h"
 #include "system/memory.h"
 
 namespace {
@@ -41,30 +40,33 @@ Bytes wholeImage(const Bytes& jpeg, int32_t* ok, int32_t* w, int32_t* h) {
     return rgb;
 }
 
-// A gradient with noise, encoded by cjpeg with the given options.
-Bytes encoded(const TempDir& dir, int w, int h, const std::string& options, const std::string& name) {
-    std::string header = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-    Bytes ppm(header.begin(), header.end());
+// A gradient with noise, encoded by libjpeg with the given settings.
+Bytes encoded(int w, int h, const JpegSettings& settings) {
+    Bytes rgb;
     uint32_t seed = 7;
     for (int i = 0; i < w * h * 3; i++) {
         seed = seed * 1664525u + 1013904223u;
-        ppm.push_back((uint8_t)((i / 3 % w) * 200 / w + (i % 3) * 20 + (seed >> 28)));
+        rgb.push_back((uint8_t)((i / 3 % w) * 200 / w + (i % 3) * 20 + (seed >> 28)));
     }
-    writeBytes(dir.file(name + ".ppm"), ppm);
-    int code = -1;
-    runCommand("cjpeg " + options + " -outfile '" + dir.file(name + ".jpg") + "' '" + dir.file(name + ".ppm") + "'",
-               &code);
-    return code == 0 ? readBytes(dir.file(name + ".jpg")) : Bytes();
+    return referenceJpegEncode(rgb, w, h, settings);
+}
+
+JpegSettings sampling(int h, int v) {
+    JpegSettings s;
+    s.sampling[0][0] = h;
+    s.sampling[0][1] = v;
+    return s;
 }
 
 TEST(JpegRows, BandsGiveTheWholeImageBytesInEveryLayoutVariantAndDamagedScan) {
-    if (std::system("command -v cjpeg >/dev/null 2>&1") != 0) GTEST_SKIP() << "cjpeg not installed";
-    TempDir dir;
+    JpegSettings restarts = sampling(1, 1), grey;
+    restarts.restartRows = 1;
+    grey.grey = true;
     std::vector<std::pair<std::string, Bytes>> files = {
-        {"4:2:0 odd size", encoded(dir, 203, 77, "-sample 2x2", "a")},
-        {"4:4:4 with restarts", encoded(dir, 64, 40, "-sample 1x1 -restart 1", "b")},
-        {"4:2:2", encoded(dir, 50, 33, "-sample 2x1", "c")},
-        {"grey", encoded(dir, 31, 19, "-grayscale", "d")},
+        {"4:2:0 odd size", encoded(203, 77, sampling(2, 2))},
+        {"4:4:4 with restarts", encoded(64, 40, restarts)},
+        {"4:2:2", encoded(50, 33, sampling(2, 1))},
+        {"grey", encoded(31, 19, grey)},
     };
     Bytes cut = files[0].second;
     cut.resize(cut.size() * 2 / 3);  // the scan ends early: the rows it never reaches are black
@@ -93,7 +95,9 @@ TEST(JpegRows, BandsGiveTheWholeImageBytesInEveryLayoutVariantAndDamagedScan) {
     jpeg_select_decoder(JPEG_DECODER_FAST);
 
     // Headers the decoder refuses: -1 and the sink never hears of it; the next decode is unharmed.
-    Bytes progressive = encoded(dir, 40, 40, "-progressive", "p");
+    JpegSettings progressiveSettings;
+    progressiveSettings.progressive = true;
+    Bytes progressive = encoded(40, 40, progressiveSettings);
     Collected none;
     EXPECT_EQ(jpeg_decode_rows(progressive.data(), (int32_t)progressive.size(), collect, &none), -1);
     EXPECT_EQ(jpeg_decode_rows(nullptr, 0, collect, &none), -1);

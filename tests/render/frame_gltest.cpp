@@ -41,48 +41,6 @@ TEST_F(Frame, ProjectionComesFromTheCameraNotTheWindow) {
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
-TEST_F(Frame, LightNodesBecomeGlLightsInSlotOrder) {
-    makeStage();
-    const float colours[2][4] = {{1, 0.5f, 0.25f, 1}, {0, 1, 0, 1}};
-    for (int32_t slot = 1; slot <= 7; slot++) {  // after the camera at 0; lights at 3 and 7
-        Light l;
-        std::memset(&l, 0, sizeof l);
-        std::memcpy(l.colour, colours[slot == 7], sizeof l.colour);
-        int32_t node = (slot == 3 || slot == 7) ? lightCreate(-1, &l) : emptyCreate(-1);
-        ASSERT_EQ(sceneAddCopy(scene, slot, node), slot);
-    }
-    sceneSetPosition(scene, 3, 0, 10, 0);
-    sceneSetPosition(scene, 7, 1, 2, 3);
-    sceneUpdateMatrices(scene);
-    mat4_identity(&stageCamera()->view);  // positions read back in world space
-    glMatrixMode(GL_MODELVIEW);
-    render_lights(view, stageCameraIndex());
-    struct {
-        GLenum light, param;
-        int at;
-        float value;
-    } const expected[] = {{GL_LIGHT0, GL_POSITION, 1, 10.0f}, {GL_LIGHT0, GL_POSITION, 3, 0.0f},
-                          {GL_LIGHT0, GL_DIFFUSE, 1, 0.5f},   {GL_LIGHT0, GL_SPECULAR, 2, 0.25f},
-                          {GL_LIGHT1, GL_POSITION, 0, 1.0f},  {GL_LIGHT1, GL_POSITION, 2, 3.0f},
-                          {GL_LIGHT1, GL_POSITION, 3, 0.0f},  {GL_LIGHT1, GL_AMBIENT, 0, 0.0f},
-                          {GL_LIGHT1, GL_AMBIENT, 1, 1.0f}};
-    for (const auto& e : expected) {
-        float v[4];
-        glGetLightfv(e.light, e.param, v);
-        EXPECT_FLOAT_EQ(v[e.at], e.value) << e.light - GL_LIGHT0 << " " << e.param << " " << e.at;
-    }
-    EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
-    EXPECT_TRUE(glIsEnabled(GL_LIGHT1));
-    EXPECT_FALSE(glIsEnabled(GL_LIGHT2));
-    mat4_identity(&stageCamera()->view);  // the view carries the world direction into eye space
-    mat4_rotate(&stageCamera()->view, 90.0f, 0, 0, 1);
-    render_lights(view, stageCameraIndex());
-    float p[4];
-    glGetLightfv(GL_LIGHT0, GL_POSITION, p);
-    EXPECT_NEAR(p[0], -10.0f, 1e-4);
-    EXPECT_NEAR(p[1], 0.0f, 1e-4);
-}
-
 TEST_F(Frame, ViewMatrixIsTheInverseOfTheCameraAndASingularOneIsKept) {
     makeStage();
     drawFrame();

@@ -38,3 +38,15 @@ void closeTestWindow() {
     windowClose();
     windowLibraryStop();
 }
+
+GLint levelParam(GLenum name, GLint level) {
+    GLint v = -1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &v);
+    return v;
+}
+
+GLint textureParam(GLenum name) {
+    GLint v = -1;
+    glGetTexParameteriv(GL_TEXTURE_2D, name, &v);
+    return v;
+}

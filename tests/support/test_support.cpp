@@ -130,3 +130,7 @@ void installViewerData(const std::string& home) {
                                    std::filesystem::copy_options::overwrite_existing, ec);
     }
 }
+
+std::string runVcvtool(const std::string& args, int* exitCode) {
+    return runCommand("'" + builtProgram("tools/vcvtool") + "' " + args + " 2>&1", exitCode);
+}

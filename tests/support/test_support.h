@@ -39,6 +39,10 @@ int waitProcess(ChildProcess& child, int timeoutMs);
 bool processRunning(const ChildProcess& child);
 // Runs a shell command and returns its standard output (trailing newline removed) and exit code.
 std::string runCommand(const std::string& command, int* exitCode = nullptr);
+// Runs the built vcvtool with the given arguments (shell words); standard output and error together.
+std::string runVcvtool(const std::string& args, int* exitCode = nullptr);
+// True when text contains part.
+inline bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 // Path of a built program, relative to the build directory ("viewer/vcv").
 std::string builtProgram(const std::string& relative);
 // Points the importer's image converter at the vcvtool of this build.

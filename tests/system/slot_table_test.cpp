@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "support/test_support.h"
+#include "system/blob.h"
 #include "system/memory.h"
 #include "system/slot_table.h"
 
@@ -54,6 +55,8 @@ TEST(SlotTable, ExplicitIndexGrowsToTwiceIndexPlusTwoLeavingGapsUnused) {
     // The first-free search still finds the lowest gap.
     EXPECT_EQ(slotAdd(&tab.t, 1, -1), 1);
     EXPECT_EQ(slotAdd(&tab.t, 1, -1), 2);
+    EXPECT_EQ(slotAdd(&tab.t, 1, 22), 22);  // the capacity itself is past the end too
+    EXPECT_EQ(tab.t.capacity, 46);
 }
 
 TEST(SlotTable, ReleasedSlotIsReusedWithItsBufferAndContents) {
@@ -77,6 +80,9 @@ TEST(SlotTable, ReleasedSlotIsReusedWithItsBufferAndContents) {
     EXPECT_EQ(slotAdd(&tab.t, 5, 3), 3);
     EXPECT_EQ(slotUnits(&tab.t, 3), 5);
     EXPECT_GE(memBlockSize(tab.t.slots[3]), 80);
+    slotRelease(&tab.t, 3);
+    EXPECT_EQ(slotAdd(&tab.t, 2, -1), 3);  // and a smaller one too
+    EXPECT_EQ(slotUnits(&tab.t, 3), 2);
 }
 
 TEST(SlotTable, RejectsCallerErrorsWithoutTouchingTheTable) {
@@ -239,4 +245,28 @@ TEST(Memory, AllocFreesTheOldBlockAndZeroSizeGivesNull) {
     EXPECT_EQ(((uint8_t*)q)[15], 7);
     EXPECT_EQ(memRealloc(q, -1, "test", __LINE__), nullptr);
     EXPECT_EQ(memFree(nullptr, "test", __LINE__), nullptr);
+}
+
+TEST(Blob, LittleEndianFieldsAndNoAccessPastEitherEnd) {
+    uint8_t out[7] = {0};
+    blobWriteBegin(out, 6);
+    blobPut16(0x1234);
+    blobPut32(0x89ABCDEFu);
+    EXPECT_FALSE(blobWriteOverflow());
+    blobPut8(0x77);  // one byte too many: nothing written
+    EXPECT_TRUE(blobWriteOverflow());
+    EXPECT_EQ(std::vector<uint8_t>(out, out + 7), (std::vector<uint8_t>{0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89, 0}));
+    uint16_t a = 0;
+    uint32_t b = 0, c = 7;
+    blobReadBegin(out, 6);
+    blobGet16(&a);
+    blobGet32(&b);
+    EXPECT_EQ(a, 0x1234);
+    EXPECT_EQ(b, 0x89ABCDEFu);
+    EXPECT_FALSE(blobReadOverflow());
+    blobReadBegin(out, 5);  // a 32-bit value one byte short
+    blobSkip(2);
+    blobGet32(&c);
+    EXPECT_TRUE(blobReadOverflow());
+    EXPECT_EQ(c, 7u);
 }

@@ -16,14 +16,6 @@
 #include "texsets/interface_sets.h"
 #include "texsets/set_file.h"
 
-namespace {
-GLint levelParam(GLenum name) {
-    GLint v = -1;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &v);
-    return v;
-}
-}  // namespace
-
 TEST(BakedSets, LoadAsUncompressedTexturesOfTheirDrawnSize) {
     ASSERT_TRUE(openTestWindow("baked sets test", 320, 240));
     render_init();

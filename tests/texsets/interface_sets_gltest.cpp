@@ -18,17 +18,6 @@
 namespace {
 using Sizes = std::vector<std::pair<int, int>>;
 
-GLint levelParam(GLenum name, GLint level = 0) {
-    GLint v = -1;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &v);
-    return v;
-}
-
-GLint param(GLenum name) {
-    GLint v = -1;
-    glGetTexParameteriv(GL_TEXTURE_2D, name, &v);
-    return v;
-}
 
 TestRgb gradient(int x, int y) { return TestRgb{(uint8_t)(x * 3), (uint8_t)(y * 2), 128}; }
 
@@ -76,8 +65,8 @@ TEST_F(InterfaceSets, LevelChainsFollowThePowerOfTwoSteps) {
     EXPECT_EQ(upload(300, 20), (Sizes{{128, 16}, {64, 8}, {32, 4}, {16, 2}, {8, 1}, {4, 1}, {2, 1}, {1, 1}}));
     EXPECT_EQ(setImageGet(0, 0)->width, 128);
     EXPECT_EQ(setImageGet(0, 0)->height, 16);
-    EXPECT_EQ(param(GL_TEXTURE_WRAP_S), GL_REPEAT);
-    EXPECT_EQ(param(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+    EXPECT_EQ(textureParam(GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(textureParam(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
     GLint env = 0;
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env);
     EXPECT_EQ(env, GL_MODULATE);
@@ -180,8 +169,8 @@ TEST_F(InterfaceSets, FreeingDeletesTexturesAndBindingChecksNothingBeyondTheStor
     bindSetImage(b, 0);
     for (int mode = 0; mode <= 3; mode++) {
         applyFilterMode(mode);
-        EXPECT_EQ(param(GL_TEXTURE_MIN_FILTER), mode == 0 ? GL_LINEAR : GL_LINEAR_MIPMAP_LINEAR);
-        EXPECT_EQ(param(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+        EXPECT_EQ(textureParam(GL_TEXTURE_MIN_FILTER), mode == 0 ? GL_LINEAR : GL_LINEAR_MIPMAP_LINEAR);
+        EXPECT_EQ(textureParam(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
         if (extensions.flag[EXT_TEXTURE_FILTER_ANISOTROPIC]) {
             GLfloat aniso = 0;
             glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &aniso);

@@ -18,23 +18,12 @@
 namespace {
 using Sizes = std::vector<std::pair<int, int>>;
 
-GLint levelParam(int32_t level, GLenum name) {
-    GLint v = -1;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &v);
-    return v;
-}
-
-GLint param(GLenum name) {
-    GLint v = -1;
-    glGetTexParameteriv(GL_TEXTURE_2D, name, &v);
-    return v;
-}
 
 // Level sizes of the bound texture.
 Sizes levels() {
     Sizes sizes;
-    for (int k = 0; levelParam(k, GL_TEXTURE_WIDTH) > 0; k++)
-        sizes.push_back({levelParam(k, GL_TEXTURE_WIDTH), levelParam(k, GL_TEXTURE_HEIGHT)});
+    for (int k = 0; levelParam(GL_TEXTURE_WIDTH, k) > 0; k++)
+        sizes.push_back({levelParam(GL_TEXTURE_WIDTH, k), levelParam(GL_TEXTURE_HEIGHT, k)});
     return sizes;
 }
 
@@ -121,21 +110,21 @@ TEST_F(TextureManager, MipmappedCompressedLevelsFromTheSizeRules) {
     texture_bind(set, 0);
     EXPECT_EQ(levels(),
               (Sizes{{512, 256}, {256, 128}, {128, 64}, {64, 32}, {32, 16}, {16, 8}, {8, 4}, {4, 2}, {2, 1}, {1, 1}}));
-    EXPECT_EQ(levelParam(0, GL_TEXTURE_INTERNAL_FORMAT), GL_COMPRESSED_RGBA_S3TC_DXT5_EXT);
-    EXPECT_EQ(levelParam(0, GL_TEXTURE_COMPRESSED), 1);
-    EXPECT_EQ(levelParam(9, GL_TEXTURE_COMPRESSED), 1);
-    EXPECT_EQ(param(GL_TEXTURE_WRAP_S), GL_REPEAT);
-    EXPECT_EQ(param(GL_TEXTURE_WRAP_T), GL_REPEAT);
-    EXPECT_EQ(param(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+    EXPECT_EQ(levelParam(GL_TEXTURE_INTERNAL_FORMAT, 0), GL_COMPRESSED_RGBA_S3TC_DXT5_EXT);
+    EXPECT_EQ(levelParam(GL_TEXTURE_COMPRESSED, 0), 1);
+    EXPECT_EQ(levelParam(GL_TEXTURE_COMPRESSED, 9), 1);
+    EXPECT_EQ(textureParam(GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(textureParam(GL_TEXTURE_WRAP_T), GL_REPEAT);
+    EXPECT_EQ(textureParam(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
     GLint env = 0;
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env);
     EXPECT_EQ(env, GL_MODULATE);
     texture_bind(set, 1);
     EXPECT_EQ(levels()[0], std::make_pair(512, 64));
-    EXPECT_EQ(levelParam(0, GL_TEXTURE_INTERNAL_FORMAT), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT);
+    EXPECT_EQ(levelParam(GL_TEXTURE_INTERNAL_FORMAT, 0), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT);
     texture_bind(set, 2);
     EXPECT_EQ(levels()[0], std::make_pair(32, 32));
-    EXPECT_EQ(levelParam(0, GL_TEXTURE_COMPRESSED), 0);
+    EXPECT_EQ(levelParam(GL_TEXTURE_COMPRESSED, 0), 0);
     // The record keeps its full-size pixels.
     EXPECT_EQ(texture_record_get(set, 0)->width, 700);
     EXPECT_NE(texture_record_get(set, 0)->pixels, nullptr);
@@ -159,8 +148,8 @@ TEST_F(TextureManager, NearestModeTheDriverLimitAndNoDriverCompressionGiveOneUnc
     extensions.flag[EXT_TEXTURE_COMPRESSION] = 1;
     texture_bind(set, 0);
     EXPECT_EQ(levels(), (Sizes{{512, 256}}));
-    EXPECT_EQ(levelParam(0, GL_TEXTURE_COMPRESSED), 0);
-    EXPECT_EQ(param(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+    EXPECT_EQ(levelParam(GL_TEXTURE_COMPRESSED, 0), 0);
+    EXPECT_EQ(textureParam(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
     texture_bind(set, 1);
     EXPECT_EQ(levels(), (Sizes{{1024, 1024}}));
 
@@ -170,7 +159,7 @@ TEST_F(TextureManager, NearestModeTheDriverLimitAndNoDriverCompressionGiveOneUnc
         GLfloat aniso = 1;
         if (extensions.flag[EXT_TEXTURE_FILTER_ANISOTROPIC])
             glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &aniso);
-        return std::vector<GLint>{param(GL_TEXTURE_MIN_FILTER), param(GL_TEXTURE_MAG_FILTER), (GLint)aniso};
+        return std::vector<GLint>{textureParam(GL_TEXTURE_MIN_FILTER), textureParam(GL_TEXTURE_MAG_FILTER), (GLint)aniso};
     };
     const std::vector<GLint> linear = {GL_LINEAR, GL_LINEAR, 1};
     const std::vector<GLint> expected[] = {{GL_NEAREST, GL_NEAREST, 1}, linear, {GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, 1},

@@ -145,7 +145,7 @@ TEST_F(TexturePack, DecodedRecordsGetPixelsAndAlphaMasks) {
     EXPECT_EQ(r.at(2)->alphaMask, 0);
     for (int i = 0; i < 16 * 8; i++)
         ASSERT_EQ(r.at(0)->pixels[i * 4 + 3], (uint8_t)((float)(rgb[i * 3] + rgb[i * 3 + 1] + rgb[i * 3 + 2]) * 0.3333333f));
-    EXPECT_EQ(r.at(0)->pixels[3], 254);  // cjpeg keeps flat white exact
+    EXPECT_EQ(r.at(0)->pixels[3], 254);  // libjpeg keeps flat white exact
     memFree(rgb, "test", __LINE__);
 
     // A map of another size, or aimed at a record that is missing or has no pixels, changes nothing.

@@ -9,10 +9,7 @@
 #include "support/test_support.h"
 
 namespace {
-std::string importInfo(const std::string& path, int* code) {
-    return runCommand("'" + builtProgram("tools/vcvtool") + "' import-info '" + path + "' 2>&1", code);
-}
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+std::string importInfo(const std::string& path, int* code) { return runVcvtool("import-info '" + path + "'", code); }
 }  // namespace
 
 TEST(ImportInfo, TheBundledSampleHasATexturedFrameWithHolesAndAPyramid) {

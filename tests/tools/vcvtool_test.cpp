@@ -13,12 +13,6 @@
 #include "texture/texture_pack.h"
 
 namespace {
-// Runs the built vcvtool; stdout and stderr together.
-std::string tool(const std::string& args, int* code) {
-    return runCommand("'" + builtProgram("tools/vcvtool") + "' " + args + " 2>&1", code);
-}
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TestRgb checker(int x, int y) { return TestRgb{(uint8_t)(((x / 4 + y / 4) & 1) * 200), (uint8_t)(x * 9), 60}; }
 
@@ -34,7 +28,7 @@ protected:
 TEST_F(VcvTool, JpegToPpmWritesWhatTheDecoderGives) {
     ASSERT_TRUE(makeJpeg(dir.file("in.jpg"), 37, 21, checker, 85));
     int code = -1;
-    std::string out = tool("jpeg2ppm " + q("in.jpg") + " " + q("out.ppm"), &code);
+    std::string out = runVcvtool("jpeg2ppm " + q("in.jpg") + " " + q("out.ppm"), &code);
     ASSERT_EQ(code, 0) << out;
     std::vector<uint8_t> jpeg = readBytes(dir.file("in.jpg"));
     uint8_t* rgb = nullptr;
@@ -48,16 +42,16 @@ TEST_F(VcvTool, JpegToPpmWritesWhatTheDecoderGives) {
     memFree(rgb, "test", __LINE__);
 
     writeText(dir.file("text.jpg"), "hello");
-    out = tool("jpeg2ppm " + q("text.jpg") + " " + q("bad.ppm"), &code);
+    out = runVcvtool("jpeg2ppm " + q("text.jpg") + " " + q("bad.ppm"), &code);
     EXPECT_NE(code, 0);
     EXPECT_TRUE(has(out, "not a baseline JPEG")) << out;
     EXPECT_FALSE(fileExists(dir.file("bad.ppm").c_str()));
-    out = tool("jpeg2ppm " + q("missing.jpg") + " " + q("bad.ppm"), &code);
+    out = runVcvtool("jpeg2ppm " + q("missing.jpg") + " " + q("bad.ppm"), &code);
     EXPECT_NE(code, 0);
     EXPECT_TRUE(has(out, "cannot read")) << out;
-    out = tool("jpeg2ppm " + q("in.jpg"), &code);
+    out = runVcvtool("jpeg2ppm " + q("in.jpg"), &code);
     EXPECT_EQ(code, 2);
-    out = tool("no-such-command", &code);
+    out = runVcvtool("no-such-command", &code);
     EXPECT_EQ(code, 2);
     EXPECT_TRUE(has(out, "unknown command")) << out;
 }
@@ -68,9 +62,9 @@ TEST_F(VcvTool, BuildSetThenPackInfoListsTheSet) {
     ASSERT_TRUE(makeJpeg(src + "N_0000_T_03_A_0_Q_1_bg.jpg", 24, 16, checker));
     ASSERT_TRUE(makeJpeg(src + "N_0001_T_00_A_1_Q_2_icon.jpg", 8, 16, checker));
     int code = -1;
-    std::string out = tool("build-set '" + dir.path() + "art' " + q("inter.stf"), &code);
+    std::string out = runVcvtool("build-set '" + dir.path() + "art' " + q("inter.stf"), &code);
     ASSERT_EQ(code, 0) << out;
-    out = tool("pack-info " + q("inter.stf"), &code);
+    out = runVcvtool("pack-info " + q("inter.stf"), &code);
     EXPECT_EQ(code, 0) << out;
     EXPECT_TRUE(has(out, "set file ")) << out;
     EXPECT_TRUE(has(out, "records 2\n")) << out;
@@ -78,27 +72,27 @@ TEST_F(VcvTool, BuildSetThenPackInfoListsTheSet) {
     EXPECT_TRUE(has(out, " jpeg 24x16\n")) << out;
     EXPECT_TRUE(has(out, "record 1 kind 0 tag 0 alpha 1 quality 2 size ")) << out;
     // Forced as a texture pack, the set does not load.
-    out = tool("pack-info --pack " + q("inter.stf"), &code);
+    out = runVcvtool("pack-info --pack " + q("inter.stf"), &code);
     EXPECT_EQ(code, 1);
     EXPECT_TRUE(has(out, "incomplete")) << out;
     // A truncated set is no longer recognised; --set lists the complete records.
     std::vector<uint8_t> bytes = readBytes(dir.file("inter.stf"));
     bytes.resize(bytes.size() - 5);
     writeBytes(dir.file("cut.stf"), bytes);
-    out = tool("pack-info " + q("cut.stf"), &code);
+    out = runVcvtool("pack-info " + q("cut.stf"), &code);
     EXPECT_EQ(code, 1);
     EXPECT_TRUE(has(out, "neither")) << out;
-    out = tool("pack-info --set " + q("cut.stf"), &code);
+    out = runVcvtool("pack-info --set " + q("cut.stf"), &code);
     EXPECT_EQ(code, 1);
     EXPECT_TRUE(has(out, "records 1\n")) << out;
     EXPECT_TRUE(has(out, "incomplete: 2 records declared, 1 complete")) << out;
 
     // A numbering gap names the file.
     ASSERT_TRUE(makeJpeg(src + "N_0003_T_00_A_0_Q_0_late.jpg", 8, 8, checker));
-    out = tool("build-set " + src + " " + q("gap.stf"), &code);
+    out = runVcvtool("build-set " + src + " " + q("gap.stf"), &code);
     EXPECT_EQ(code, 1);
     EXPECT_TRUE(has(out, "N_0003_T_00_A_0_Q_0_late.jpg")) << out;
-    out = tool("build-set " + src + " '" + dir.path() + "no/dir/x.stf'", &code);
+    out = runVcvtool("build-set " + src + " '" + dir.path() + "no/dir/x.stf'", &code);
     EXPECT_EQ(code, 2);
     EXPECT_TRUE(has(out, "cannot")) << out;
 }
@@ -112,7 +106,7 @@ TEST_F(VcvTool, PackInfoListsATexturePack) {
     ASSERT_EQ(texture_pack_build(import.c_str()), 0);
     int32_t jpegSize = (int32_t)readBytes(import + "wood.jpg").size();
     int code = -1;
-    std::string out = tool("pack-info '" + import + "texture_import.stf'", &code);
+    std::string out = runVcvtool("pack-info '" + import + "texture_import.stf'", &code);
     EXPECT_EQ(code, 0) << out;
     EXPECT_TRUE(has(out, "texture pack ")) << out;
     EXPECT_TRUE(has(out, "records 2\n")) << out;

@@ -67,9 +67,8 @@ TEST(Installed, FindsItsDataKeepsTheUsersFilesApartAndIntegratesWithTheDesktop) 
     EXPECT_EQ(code, 0) << out;
     EXPECT_TRUE(exists(xdg + "/vcv/save/vcv.cfg"));
 
-    if (runCommand("command -v desktop-file-validate").empty()) {
-        GTEST_SKIP() << "desktop-file-validate is missing (package desktop-file-utils)";
-    }
+    ASSERT_FALSE(runCommand("command -v desktop-file-validate").empty())
+        << "desktop-file-validate is missing (package desktop-file-utils, scripts/install-deps)";
     out = runCommand("desktop-file-validate '" + prefix + "share/applications/vcv.desktop' 2>&1", &code);
     EXPECT_EQ(code, 0) << out;
     EXPECT_EQ(out, "");

@@ -1,5 +1,6 @@
 // The viewer's key table in the running viewer, in one process: the help overlay shows exactly the
-// table, each key does its job, and keys stay text in a field and wait behind a message box.
+// table, each key does its job (the folder walk, reloads and screenshots included), and keys stay
+// text in a field and wait behind a message box.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,6 +18,7 @@
 #include "viewer/model_load.h"
 #include "viewer/scene.h"
 #include "viewer/screens.h"
+#include "window_shot.h"
 
 namespace {
 class Keys : public AppTest {
@@ -204,4 +206,45 @@ TEST_F(Keys, AFieldTakesKeysAsTextAndAMessageBoxLetsOnlyTheHelpThrough) {
     EXPECT_EQ(state(), before);
     EXPECT_STREQ(editFieldGet(field)->text, "h1w");
     freeWindow(window);
+}
+
+TEST_F(Keys, TheFolderWalkReloadAndScreenshotKeys) {
+    // A folder of three documents and a text file; the viewer shows the middle one.
+    TempDir models;
+    const std::string sample = sourceDirectory() + "assets/sample/";
+    writeBytes(models.file("wood.png"), readBytes(sample + "wood.png"));
+    for (const char* name : {"a.dae", "b.dae", "c.dae"}) writeBytes(models.file(name), readBytes(sample + "sample.dae"));
+    writeText(models.file("notes.txt"), "not a model");
+    auto settle = [&] {
+        for (int i = 0; i < 10 && modelLoadPending(); i++) appFrame();
+        EXPECT_FALSE(modelLoadPending());
+        EXPECT_GE(viewerScene.modelRoot, 0);
+    };
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(startModelLoad("b.dae", models.path().c_str()), 0);
+    settle();
+    // Next and previous walk a, b, c in the dialog's order and wrap round; other files are passed by.
+    const std::pair<int32_t, const char*> walk[] = {
+        {KEY_PAGEDOWN, "c.dae"}, {KEY_RIGHT, "a.dae"}, {KEY_PAGEUP, "c.dae"}, {KEY_LEFT, "b.dae"}};
+    for (const auto& [key, name] : walk) {
+        tap({key});
+        settle();
+        EXPECT_STREQ(modelLoadName(), name) << key;
+    }
+    // F5 and Ctrl+R read the document again; F12 saves the frame in screenshots/.
+    tap({KEY_F5});
+    settle();
+    tap({KEY_LCTRL, 'R'});
+    settle();
+    tap({KEY_F12});
+    const std::string out = testing::internal::GetCapturedStdout();
+    size_t opened = 0;
+    for (size_t at = out.find("Open " + models.file("b.dae") + "."); at != std::string::npos;
+         at = out.find("Open " + models.file("b.dae") + ".", at + 1))
+        opened++;
+    EXPECT_EQ(opened, 4u) << out;
+    const size_t saved = out.find("Screenshot saved: " + std::string(screenshotsDirectory) + "vcv-");
+    ASSERT_NE(saved, std::string::npos) << out;
+    const std::string png = out.substr(saved + 18, out.find('\n', saved) - saved - 18);
+    EXPECT_EQ(loadPng(png).width, 800) << png;
 }

@@ -2,6 +2,7 @@
 // the viewer saved.
 #pragma once
 #include <IL/il.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -20,7 +21,9 @@ struct Shot {
 inline Shot grab(const std::string& id) {
     TempDir dir;
     std::string ppm = dir.file("shot.ppm");
-    runCommand("/usr/bin/python3 " + sourceDirectory() + "tests/viewer/grab_window.py " + id + " " + ppm);
+    int code = -1;
+    runCommand("/usr/bin/python3 " + sourceDirectory() + "tests/viewer/grab_window.py " + id + " " + ppm, &code);
+    EXPECT_EQ(code, 0) << "grab_window.py failed (python3-xlib missing?)";
     std::vector<uint8_t> bytes = readBytes(ppm);
     Shot shot;
     if (bytes.size() < 16) return shot;
