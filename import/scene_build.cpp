@@ -318,6 +318,12 @@ void markBuilt(CutAhead* c, size_t k) {
     c->changed.notify_all();
 }
 
+// A later document's mesh waits for its primitive (any primitive the table holds has its place).
+void awaitPrimitive(CutAhead* c, int32_t polygons) {
+    if (!c || !c->running || polygons < 0 || (size_t)polygons >= c->position.size()) return;
+    if (c->position[(size_t)polygons] >= 0) awaitCut(c, (size_t)c->position[(size_t)polygons]);
+}
+
 // Starts the second thread when there is more than one primitive; without it (std::thread reports
 // a failed start only by throwing) the cutting happens on this thread.
 void startCutting(CutAhead* c) {
@@ -485,7 +491,7 @@ int32_t objectFor(int32_t geometry, const InstanceRec* in, const char* textureDi
         g = slotGet<GeometryRec>(&geometryTable, geometry);
         if (slotUnits(&g->polygons, k) <= 0) continue;
         int32_t polygons = *(int32_t*)g->polygons.slots[k];
-        if (bs.cuts && bs.cuts->running) awaitCut(bs.cuts, (size_t)bs.cuts->position[(size_t)polygons]);
+        awaitPrimitive(bs.cuts, polygons);
         buildMesh(polygons, choice[at], choice[at + 1], object, textureDirectory);
         at += 2;
     }
