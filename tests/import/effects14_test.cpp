@@ -26,11 +26,16 @@ protected:
         importWorkspaceFree();
         if (doc) xmlFreeDoc(doc);
         messageList = stringTableDestroy(messageList);
-        messageList = -1;
         stringsShutdown();
     }
-    // Parses the document and runs both readers with documentDir = dir.
+    // Parses the document and runs both readers with documentDir = dir, after any earlier read.
     void read(const std::string& text, const std::string& dir) {
+        if (doc) {
+            importWorkspaceFree();
+            xmlFreeDoc(doc);
+            importWorkspaceInit();
+            stringTableClear(messageList);
+        }
         textCopy(documentDir, dir.c_str(), sizeof documentDir);
         doc = xmlReadMemory(text.data(), (int)text.size(), "doc.dae", nullptr, XML_PARSE_NONET);
         ASSERT_NE(doc, nullptr);
@@ -219,11 +224,6 @@ TEST_F(Effects14Test, RealDocumentsFindTheirImages) {
     EXPECT_EQ(std::string(path), file);
     EXPECT_EQ(resolveUrl(id, path, "\\..\\LWO\\LWO2\\NoSuchFolder\\earthCylindric.jpg"), -1);
 
-    importWorkspaceFree();
-    xmlFreeDoc(doc);
-    doc = nullptr;
-    importWorkspaceInit();
-    stringTableClear(messageList);
     read(std::string(blender.begin(), blender.end()), folder);
     int32_t seeThrough = 0;
     for (int32_t i = 0; i < materialRecTable.capacity; i++) {

@@ -127,37 +127,21 @@ TEST_F(ImportTest, APngBecomesACopyAJpegACacheFileAndATexturedMesh) {
     EXPECT_FLOAT_EQ(m->material.ambient[0], 0.2f);  // not given: the default stays
 }
 
-TEST_F(ImportTest, GifAndTiffImagesAreConvertedToo) {
+TEST_F(ImportTest, GifTiffAndUpperCaseJpegGoThroughTheConverterLowerCaseJpgIsKept) {
     writeBytes(dir.file("leaf.gif"), gifFile(30, 20));
     writeImage(dir.file("bark.tif"), 12, 10);
-    for (const char* name : {"leaf", "bark"}) {
-        std::string file = std::string(name) + (name[0] == 'l' ? ".gif" : ".tif");
-        ASSERT_GE(import(document(libraries(image("img", file), texture("tex", "DIFFUSE", "img"), use("tex")), kNode)),
-                  0);
-        EXPECT_EQ(meshesOf(root).at(0)->material.mode, MATERIAL_TEXTURED) << file;
-        EXPECT_NE(firstPixel(textures + name + ".jpg"), std::vector<int>{-1}) << file;
-    }
-}
-
-TEST_F(ImportTest, OurDecoderKeepsLowerCaseJpgButUpperCaseGoesThroughDevil) {
     writeImage(dir.file("photo.jpg"), 16, 16);
     std::vector<uint8_t> original = readBytes(dir.file("photo.jpg"));
-    ASSERT_GE(import(document(libraries(image("img", "photo.jpg"), texture("tex", "DIFFUSE", "img"), use("tex")),
-                              kNode)),
-              0);
+    writeBytes(dir.file("SHOT.JPG"), original);
+    ASSERT_GE(import(perImageDocument({"leaf.gif", "bark.tif", "photo.jpg", "SHOT.JPG"})), 0);
+    for (int32_t node : childrenOf(root)) EXPECT_EQ(meshesOf(node).at(0)->material.mode, MATERIAL_TEXTURED);
+    for (const char* name : {"leaf.jpg", "bark.jpg"}) EXPECT_NE(firstPixel(textures + name), std::vector<int>{-1}) << name;
     EXPECT_EQ(readBytes(textures + "photo.jpg"), original);
-    EXPECT_EQ(readBytes(textures + "vorten_texture_0_-1_0_1_photo.jpg"), original);
-
-    fs::remove_all(textures);
-    fs::create_directory(textures);
-    fs::rename(dir.file("photo.jpg"), dir.file("PHOTO.JPG"));
-    ASSERT_GE(import(document(libraries(image("img", "PHOTO.JPG"), texture("tex", "DIFFUSE", "img"), use("tex")),
-                              kNode)),
-              0);
-    EXPECT_TRUE(fs::exists(textures + "PHOTO.JPG"));
-    ASSERT_TRUE(fs::exists(textures + "PHOTO.jpg"));  // re-encoded beside it
-    EXPECT_NE(readBytes(textures + "PHOTO.jpg"), original);
-    EXPECT_TRUE(fs::exists(textures + "vorten_texture_0_-1_0_1_PHOTO.jpg"));
+    EXPECT_EQ(readBytes(textures + "vorten_texture_2_-1_0_1_photo.jpg"), original);
+    EXPECT_TRUE(fs::exists(textures + "SHOT.JPG"));
+    ASSERT_TRUE(fs::exists(textures + "SHOT.jpg"));  // re-encoded beside it
+    EXPECT_NE(readBytes(textures + "SHOT.jpg"), original);
+    EXPECT_TRUE(fs::exists(textures + "vorten_texture_3_-1_0_1_SHOT.jpg"));
 }
 
 TEST_F(ImportTest, AnOpacityMapMergesOnlyAfterADiffuseMap) {
@@ -176,34 +160,31 @@ TEST_F(ImportTest, AnOpacityMapMergesOnlyAfterADiffuseMap) {
     EXPECT_EQ(countFiles("vorten_texture_*.*", textures.c_str()), 2);
 }
 
-TEST_F(ImportTest, AMissingImageIsReportedAndLeavesTheMeshUntextured) {
-    ASSERT_GE(import(document(libraries(image("img", "nowhere/gone.png"), texture("tex", "DIFFUSE", "img"),
-                                        use("tex")),
-                              kNode)),
+TEST_F(ImportTest, ImageUrlsResolveAbsoluteRelativeEscapedAndByName) {
+    fs::create_directories(dir.file("maps/sub"));
+    writeImage(dir.file("maps/sub/a.png"));
+    writeBytes(dir.file("b.png"), pngFile(4, 4));
+    writeBytes(dir.file("c d.png"), pngFile(4, 4, true));
+    writeBytes(dir.file("first.png"), pngFile(5, 4));
+    ASSERT_GE(import(perImageDocument({"maps\\sub/a.png", "file://" + dir.path() + "b.png", "file:///C:/Documents/b.png",
+                                       "c%20d.png", dir.path() + "b.png", "c d.png", "first.png and more words",
+                                       "  c d.png  "})),
               0);
+    EXPECT_EQ(messageTexts().size(), 2u);  // nothing reported missing
+    std::vector<int32_t> ids;
+    for (int32_t node : childrenOf(root)) ids.push_back(meshesOf(node).at(0)->material.textureIds[0]);
+    EXPECT_EQ(ids, (std::vector<int32_t>{0, 1, 1, 2, 1, 2, 3, 2}));
+    EXPECT_TRUE(fs::exists(textures + "vorten_texture_2_-1_0_1_c d.jpg"));
+
+    // Neither the first word nor the whole value names a file: the whole value is what the message names.
+    ASSERT_GE(import(perImageDocument({"gone away.png"})), 0);
     auto texts = messageTexts();
     ASSERT_EQ(texts.size(), 3u);
-    EXPECT_EQ(texts[1], "[ERROR] image " + dir.path() + "nowhere/gone.png not found.");
-    const Mesh* m = meshesOf(root).at(0);
+    EXPECT_EQ(texts[1], "[ERROR] image " + dir.path() + "gone away.png not found.");
+    const Mesh* m = meshesOf(childrenOf(root).at(0)).at(0);
     EXPECT_EQ(m->material.mode, MATERIAL_LIT);
     EXPECT_EQ(m->texCoordSets, 0);
     EXPECT_STREQ(m->material.textureName, "");
-}
-
-TEST_F(ImportTest, ImageUrlsResolveAbsoluteRelativeAndByName) {
-    fs::create_directories(dir.file("maps/sub"));
-    writeImage(dir.file("maps/sub/a.png"));
-    writeImage(dir.file("b.png"));
-    writeImage(dir.file("c d.png"));
-    std::string images = image("a", "maps\\sub/a.png") + image("b", "file://" + dir.path() + "b.png") +
-                         image("w", "file:///C:/Documents/b.png") + image("s", "c%20d.png");
-    std::string textureLib = texture("ta", "DIFFUSE", "a") + texture("tb", "DIFFUSE", "b") +
-                             texture("tw", "DIFFUSE", "w") + texture("ts", "DIFFUSE", "s");
-    ASSERT_GE(import(document(libraries(images, textureLib, use("ta") + use("tb") + use("tw") + use("ts")), kNode)), 0);
-    EXPECT_EQ(messageTexts().size(), 2u);  // nothing reported missing
-    EXPECT_TRUE(fs::exists(textures + "vorten_texture_0_-1_0_1_a.jpg"));
-    EXPECT_TRUE(fs::exists(textures + "vorten_texture_1_-1_0_1_b.jpg"));
-    EXPECT_TRUE(fs::exists(textures + "c d.jpg"));
 }
 
 TEST_F(ImportTest, TransparencyBelowOneMakesTheMeshTransparent) {
@@ -316,26 +297,6 @@ TEST_F(ImportTest, SameNamesInOtherFoldersGetTheirOwnTexturesAndTheSameImageKeep
     EXPECT_NE(std::memcmp(p[0], p[1], 8 * 8 * 4), 0);
     EXPECT_NE(std::memcmp(p[1], p[2], 8 * 8 * 4), 0);
     texture_records_free(&records);
-}
-
-TEST_F(ImportTest, AbsolutePathsAndNamesWithARawSpaceResolve) {
-    writeBytes(dir.file("abs.png"), pngFile(4, 4));
-    writeBytes(dir.file("my photo.png"), pngFile(4, 4, true));
-    writeBytes(dir.file("first.png"), pngFile(4, 4));
-    ASSERT_GE(import(perImageDocument({dir.path() + "abs.png", "my photo.png", "first.png and more words",
-                                       "  my photo.png  "})),
-              0);
-    EXPECT_EQ(messageTexts().size(), 2u);
-    for (int32_t node : childrenOf(root)) EXPECT_EQ(meshesOf(node).at(0)->material.mode, MATERIAL_TEXTURED);
-    EXPECT_TRUE(fs::exists(textures + "vorten_texture_0_-1_0_1_abs.jpg"));
-    EXPECT_TRUE(fs::exists(textures + "vorten_texture_1_-1_0_1_my photo.jpg"));
-    EXPECT_TRUE(fs::exists(textures + "vorten_texture_2_-1_0_1_first.jpg"));
-
-    // Neither the first word nor the whole value: the whole value is what the message names.
-    ASSERT_GE(import(perImageDocument({"gone away.png"})), 0);
-    auto texts = messageTexts();
-    ASSERT_EQ(texts.size(), 3u);
-    EXPECT_EQ(texts[1], "[ERROR] image " + dir.path() + "gone away.png not found.");
 }
 
 TEST_F(ImportTest, CmykYcckAndAdobeRgbJpegsAreConvertedInTheirRealColours) {
