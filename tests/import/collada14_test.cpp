@@ -124,18 +124,13 @@ TEST(Collada14Samples, RealDocumentsFromFourExportersGiveTheirTrianglesAndTextur
         const char* file;
         const char* document;
         int triangles;
-        std::vector<const char*> shows;
     } cases[] = {
-        {"COLLADA.dae", "document profile 1.4 version \"1.4.1\" up Y unit 0.01 \"centimeter\"", 6722, {}},
-        {"sphere.dae", "document profile 1.4 version \"1.4.1\" up Y unit 0.01 \"centimeter\"", 760, {}},
-        {"cube_with_2UVs.DAE", "document profile 1.4 version \"1.4.1\" up Z unit 0.0254 \"inch\"", 12, {}},
-        // Written with a decimal comma and without a unit name; its image is named with backslashes
-        // and another letter case than the file on disk.
-        {"earthCylindrical.DAE", "document profile 1.4 version \"1.4.0\" up Z unit 0.01 \"\"", 1920,
-         {"mode TEXTURED"}},
-        // Both images it names are missing, and the user is told about each.
-        {"regr01.dae", "document profile 1.4 version \"1.4.0\" up Z unit 0.01 \"centimeter\"", 172,
-         {"default.png not found", "transp.png not found"}},
+        {"COLLADA.dae", "document profile 1.4 version \"1.4.1\" up Y unit 0.01 \"centimeter\"", 6722},
+        {"sphere.dae", "document profile 1.4 version \"1.4.1\" up Y unit 0.01 \"centimeter\"", 760},
+        {"cube_with_2UVs.DAE", "document profile 1.4 version \"1.4.1\" up Z unit 0.0254 \"inch\"", 12},
+        // Written with a decimal comma and without a unit name (its images: Effects14Test).
+        {"earthCylindrical.DAE", "document profile 1.4 version \"1.4.0\" up Z unit 0.01 \"\"", 1920},
+        {"regr01.dae", "document profile 1.4 version \"1.4.0\" up Z unit 0.01 \"centimeter\"", 172},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -146,7 +141,6 @@ TEST(Collada14Samples, RealDocumentsFromFourExportersGiveTheirTrianglesAndTextur
         EXPECT_EQ(lineOf(out, "drawn triangles "), "drawn triangles " + std::to_string(c.triangles)) << out;
         // The document line comes right after the messages.
         EXPECT_LT(out.rfind("\nmessage "), out.find("\ndocument ")) << out;
-        for (const char* part : c.shows) EXPECT_TRUE(has(out, part)) << part << "\n" << out;
     }
 }
 

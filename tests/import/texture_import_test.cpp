@@ -31,21 +31,6 @@ void writeImage(const std::string& path, int w = 8, int h = 8) {
     ilDeleteImages(1, &image);
 }
 
-std::string libraries(const std::string& images, const std::string& textures, const std::string& passInputs,
-                      const std::string& params = "<param name=\"DIFFUSE\">0.5 0.5 0.5</param>") {
-    std::string uv = "<source id=\"g-uv\"><float_array count=\"6\">0.25 0.25 1 0 1 1</float_array>"
-                     "<technique profile=\"COMMON\"><accessor stride=\"2\"/></technique></source>"
-                     "<source id=\"g-nrm\"><float_array count=\"3\">0 0 1</float_array></source>";
-    std::string inputs = "<input semantic=\"VERTEX\" source=\"#g-vtx\" idx=\"0\"/>"
-                         "<input semantic=\"NORMAL\" source=\"#g-nrm\" idx=\"1\"/>"
-                         "<input semantic=\"TEXCOORD\" source=\"#g-uv\" idx=\"2\"/>";
-    return "<library type=\"IMAGE\">" + images + "</library><library type=\"TEXTURE\">" + textures +
-           "</library><library type=\"MATERIAL\"><material id=\"mat\"><shader><technique profile=\"COMMON\"><pass>" +
-           passInputs + "<program url=\"PHONG\">" + params +
-           "</program></pass></technique></shader></material></library><library type=\"GEOMETRY\">" +
-           geometry("g", "0 0 0 1 0 0 1 1 0", 9, inputs, "<p>0 0 0 1 0 1 2 0 2</p>", uv, "#mat") + "</library>";
-}
-
 std::string image(const std::string& id, const std::string& source) {
     return "<image id=\"" + id + "\" source=\"" + source + "\"/>";
 }
@@ -56,31 +41,41 @@ std::string texture(const std::string& id, const std::string& usage, const std::
 std::string use(const std::string& textureId) {
     return "<input semantic=\"TEXTURE\" source=\"#" + textureId + "\"/>";
 }
-const char* kNode = "<node id=\"n\"><instance url=\"#g\"/></node>";
+const char* kDiffuse = "<param name=\"DIFFUSE\">0.5 0.5 0.5</param>";
 
-// One geometry, material, texture and image per source, each under its own node below one top
-// node: mesh i (child i of the root) uses source i.
-std::string perImageDocument(const std::vector<std::string>& sources) {
-    std::string images, textureLib, materials, geometries, nodes;
-    for (size_t i = 0; i < sources.size(); i++) {
+// Under one top node, one textured triangle per material (node i, geometry gi, material mati); a
+// material is its pass inputs and its program's parameters.
+std::string texturedDocument(const std::string& images, const std::string& textures,
+                             const std::vector<std::pair<std::string, std::string>>& materials) {
+    std::string lib, geometries, nodes;
+    for (size_t i = 0; i < materials.size(); i++) {
         std::string n = std::to_string(i), g = "g" + n;
-        images += image("img" + n, sources[i]);
-        textureLib += texture("tex" + n, "DIFFUSE", "img" + n);
-        materials += "<material id=\"mat" + n + "\"><shader><technique profile=\"COMMON\"><pass>" + use("tex" + n) +
-                     "</pass></technique></shader></material>";
-        std::string extra = "<source id=\"" + g + "-uv\"><float_array count=\"6\">0 0 1 0 1 1</float_array>"
+        lib += "<material id=\"mat" + n + "\"><shader><technique profile=\"COMMON\"><pass>" + materials[i].first +
+               "<program url=\"PHONG\">" + materials[i].second + "</program></pass></technique></shader></material>";
+        std::string extra = "<source id=\"" + g + "-uv\"><float_array count=\"6\">0.25 0.25 1 0 1 1</float_array>"
                             "<technique profile=\"COMMON\"><accessor stride=\"2\"/></technique></source><source id=\"" +
                             g + "-nrm\"><float_array count=\"3\">0 0 1</float_array></source>";
-        std::string inputs = "<input semantic=\"VERTEX\" source=\"#" + g + "-vtx\" idx=\"0\"/><input semantic=\"NORMAL\" "
-                             "source=\"#" + g + "-nrm\" idx=\"1\"/><input semantic=\"TEXCOORD\" source=\"#" + g +
-                             "-uv\" idx=\"2\"/>";
+        std::string inputs = vertexOf(g) + "<input semantic=\"NORMAL\" source=\"#" + g + "-nrm\" idx=\"1\"/>" +
+                             "<input semantic=\"TEXCOORD\" source=\"#" + g + "-uv\" idx=\"2\"/>";
         geometries += geometry(g, "0 0 0 1 0 0 1 1 0", 9, inputs, "<p>0 0 0 1 0 1 2 0 2</p>", extra, "#mat" + n);
         nodes += "<node id=\"n" + n + "\"><instance url=\"#" + g + "\"/></node>";
     }
-    return document("<library type=\"IMAGE\">" + images + "</library><library type=\"TEXTURE\">" + textureLib +
-                        "</library><library type=\"MATERIAL\">" + materials + "</library><library type=\"GEOMETRY\">" +
-                        geometries + "</library>",
+    return document("<library type=\"IMAGE\">" + images + "</library><library type=\"TEXTURE\">" + textures +
+                        "</library><library type=\"MATERIAL\">" + lib + "</library>" + geometryLibrary(geometries),
                     "<node id=\"top\">" + nodes + "</node>");
+}
+
+// One image, texture and material per source: mesh i (child i of the root) uses source i.
+std::string perImageDocument(const std::vector<std::string>& sources) {
+    std::string images, textureLib;
+    std::vector<std::pair<std::string, std::string>> materials;
+    for (size_t i = 0; i < sources.size(); i++) {
+        std::string n = std::to_string(i);
+        images += image("img" + n, sources[i]);
+        textureLib += texture("tex" + n, "DIFFUSE", "img" + n);
+        materials.push_back({use("tex" + n), ""});
+    }
+    return texturedDocument(images, textureLib, materials);
 }
 
 // Names in a directory, sorted.
@@ -110,12 +105,12 @@ void expectNear(const std::vector<int>& got, const std::vector<int>& want, const
 
 TEST_F(ImportTest, APngBecomesACopyAJpegACacheFileAndATexturedMesh) {
     writeImage(dir.file("wood.png"));
-    ASSERT_GE(import(document(libraries(image("img", "wood.png"), texture("tex", "DIFFUSE", "img"), use("tex")), kNode)),
+    ASSERT_GE(import(texturedDocument(image("img", "wood.png"), texture("tex", "DIFFUSE", "img"), {{use("tex"), kDiffuse}})),
               0);
     EXPECT_TRUE(fs::exists(textures + "wood.png"));
     EXPECT_TRUE(fs::exists(textures + "wood.jpg"));
     EXPECT_TRUE(fs::exists(textures + "vorten_texture_0_-1_0_1_wood.jpg"));
-    const Mesh* m = meshesOf(root).at(0);
+    const Mesh* m = meshesOf(childrenOf(root).at(0)).at(0);
     EXPECT_EQ(m->material.mode, MATERIAL_TEXTURED);
     EXPECT_EQ(m->texCoordSets, 1);
     EXPECT_EQ(m->material.textureIds[0], 0);
@@ -149,13 +144,13 @@ TEST_F(ImportTest, AnOpacityMapMergesOnlyAfterADiffuseMap) {
     writeImage(dir.file("mask.png"));
     std::string images = image("c", "colour.png") + image("m", "mask.png");
     std::string textureLib = texture("diffuse", "DIFFUSE", "c") + texture("opacity", "OPACITY", "m");
-    ASSERT_GE(import(document(libraries(images, textureLib, use("opacity") + use("diffuse")), kNode)), 0);
+    ASSERT_GE(import(texturedDocument(images, textureLib, {{use("opacity") + use("diffuse"), ""}})), 0);
     EXPECT_TRUE(fs::exists(textures + "vorten_texture_0_-1_0_1_colour.jpg"));
     EXPECT_EQ(countFiles("vorten_texture_*.*", textures.c_str()), 1);
 
     fs::remove_all(textures);
     fs::create_directory(textures);
-    ASSERT_GE(import(document(libraries(images, textureLib, use("diffuse") + use("opacity")), kNode)), 0);
+    ASSERT_GE(import(texturedDocument(images, textureLib, {{use("diffuse") + use("opacity"), ""}})), 0);
     EXPECT_TRUE(fs::exists(textures + "vorten_texture_1_0_1_1_mask.jpg"));
     EXPECT_EQ(countFiles("vorten_texture_*.*", textures.c_str()), 2);
 }
@@ -188,12 +183,10 @@ TEST_F(ImportTest, ImageUrlsResolveAbsoluteRelativeEscapedAndByName) {
 }
 
 TEST_F(ImportTest, TransparencyBelowOneMakesTheMeshTransparent) {
-    ASSERT_GE(import(document(libraries("", "", "",
-                                        "<param name=\"DIFFUSE\">0.2 0.4 0.6</param>"
-                                        "<param name=\"TRANSPARENCY\">0.25</param><param name=\"SHININESS\">12</param>"),
-                              kNode)),
+    ASSERT_GE(import(texturedDocument("", "", {{"", "<param name=\"DIFFUSE\">0.2 0.4 0.6</param><param "
+                                                  "name=\"TRANSPARENCY\">0.25</param><param name=\"SHININESS\">12</param>"}})),
               0);
-    const Mesh* m = meshesOf(root).at(0);
+    const Mesh* m = meshesOf(childrenOf(root).at(0)).at(0);
     EXPECT_FLOAT_EQ(m->material.diffuse[1], 0.4f);
     EXPECT_FLOAT_EQ(m->material.diffuse[3], 0.75f);
     EXPECT_FLOAT_EQ(m->material.shininess, 12.0f);
@@ -249,13 +242,12 @@ TEST_F(ImportTest, EtcPasswdInEverySpellingNeverReachesTheTextureDirectoryOrTheP
     for (const std::string& source : {std::string("/etc/passwd"), std::string("file:///etc/passwd"), up + "etc/passwd",
                                       upWindows + "etc\\passwd"}) {
         SCOPED_TRACE(source);
-        ASSERT_GE(import(document(libraries(image("img", source), texture("tex", "DIFFUSE", "img"), use("tex")), kNode)),
-                  0);
+        ASSERT_GE(import(perImageDocument({source})), 0);
         auto texts = messageTexts();
         ASSERT_EQ(texts.size(), 3u);
         EXPECT_EQ(texts[1].rfind("[ERROR] image ", 0), 0u) << texts[1];
         EXPECT_NE(texts[1].find("etc/passwd is not a readable image."), std::string::npos) << texts[1];
-        EXPECT_EQ(meshesOf(root).at(0)->material.mode, MATERIAL_LIT);
+        EXPECT_EQ(meshesOf(childrenOf(root).at(0)).at(0)->material.mode, MATERIAL_LIT);
         EXPECT_TRUE(filesIn(textures).empty());
         // The pack the viewer builds next holds nothing.
         ASSERT_EQ(texture_pack_build(textures.c_str()), 0);
