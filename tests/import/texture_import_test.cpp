@@ -41,8 +41,6 @@ std::string texture(const std::string& id, const std::string& usage, const std::
 std::string use(const std::string& textureId) {
     return "<input semantic=\"TEXTURE\" source=\"#" + textureId + "\"/>";
 }
-const char* kDiffuse = "<param name=\"DIFFUSE\">0.5 0.5 0.5</param>";
-
 // Under one top node, one textured triangle per material (node i, geometry gi, material mati); a
 // material is its pass inputs and its program's parameters.
 std::string texturedDocument(const std::string& images, const std::string& textures,
@@ -103,9 +101,11 @@ void expectNear(const std::vector<int>& got, const std::vector<int>& want, const
 }
 }  // namespace
 
-TEST_F(ImportTest, APngBecomesACopyAJpegACacheFileAndATexturedMesh) {
+TEST_F(ImportTest, APngBecomesACopyAJpegACacheFileAndATexturedTransparentMesh) {
     writeImage(dir.file("wood.png"));
-    ASSERT_GE(import(texturedDocument(image("img", "wood.png"), texture("tex", "DIFFUSE", "img"), {{use("tex"), kDiffuse}})),
+    const std::string params = "<param name=\"DIFFUSE\">0.2 0.4 0.6</param><param name=\"TRANSPARENCY\">0.25</param>"
+                               "<param name=\"SHININESS\">12</param>";
+    ASSERT_GE(import(texturedDocument(image("img", "wood.png"), texture("tex", "DIFFUSE", "img"), {{use("tex"), params}})),
               0);
     EXPECT_TRUE(fs::exists(textures + "wood.png"));
     EXPECT_TRUE(fs::exists(textures + "wood.jpg"));
@@ -117,8 +117,10 @@ TEST_F(ImportTest, APngBecomesACopyAJpegACacheFileAndATexturedMesh) {
     EXPECT_STREQ(m->material.textureName, "texture_import.stf");
     EXPECT_FLOAT_EQ(m->texCoords[0][0], 0.25f);
     EXPECT_FLOAT_EQ(m->texCoords[0][1], 0.75f);  // v flipped on import
-    EXPECT_FLOAT_EQ(m->material.diffuse[0], 0.5f);
-    EXPECT_FLOAT_EQ(m->material.diffuse[3], 1.0f);
+    EXPECT_FLOAT_EQ(m->material.diffuse[1], 0.4f);
+    EXPECT_FLOAT_EQ(m->material.diffuse[3], 0.75f);
+    EXPECT_FLOAT_EQ(m->material.shininess, 12.0f);
+    EXPECT_TRUE(materialIsTransparent(&m->material));
     EXPECT_FLOAT_EQ(m->material.ambient[0], 0.2f);  // not given: the default stays
 }
 
@@ -180,17 +182,6 @@ TEST_F(ImportTest, ImageUrlsResolveAbsoluteRelativeEscapedAndByName) {
     EXPECT_EQ(m->material.mode, MATERIAL_LIT);
     EXPECT_EQ(m->texCoordSets, 0);
     EXPECT_STREQ(m->material.textureName, "");
-}
-
-TEST_F(ImportTest, TransparencyBelowOneMakesTheMeshTransparent) {
-    ASSERT_GE(import(texturedDocument("", "", {{"", "<param name=\"DIFFUSE\">0.2 0.4 0.6</param><param "
-                                                  "name=\"TRANSPARENCY\">0.25</param><param name=\"SHININESS\">12</param>"}})),
-              0);
-    const Mesh* m = meshesOf(childrenOf(root).at(0)).at(0);
-    EXPECT_FLOAT_EQ(m->material.diffuse[1], 0.4f);
-    EXPECT_FLOAT_EQ(m->material.diffuse[3], 0.75f);
-    EXPECT_FLOAT_EQ(m->material.shininess, 12.0f);
-    EXPECT_TRUE(materialIsTransparent(&m->material));
 }
 
 TEST_F(ImportTest, HostileImagesAreRefusedBeforeAnyDecoderAndNothingIsCopied) {
