@@ -301,8 +301,9 @@ TEST_F(Collada14Test, InstancedLibraryNodesStayBoundedAndCyclesEnd) {
     }
     chain += "</library_nodes>";
     ASSERT_GE(importMemory(doc14("", libs + chain, "<node id=\"top\"><instance_node url=\"#L0\"/></node>")), 0);
-    EXPECT_LT(nodesInUse(), 2000000);
-    EXPECT_NE(problems(), "");
+    EXPECT_LE(nodesInUse(), 250001);  // the build stops at 250 000 nodes
+    EXPECT_TRUE(has(problems(), "[WARNING] the scene would hold more than 250000 nodes; the rest is left out."))
+        << problems();
 }
 
 TEST_F(Collada14Test, PrimitiveKindsMatricesAndTheUpAxis) {

@@ -86,7 +86,7 @@ TEST(ImageProbe, TakesSoundHeadersAndRefusesLiesUnknownFieldsAndOtherFiles) {
         {"truncated TGA of 65535 x 65535", tgaFile(4, 4, 65535, 65535), PROBE_TOO_LARGE, IMAGE_TGA, 65535, 65535},
         {"BMP of 37838 x 37838", bmpFile(4, 4, 37838, 37838), PROBE_TOO_LARGE, IMAGE_BMP, 37838, 37838},
         {"PNG of 20000 x 20000", pngFile(4, 4, false, 20000, 20000), PROBE_TOO_LARGE, IMAGE_PNG, 20000, 20000},
-        {"PNG of 8193 x 1", pngFile(4, 4, false, 8193, 1), PROBE_TOO_LARGE, IMAGE_PNG, 8193, 1},
+        {"PNG of 1 x 8193", pngFile(4, 4, false, 1, 8193), PROBE_TOO_LARGE, IMAGE_PNG, 1, 8193},
         {"JPEG of 65535 x 65535",
          jpegFrame(jpeg, [](ImageBytes& b, size_t p) { std::memset(&b[p + 5], 0xFF, 4); }), PROBE_TOO_LARGE,
          IMAGE_JPEG, 65535, 65535},
