@@ -97,7 +97,8 @@ TEST_F(ImportTest, BadIndicesAndInputsAreSkippedNotRead) {
     std::string lib =
         geometry("g", kQuadPositions, 12, vertexOf("g"), "<p>0 1 9</p><p>0 1 2</p><p>0 -7 2</p><p>x 1 2</p>") +
         geometry("h", kQuadPositions, 12, "", "<p>0 1 2</p>") +  // no inputs at all
-        geometry("k", kQuadPositions, 12, "<input semantic=\"VERTEX\" source=\"#nowhere\" idx=\"0\"/>", "<p>0 1 2</p>") +
+        geometry("k", kQuadPositions, 12, "<input semantic=\"VERTEX\" source=\"#nowhere\" idx=\"0\"/>",
+                 "<p>0 1 2</p>") +
         geometry("w", kQuadPositions, 999999999, vertexOf("g"), "<p>0 1 2</p>");
     ASSERT_GE(import(document(geometryLibrary(lib), nodesFor({"g", "h", "k", "w"}))), 0);
     auto kids = childrenOf(root);
@@ -180,7 +181,8 @@ TEST_F(ImportTest, PolygonsThatCannotBeCutAreSkippedAndReportedOncePerCause) {
     EXPECT_EQ(messageTexts(), expected);
 
     // The next import starts counting afresh; a single empty mesh is named on its own.
-    ASSERT_GE(import(document(geometryLibrary(geometry("g", "0 0 0 1 1 0 1 0 0 0 1 0", 12, vertexOf("g"), "<p>0 1 2 3</p>")),
+    const char* bowtie = "0 0 0 1 1 0 1 0 0 0 1 0";
+    ASSERT_GE(import(document(geometryLibrary(geometry("g", bowtie, 12, vertexOf("g"), "<p>0 1 2 3</p>")),
                               instanceOf("g"))),
               0);
     expected = {"Open " + dir.path() + "model.dae.",

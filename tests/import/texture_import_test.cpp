@@ -132,7 +132,8 @@ TEST_F(ImportTest, GifTiffAndUpperCaseJpegGoThroughTheConverterLowerCaseJpgIsKep
     writeBytes(dir.file("SHOT.JPG"), original);
     ASSERT_GE(import(perImageDocument({"leaf.gif", "bark.tif", "photo.jpg", "SHOT.JPG"})), 0);
     for (int32_t node : childrenOf(root)) EXPECT_EQ(meshesOf(node).at(0)->material.mode, MATERIAL_TEXTURED);
-    for (const char* name : {"leaf.jpg", "bark.jpg"}) EXPECT_NE(firstPixel(textures + name), std::vector<int>{-1}) << name;
+    for (const char* name : {"leaf.jpg", "bark.jpg"})
+        EXPECT_NE(firstPixel(textures + name), std::vector<int>{-1}) << name;
     EXPECT_EQ(readBytes(textures + "photo.jpg"), original);
     EXPECT_EQ(readBytes(textures + "vorten_texture_2_-1_0_1_photo.jpg"), original);
     EXPECT_TRUE(fs::exists(textures + "SHOT.JPG"));
@@ -163,9 +164,9 @@ TEST_F(ImportTest, ImageUrlsResolveAbsoluteRelativeEscapedAndByName) {
     writeBytes(dir.file("b.png"), pngFile(4, 4));
     writeBytes(dir.file("c d.png"), pngFile(4, 4, true));
     writeBytes(dir.file("first.png"), pngFile(5, 4));
-    ASSERT_GE(import(perImageDocument({"maps\\sub/a.png", "file://" + dir.path() + "b.png", "file:///C:/Documents/b.png",
-                                       "c%20d.png", dir.path() + "b.png", "c d.png", "first.png and more words",
-                                       "  c d.png  "})),
+    ASSERT_GE(import(perImageDocument({"maps\\sub/a.png", "file://" + dir.path() + "b.png",
+                                       "file:///C:/Documents/b.png", "c%20d.png", dir.path() + "b.png", "c d.png",
+                                       "first.png and more words", "  c d.png  "})),
               0);
     EXPECT_EQ(messageTexts().size(), 2u);  // nothing reported missing
     std::vector<int32_t> ids;
