@@ -245,12 +245,14 @@ TEST_F(Collada14Test, BrokenReferencesAndIndicesEndInAMessage) {
             EXPECT_EQ(drawnTriangles(), c.drawn) << said;
         }
     }
-    // A polylist whose counts fit shows all its polygons, whatever the broken ones around it did.
+    // A polylist whose counts fit shows all its polygons, whatever the broken ones around it did;
+    // one without <vcount> holds triangles.
     ASSERT_GE(importMemory(doc14("", geometry14(std::string("<polylist count=\"2\">") + kVertex +
-                                                "<vcount>3 4</vcount><p>0 1 2 0 2 3 4</p></polylist>"),
+                                                "<vcount>3 4</vcount><p>0 1 2 0 2 3 4</p></polylist><polylist "
+                                                "count=\"1\">" + kVertex + "<p>0 1 2</p></polylist>"),
                                  "<node id=\"n\"><instance_geometry url=\"#g\"/></node>")),
               0);
-    EXPECT_EQ(drawnTriangles(), 3);
+    EXPECT_EQ(drawnTriangles(), 3 + 1);
     // A hole mark before any outline: the one contour is cut from where its corners really start.
     ASSERT_GE(importMemory(doc14("", geometry14(std::string("<polygons count=\"1\">") + kVertex +
                                                 "<ph><p></p><h>0 3 2 1</h></ph></polygons>"),

@@ -100,6 +100,7 @@ const char* kDocument14 = R"(<?xml version="1.0"?>
   </profile_COMMON></effect>
   <effect id="direct-fx"><profile_COMMON><technique sid="t"><phong>
      <diffuse><texture texture="wood-img" texcoord="CHANNEL0"/></diffuse>
+     <transparent opaque="A_ZERO"><color>1 1 1 0.2</color></transparent>
   </phong></technique></profile_COMMON></effect>
  </library_effects>
 </COLLADA>)";
@@ -148,6 +149,7 @@ TEST_F(Effects14Test, MaterialsOfAnEarlierDocument) {
     const MaterialRec* direct = material("direct");
     ASSERT_TRUE(direct && direct->textureCount == 1);
     EXPECT_EQ(std::string(direct->textureFile[0]), woodFile);
+    EXPECT_NEAR(direct->transparency, 0.2f, 1e-6f);  // A_ZERO: alpha 0.2 lets a fifth through
 
     std::vector<std::string> said = messages();
     std::string missingImage = "[ERROR] image " + dir.path() + "gone.png not found.";

@@ -164,14 +164,15 @@ TEST_F(ImportTest, ImageUrlsResolveAbsoluteRelativeEscapedAndByName) {
     writeBytes(dir.file("b.png"), pngFile(4, 4));
     writeBytes(dir.file("c d.png"), pngFile(4, 4, true));
     writeBytes(dir.file("first.png"), pngFile(5, 4));
+    writeBytes(dir.file("e~.png"), pngFile(3, 4));
     ASSERT_GE(import(perImageDocument({"maps\\sub/a.png", "file://" + dir.path() + "b.png",
                                        "file:///C:/Documents/b.png", "c%20d.png", dir.path() + "b.png", "c d.png",
-                                       "first.png and more words", "  c d.png  "})),
+                                       "first.png and more words", "  c d.png  ", "e%7e.png"})),
               0);
     EXPECT_EQ(messageTexts().size(), 2u);  // nothing reported missing
     std::vector<int32_t> ids;
     for (int32_t node : childrenOf(root)) ids.push_back(meshesOf(node).at(0)->material.textureIds[0]);
-    EXPECT_EQ(ids, (std::vector<int32_t>{0, 1, 1, 2, 1, 2, 3, 2}));
+    EXPECT_EQ(ids, (std::vector<int32_t>{0, 1, 1, 2, 1, 2, 3, 2, 4}));
     EXPECT_TRUE(fs::exists(textures + "vorten_texture_2_-1_0_1_c d.jpg"));
 
     // Neither the first word nor the whole value names a file: the whole value is what the message names.
