@@ -94,7 +94,7 @@ const char* kDocument14 = R"(<?xml version="1.0"?>
      <transparency><float>0.5</float></transparency>
   </lambert></technique></profile_COMMON></effect>
   <effect id="bare-fx"><profile_COMMON>
-   <newparam sid="s"><sampler2D><source>f</source></sampler2D></newparam>
+   <newparam sid="s"><sampler2D><source> f </source></sampler2D></newparam>
    <newparam sid="f"><surface type="2D"><init_from>gone-img</init_from></surface></newparam>
    <technique sid="t"><constant><diffuse><texture texture="s" texcoord="CHANNEL1"/></diffuse></constant></technique>
   </profile_COMMON></effect>

@@ -55,7 +55,7 @@ std::string texturedDocument(const std::string& images, const std::string& textu
                             g + "-nrm\"><float_array count=\"3\">0 0 1</float_array></source>";
         std::string inputs = vertexOf(g) + "<input semantic=\"NORMAL\" source=\"#" + g + "-nrm\" idx=\"1\"/>" +
                              "<input semantic=\"TEXCOORD\" source=\"#" + g + "-uv\" idx=\"2\"/>";
-        geometries += geometry(g, "0 0 0 1 0 0 1 1 0", 9, inputs, "<p>0 0 0 1 0 1 2 0 2</p>", extra, "#mat" + n);
+        geometries += geometry(g, "0 0 0 1 0 0 1 1 0", 9, inputs, "<p>1 0 0 2 0 1 0 0 2</p>", extra, "#mat" + n);
         nodes += "<node id=\"n" + n + "\"><instance url=\"#" + g + "\"/></node>";
     }
     return document("<library type=\"IMAGE\">" + images + "</library><library type=\"TEXTURE\">" + textures +
@@ -116,7 +116,7 @@ TEST_F(ImportTest, APngBecomesACopyAJpegACacheFileAndATexturedTransparentMesh) {
     EXPECT_EQ(m->material.textureIds[0], 0);
     EXPECT_STREQ(m->material.textureName, "texture_import.stf");
     EXPECT_FLOAT_EQ(m->texCoords[0][0], 0.25f);
-    EXPECT_FLOAT_EQ(m->texCoords[0][1], 0.75f);  // v flipped on import
+    EXPECT_FLOAT_EQ(m->texCoords[0][1], 0.75f);  // v flipped; vertex 0 is position 1 with coordinate 0
     EXPECT_FLOAT_EQ(m->material.diffuse[1], 0.4f);
     EXPECT_FLOAT_EQ(m->material.diffuse[3], 0.75f);
     EXPECT_FLOAT_EQ(m->material.shininess, 12.0f);
