@@ -95,6 +95,8 @@ TEST(ImageProbe, TakesSoundHeadersAndRefusesLiesUnknownFieldsAndOtherFiles) {
         {"JPEG cut in its coded data", cut(jpeg, jpeg.size() - 4), PROBE_OK, IMAGE_JPEG, 17, 9},
         {"JPEG with a segment past the end after its scan", commentPast, PROBE_NOT_IMAGE},
         {"JPEG with a second frame header", twoFrames, PROBE_NOT_IMAGE},
+        {"JPEG frame header too long for its components", jpegFrame(jpeg, [](ImageBytes& b, size_t p) { b[p + 9] = 1; }),
+         PROBE_NOT_IMAGE},
         {"JPEG with height 0 (DNL)", jpegFrame(jpeg, [](ImageBytes& b, size_t p) { b[p + 5] = b[p + 6] = 0; }),
          PROBE_NOT_IMAGE},
         {"JPEG cut before its scan", cut(jpeg, 100), PROBE_NOT_IMAGE},
