@@ -46,6 +46,7 @@ TEST_F(ImportTest, TopLevelNodesGetAnAutomaticRootUnlessThereIsOne) {
     EXPECT_TRUE(childrenOf(kids[1]).empty());
     EXPECT_EQ(nodeGet(kids[2])->position.x, 7.0f);
 
+    // An instance of an unknown geometry leaves its node empty.
     ASSERT_GE(import(document(triangleLibrary(), "<node id=\"n\"><instance url=\"#nothing\"/></node>")), 0);
     EXPECT_EQ(nodeGet(root)->kind, NODE_EMPTY);
     EXPECT_EQ(nodeGet(root)->attachment, -1);
