@@ -76,11 +76,6 @@ protected:
             if (m.rfind("Open ", 0) != 0 && m != "Done.") out += m + "\n";
         return out;
     }
-    int32_t nodesInUse() {
-        int32_t n = 0;
-        for (int32_t i = 0; i < nodeTable.capacity; i++) n += nodeGet(i) != nullptr;
-        return n;
-    }
     // Triangles of every object node reached from the root, as many times as nodes hold them.
     int64_t drawnTriangles() {
         int64_t total = 0;
@@ -133,7 +128,7 @@ TEST(Collada14Samples, RealDocumentsFromFourExportersGiveTheirTrianglesAndTextur
         {"COLLADA.dae", "document profile 1.4 version \"1.4.1\" up Y unit 0.01 \"centimeter\"", 6722},
         {"sphere.dae", "document profile 1.4 version \"1.4.1\" up Y unit 0.01 \"centimeter\"", 760},
         {"cube_with_2UVs.DAE", "document profile 1.4 version \"1.4.1\" up Z unit 0.0254 \"inch\"", 12},
-        // Written with a decimal comma and without a unit name.
+        // Written with a decimal comma and without a unit name (its images: Effects14Test).
         {"earthCylindrical.DAE", "document profile 1.4 version \"1.4.0\" up Z unit 0.01 \"\"", 1920},
         {"regr01.dae", "document profile 1.4 version \"1.4.0\" up Z unit 0.01 \"centimeter\"", 172},
     };
@@ -146,22 +141,6 @@ TEST(Collada14Samples, RealDocumentsFromFourExportersGiveTheirTrianglesAndTextur
         EXPECT_EQ(lineOf(out, "drawn triangles "), "drawn triangles " + std::to_string(c.triangles)) << out;
         // The document line comes right after the messages.
         EXPECT_LT(out.rfind("\nmessage "), out.find("\ndocument ")) << out;
-        std::string file = c.file;
-        if (file == "regr01.dae") {
-            // Both images it names are missing, and the user is told about each.
-            bool defaultPng = false, transpPng = false;
-            std::istringstream in(out);
-            for (std::string line; std::getline(in, line);) {
-                if (line.rfind("message ", 0) != 0) continue;
-                defaultPng |= has(line, "default.png");
-                transpPng |= has(line, "transp.png");
-            }
-            EXPECT_TRUE(defaultPng && transpPng) << out;
-        }
-        if (file == "earthCylindrical.DAE") {
-            // The image is named with backslashes and another letter case than the file on disk.
-            EXPECT_TRUE(has(out, "mode TEXTURED")) << out;
-        }
     }
 }
 
@@ -266,12 +245,14 @@ TEST_F(Collada14Test, BrokenReferencesAndIndicesEndInAMessage) {
             EXPECT_EQ(drawnTriangles(), c.drawn) << said;
         }
     }
-    // A polylist whose counts fit shows all its polygons, whatever the broken ones around it did.
+    // A polylist whose counts fit shows all its polygons, whatever the broken ones around it did;
+    // one without <vcount> holds triangles.
     ASSERT_GE(importMemory(doc14("", geometry14(std::string("<polylist count=\"2\">") + kVertex +
-                                                "<vcount>3 4</vcount><p>0 1 2 0 2 3 4</p></polylist>"),
+                                                "<vcount>3 4</vcount><p>0 1 2 0 2 3 4</p></polylist><polylist "
+                                                "count=\"1\">" + kVertex + "<p>0 1 2</p></polylist>"),
                                  "<node id=\"n\"><instance_geometry url=\"#g\"/></node>")),
               0);
-    EXPECT_EQ(drawnTriangles(), 3);
+    EXPECT_EQ(drawnTriangles(), 3 + 1);
     // A hole mark before any outline: the one contour is cut from where its corners really start.
     ASSERT_GE(importMemory(doc14("", geometry14(std::string("<polygons count=\"1\">") + kVertex +
                                                 "<ph><p></p><h>0 3 2 1</h></ph></polygons>"),
@@ -309,9 +290,7 @@ TEST_F(Collada14Test, InstancedLibraryNodesStayBoundedAndCyclesEnd) {
     EXPECT_EQ(drawnTriangles(), 10000);
     EXPECT_GE(nodesInUse(), 10000);
     EXPECT_LE(nodesInUse(), 20005);
-    int32_t objects = 0;
-    for (int32_t i = 0; i < objectTable.capacity; i++) objects += objectGet(i) != nullptr;
-    EXPECT_EQ(objects, 1);
+    EXPECT_EQ(objectsInUse(), 1);
 
     // Thirty library nodes, each instancing the next twice: 2^30 leaves if expanded in full.
     std::string chain = "<library_nodes>";
@@ -324,8 +303,9 @@ TEST_F(Collada14Test, InstancedLibraryNodesStayBoundedAndCyclesEnd) {
     }
     chain += "</library_nodes>";
     ASSERT_GE(importMemory(doc14("", libs + chain, "<node id=\"top\"><instance_node url=\"#L0\"/></node>")), 0);
-    EXPECT_LT(nodesInUse(), 2000000);
-    EXPECT_NE(problems(), "");
+    EXPECT_LE(nodesInUse(), 250001);  // the build stops at 250 000 nodes
+    EXPECT_TRUE(has(problems(), "[WARNING] the scene would hold more than 250000 nodes; the rest is left out."))
+        << problems();
 }
 
 TEST_F(Collada14Test, PrimitiveKindsMatricesAndTheUpAxis) {
@@ -352,12 +332,8 @@ TEST_F(Collada14Test, PrimitiveKindsMatricesAndTheUpAxis) {
                                  "<instance_geometry url=\"#g\"/></node>")),
               0);
     worldBounds(&lo, &hi);
-    EXPECT_NEAR(lo.x, 5, 1e-4f);
-    EXPECT_NEAR(lo.y, 6, 1e-4f);
-    EXPECT_NEAR(lo.z, 7, 1e-4f);
-    EXPECT_NEAR(hi.x, 6, 1e-4f);
-    EXPECT_NEAR(hi.y, 8, 1e-4f);
-    EXPECT_NEAR(hi.z, 7, 1e-4f);
+    const float box[6] = {lo.x, lo.y, lo.z, hi.x, hi.y, hi.z}, expected[6] = {5, 6, 7, 6, 8, 7};
+    for (int k = 0; k < 6; k++) EXPECT_NEAR(box[k], expected[k], 1e-4f) << k;
 
     // The document's up axis (or the override) becomes +Z, not -Z.
     struct Case {
@@ -379,5 +355,4 @@ TEST_F(Collada14Test, PrimitiveKindsMatricesAndTheUpAxis) {
         EXPECT_NEAR(lo.z, c.zLow, 1e-4f);
         EXPECT_NEAR(hi.z, c.zHigh, 1e-4f);
     }
-    importSetUpOverride(0);
 }

@@ -54,6 +54,16 @@ protected:
             if (slotUnits(&o->meshes, i) > 0) out.push_back(meshGet(*(int32_t*)o->meshes.slots[i]));
         return out;
     }
+    int32_t nodesInUse() {
+        int32_t n = 0;
+        for (int32_t i = 0; i < nodeTable.capacity; i++) n += nodeGet(i) != nullptr;
+        return n;
+    }
+    int32_t objectsInUse() {
+        int32_t n = 0;
+        for (int32_t i = 0; i < objectTable.capacity; i++) n += objectGet(i) != nullptr;
+        return n;
+    }
     // Child node indices in list order.
     std::vector<int32_t> childrenOf(int32_t node) {
         std::vector<int32_t> out;
@@ -74,6 +84,15 @@ inline std::string document(const std::string& libraries, const std::string& sce
            libraries + "<scene id=\"s\">\n" + scene + "</scene>\n</COLLADA>\n";
 }
 
+inline std::string geometryLibrary(const std::string& geometries) {
+    return "<library type=\"GEOMETRY\">" + geometries + "</library>";
+}
+
+// The VERTEX input of the geometry of that id.
+inline std::string vertexOf(const std::string& id) {
+    return "<input semantic=\"VERTEX\" source=\"#" + id + "-vtx\" idx=\"0\"/>";
+}
+
 // A geometry with positions (and optionally normals) and one polygons element.
 inline std::string geometry(const std::string& id, const std::string& positions, int32_t count,
                             const std::string& inputs, const std::string& polygons,
@@ -85,4 +104,19 @@ inline std::string geometry(const std::string& id, const std::string& positions,
            "-vtx\"><input semantic=\"POSITION\" source=\"#" + id + "-pos\"/></vertices>\n<polygons" +
            (material.empty() ? "" : " material=\"" + material + "\"") + ">" + inputs + polygons +
            "</polygons></mesh></geometry>\n";
+}
+
+// The corners (x, y) of a comb of long teeth side by side: every valley and tip turns the outline
+// back along the sweep, so GLU's work grows with the square of the corners. Its area: a spine of
+// 1 x (2 teeth - 1) and teeth of 9 x 1.
+template <typename Add>
+void combCorners(int32_t teeth, Add add) {
+    add(0, 0);
+    for (int32_t j = 0; j < teeth; j++) {
+        if (j > 0) add(1, 2 * j);
+        add(10, 2 * j);
+        add(10, 2 * j + 1);
+        if (j < teeth - 1) add(1, 2 * j + 1);
+    }
+    add(0, 2 * teeth - 1);
 }

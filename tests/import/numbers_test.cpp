@@ -46,8 +46,8 @@ TEST(Numbers, TokensReadExactlyAsStrtofReadsThem) {
 
 #include "import/read_shared.h"
 
-TEST(Numbers, IndexListsCountHoleSeparatorsAndTheirOwnText) {
-    const char* text = "<p>0 1/2\t3<h/>4 x<h>5 6</h></p>";
+TEST(Numbers, IndexListsCountHoleSeparatorsAndAttributesAreCutAndRangeChecked) {
+    const char* text = "<p w=\"abcd more\" big=\"99999999999\" n=\"-12\">0 1/2\t3<h/>4 x<h>5 6</h></p>";
     xmlDoc* doc = xmlReadMemory(text, (int)std::strlen(text), "p.xml", nullptr, XML_PARSE_NONET);
     ASSERT_NE(doc, nullptr);
     const xmlNode* p = xmlDocGetRootElement(doc);
@@ -57,5 +57,13 @@ TEST(Numbers, IndexListsCountHoleSeparatorsAndTheirOwnText) {
     const int32_t expected[10] = {0, 1, 2, 3, -1, 4, -2, -1, 5, 6};  // "x" is no index: -2
     for (int i = 0; i < 10; i++) EXPECT_EQ(values[i], expected[i]) << i;
     EXPECT_EQ(readIndices(p, values, 3), 3);  // never more than asked
+    char word[8];
+    xmlAttrString(p, "w", word, 4);
+    EXPECT_STREQ(word, "abc");  // the first word, cut to fit with its terminator
+    int32_t n = 7;
+    xmlAttrInt(p, "big", &n);
+    EXPECT_EQ(n, 7);  // beyond 32 bits: left as it was
+    xmlAttrInt(p, "n", &n);
+    EXPECT_EQ(n, -12);
     xmlFreeDoc(doc);
 }

@@ -1,5 +1,6 @@
 // The checks made before GLU cuts a polygon, against exact integer arithmetic and against GLU itself.
 #include "import/polygon_check.h"
+#include "import_fixture.h"
 
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -79,18 +80,12 @@ bool crosses(const Polygon& p) {
     return sweepEdgesCross(&sweep, INT64_MAX, &compared, &close) == CHECK_CROSSING;
 }
 
-// A comb of long teeth in a plane spanned by u and v.
+// A comb in a plane spanned by u and v.
 Polygon comb(int32_t teeth, const double u[3], const double v[3]) {
     Polygon p;
-    auto add = [&](double a, double b) { p.corner(a * u[0] + b * v[0], a * u[1] + b * v[1], a * u[2] + b * v[2]); };
-    add(0, 0);
-    for (int32_t j = 0; j < teeth; j++) {
-        if (j > 0) add(1, 2 * j);
-        add(10, 2 * j);
-        add(10, 2 * j + 1);
-        if (j < teeth - 1) add(1, 2 * j + 1);
-    }
-    add(0, 2 * teeth - 1);
+    combCorners(teeth, [&](double a, double b) {
+        p.corner(a * u[0] + b * v[0], a * u[1] + b * v[1], a * u[2] + b * v[2]);
+    });
     p.endContour();
     return p;
 }
