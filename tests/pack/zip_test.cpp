@@ -14,7 +14,7 @@ namespace {
 class ZipMembers : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string bin, text, big;
+        std::string bin, big;
         for (int i = 0; i < 256; i++) bin += (char)i;
         for (int i = 0; i < 20; i++) text += "hello zip ";
         for (int i = 0; i < 100000; i++) big += "xy";
@@ -28,12 +28,11 @@ protected:
     }
     const char* d() { return dir.path().c_str(); }
     TempDir dir;
+    std::string text;
 };
 }  // namespace
 
 TEST_F(ZipMembers, SizesAndContentsOfStoredAndDeflatedMembers) {
-    std::string text;
-    for (int i = 0; i < 20; i++) text += "hello zip ";
     EXPECT_EQ(pack_member_size("a.txt", d(), "a.zip"), (int32_t)text.size());
     EXPECT_EQ(pack_member_size("dir/b.bin", d(), "a.zip"), 256);
     EXPECT_EQ(pack_member_size("empty", d(), "a.zip"), 0);
@@ -43,7 +42,7 @@ TEST_F(ZipMembers, SizesAndContentsOfStoredAndDeflatedMembers) {
     EXPECT_EQ(result, (int32_t)text.size());
     std::string bin = read("dir/b.bin", 256, &result);
     ASSERT_EQ(result, 256);
-    for (int i = 0; i < 256; i++) EXPECT_EQ((uint8_t)bin[(size_t)i], i);
+    for (int i = 0; i < 256; i++) ASSERT_EQ((uint8_t)bin[(size_t)i], i);
     std::string big = read("big", 200000, &result);
     ASSERT_EQ(result, 200000);
     EXPECT_EQ(big.substr(199990), "xyxyxyxyxy");
