@@ -740,6 +740,7 @@ TEST(JpegRobustness, MalformedHeadersAreRejected) {
         {"zero components", frame({{5, 0}}, 6)},
         {"five components", frame({{5, 5}, {15, 4}, {18, 7}}, 21)},
         {"length not 8 + 3N", frame({}, 16)},
+        {"length not 8 + 3N, the extra bytes a start of image", frame({{15, 0xFF}, {16, 0xD8}}, 17)},
         {"height 0", frame({{1, 0}, {2, 0}})},
         {"width 0", frame({{3, 0}, {4, 0}})},
         {"65535 x 65535", frame({{1, 0xFF}, {2, 0xFF}, {3, 0xFF}, {4, 0xFF}})},

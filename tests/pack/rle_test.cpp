@@ -50,6 +50,11 @@ TEST(Rle, PacksRunsAndLiteralsAsTheFormatSays) {
         {Bytes(300, 0xAB), {0xFF, 0xAB, 0x00, 0xFF, 0xAB, 0x00, 0x80 + 45, 0xAB, 0x01, 0xAB}},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(pack(in), out) << in.size() << " bytes";
+    // Only the given length counts: an equal byte just past it makes no run of four.
+    const Bytes longer = {1, 7, 7, 7, 7};
+    Bytes out(5);
+    ASSERT_EQ(rle_pack(longer.data(), out.data(), 4, 5, 1), 5);
+    EXPECT_EQ(out, (Bytes{4, 1, 7, 7, 7}));
     // Long literals split at 127.
     Bytes literal(300);
     for (size_t i = 0; i < literal.size(); i++) literal[i] = (uint8_t)(i * 7 + 1);
