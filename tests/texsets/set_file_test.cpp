@@ -166,6 +166,15 @@ TEST_F(SetFiles, BuilderResultsAndListing) {
     // An empty directory builds a file of no records.
     EXPECT_EQ(buildInterfaceSetFile("empty.stf", dir.path().c_str(), 0), 0);
     EXPECT_EQ(readBytes(dir.file("empty.stf")).size(), 6u);
+    // Records whose end falls one byte past the builder's grown buffer (4 + 8 + 272 + 8 + 757 bytes
+    // against 1048), the last byte 0: writing past that buffer is an error the heap notices.
+    TempDir edge;
+    writeText(edge.file("N_0000_T_00_A_0_Q_0_a.jpg"), std::string(272, 'a'));
+    writeText(edge.file("N_0001_T_00_A_0_Q_0_b.jpg"), std::string(756, 'b') + '\0');
+    ASSERT_EQ(buildInterfaceSetFile("edge.stf", edge.path().c_str(), 0), 0);
+    const Bytes built = unscramble(readBytes(edge.file("edge.stf")));
+    ASSERT_EQ(built.size(), 2u + 4 + 8 + 272 + 8 + 757);
+    EXPECT_EQ(std::string(built.end() - 757, built.end()), std::string(756, 'b') + '\0');
 }
 
 TEST_F(SetFiles, TruncatedFilesLoadTheCompleteRecordsOnly) {
@@ -219,6 +228,10 @@ TEST_F(SetFiles, SkippedKindsBadImagesAndLyingSizes) {
     record(negative, -8, 0, good);
     EXPECT_EQ(loadInterfaceSetBlob(set, -1, negative.data(), (int32_t)negative.size(), 1), set);
     EXPECT_EQ(firstFreeImage(set), 0);
+    // Fewer than four bytes after the offset hold no count.
+    SetFileCursor cursor;
+    EXPECT_EQ(setFileBegin(&cursor, plain.data(), 5, 2), -1);
+    EXPECT_EQ(setFileBegin(&cursor, plain.data(), 6, 2), 0);
     // A one-row picture cannot carry a mask below it; A other than 1 is opaque.
     uint8_t* pixels = nullptr;
     int32_t w = 0, h = 0;

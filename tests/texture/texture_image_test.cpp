@@ -31,6 +31,10 @@ TEST(TextureImage, BoxFilterTakesTruncatedBlockMeans) {
     uint8_t dst[8];
     texture_box_resample(src.data(), 3, 2, dst, 2, 1);
     EXPECT_EQ(std::vector<uint8_t>(dst, dst + 8), (std::vector<uint8_t>{10, 0, 0, 127, 25, 1, 0, 127}));
+    // Enlarging repeats source pixels.
+    uint8_t enlarged[16];
+    texture_box_resample(src.data(), 1, 1, enlarged, 2, 2);
+    for (int i = 0; i < 16; i++) EXPECT_EQ(enlarged[i], src[(size_t)i % 4]) << i;
     uint8_t same[12];  // the same size copies
     texture_box_resample(src.data(), 3, 1, same, 3, 1);
     EXPECT_TRUE(std::equal(same, same + 12, src.begin()));
@@ -69,8 +73,9 @@ TEST(TextureImage, AlphaMapsNeedTheSameSize) {
     uint8_t grey[4] = {10, 20, 31, 0}, one[4] = {0, 0, 0, 255};
     texture_alpha_from_map(one, 1, 1, grey, 1, 1);
     EXPECT_EQ(one[3], 20);  // 61 * 0.3333333 = 20.33
-    uint8_t keep[8] = {1, 2, 3, 255, 4, 5, 6, 255};
-    EXPECT_EQ(texture_alpha_from_map(keep, 2, 1, map, 1, 2), -1);
+    uint8_t keep[8] = {1, 2, 3, 255, 4, 5, 6, 255}, tall[16] = {0};
+    EXPECT_EQ(texture_alpha_from_map(keep, 2, 1, map, 1, 1), -1);
+    EXPECT_EQ(texture_alpha_from_map(keep, 2, 1, tall, 2, 2), -1);
     EXPECT_EQ(keep[3], 255);
     EXPECT_EQ(keep[7], 255);
     uint8_t rgb[6] = {1, 2, 3, 4, 5, 6};

@@ -129,16 +129,18 @@ TEST_F(TexturePack, DecodedRecordsGetPixelsAndAlphaMasks) {
     // The mask is flat white: 765 * 0.3333333 truncates to 254 everywhere.
     for (int i = 0; i < 16 * 8; i++) ASSERT_EQ(r.at(0)->pixels[i * 4 + 3], 254) << i;
 
-    // A map of another size, or aimed at a record that is missing or has no pixels, changes nothing.
+    // A map of another size, or aimed at a record that is missing or has no pixels, and a record
+    // with a target that is no alpha map, change nothing.
     Bytes other;
-    putLe32(other, 5);
+    putLe32(other, 6);
     putRecord(other, -1, 0, 1, "wood.jpg", 0, 0, 0, wood);
     putRecord(other, 0, 1, 1, "small.jpg", 0, 0, 0, readBytes(dir.file("small.jpg")));
     putRecord(other, 9, 1, 1, "far.jpg", 0, 0, 0, mask);
     putRecord(other, 4, 1, 1, "none.jpg", 0, 0, 0, mask);
     putRecord(other, -1, 0, 1, "nopixels", 16, 8, 0, Bytes{});
+    putRecord(other, 0, 0, 1, "notamap.jpg", 0, 0, 0, mask);
     Records s;
-    ASSERT_EQ(parsePrefix(&s, other, other.size(), 1, nullptr), 5);
+    ASSERT_EQ(parsePrefix(&s, other, other.size(), 1, nullptr), 6);
     texture_apply_alpha_masks(&s.table);
     EXPECT_EQ(std::make_tuple(s.at(0)->alphaMask, s.at(0)->pixels[3], s.at(4)->alphaMask), std::make_tuple(0, 255, 0));
 }
@@ -194,6 +196,11 @@ TEST_F(TexturePack, LyingCountsSizesAndNamesStayInsideTheBuffer) {
     EXPECT_EQ(scan.complete, 0);
     EXPECT_EQ(scan.end, (int32_t)extra.size() - 1);
     // A name filling all 2050 bytes is cut to 2049 characters.
+    // A header one byte short is no header.
+    TextureRecord header;
+    texture_record_init(&header);
+    EXPECT_EQ(texture_header_read(&header, one.data(), TEXTURE_HEADER_SIZE - 1), -1);
+    EXPECT_EQ(texture_header_read(&header, one.data(), TEXTURE_HEADER_SIZE), 0);
     Bytes named;
     putLe32(named, 1);
     putRecord(named, -1, 0, 0, std::string(2050, 'n'), 0, 0, 0, Bytes{});
