@@ -1,16 +1,13 @@
 // The baseline JPEG decoder against libjpeg-turbo (encoding and reference decoding in process),
 // against pictures from a small encoder in this file whose every decoded byte is known, and on
-// damaged input. Where results must
-// agree byte for byte, the fast decoder is compared with the bit-by-bit reference decoder.
+// damaged input. Where results must agree byte for byte, the fast decoder is compared with the
+// bit-by-bit reference decoder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -49,13 +46,11 @@ Decoded decode(const Bytes& bytes, int32_t variant = JPEG_DECODER_FAST, int32_t 
 }
 
 void expectSameRgb(const Bytes& got, const Bytes& want, const std::string& what) {
-    if (got == want) return;
     ASSERT_EQ(got.size(), want.size()) << what;
-    auto diff = std::mismatch(got.begin(), got.end(), want.begin());
-    if (diff.first == got.end()) return;
-    size_t i = (size_t)(diff.first - got.begin());
-    FAIL() << what << ": first difference at pixel " << i / 3 << " channel " << i % 3 << " (" << (int)got[i]
-           << " vs " << (int)want[i] << ")";
+    size_t i = (size_t)(std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin());
+    if (i < got.size())
+        FAIL() << what << ": first difference at pixel " << i / 3 << " channel " << i % 3 << " (" << (int)got[i]
+               << " vs " << (int)want[i] << ")";
 }
 
 // The fast decoder (with the processor's best routines and with the portable ones) and the
@@ -64,12 +59,11 @@ void expectSameAsReference(const Bytes& bytes, const std::string& what) {
     Decoded reference = decode(bytes, JPEG_DECODER_REFERENCE);
     for (int32_t variant : {JPEG_DECODER_FAST, JPEG_DECODER_PORTABLE}) {
         Decoded fast = decode(bytes, variant);
-        const char* name = variant == JPEG_DECODER_FAST ? " (fast)" : " (portable)";
-        ASSERT_EQ(fast.ok, reference.ok) << what << name;
-        ASSERT_EQ(fast.hasPixels, reference.hasPixels) << what << name;
-        ASSERT_EQ(fast.width, reference.width) << what << name;
-        ASSERT_EQ(fast.height, reference.height) << what << name;
-        expectSameRgb(fast.rgb, reference.rgb, what + name);
+        const std::string name = what + (variant == JPEG_DECODER_FAST ? " (fast)" : " (portable)");
+        ASSERT_EQ(std::make_tuple(fast.ok, fast.hasPixels, fast.width, fast.height),
+                  std::make_tuple(reference.ok, reference.hasPixels, reference.width, reference.height))
+            << name;
+        expectSameRgb(fast.rgb, reference.rgb, name);
     }
 }
 
@@ -80,11 +74,10 @@ double psnr(const Bytes& a, const Bytes& b) {
     return sum == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / (sum / (double)a.size()));
 }
 
-// Photo-like RGB: smooth gradients in different directions per channel, plus noise of +-6 (grey:
-// the first channel's values).
-Bytes sourceRgb(int w, int h, uint32_t seed) {
+// Photo-like RGB: smooth gradients in different directions per channel, plus noise of +-6.
+Bytes sourceRgb(int w, int h) {
     Bytes out;
-    out.reserve((size_t)w * h * 3);
+    uint32_t seed = (uint32_t)(w * 131 + h);
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++)
             for (int c = 0; c < 3; c++) {
@@ -98,121 +91,21 @@ Bytes sourceRgb(int w, int h, uint32_t seed) {
     return out;
 }
 
-// ------------------------------------------------------------------------------------------------
-// Files encoded by libjpeg, each once per test process.
-
-JpegSettings sampled(std::initializer_list<std::pair<int, int>> factors) {
+// libjpeg settings with luma sampled h x v and chroma 1 x 1 (h 0: one grey component), then a change.
+JpegSettings coded(int h, int v, const std::function<void(JpegSettings&)>& change = {}) {
     JpegSettings s;
-    int c = 0;
-    for (auto [h, v] : factors) {
-        s.sampling[c][0] = h;
-        s.sampling[c][1] = v;
-        c++;
-    }
-    for (; c < 3; c++) s.sampling[c][0] = s.sampling[c][1] = 1;
+    s.grey = h == 0;
+    s.sampling[0][0] = h;
+    s.sampling[0][1] = v;
+    if (change) change(s);
     return s;
 }
 
-JpegSettings greyScale(int quality = 75) {
-    JpegSettings s;
-    s.grey = true;
-    s.quality = quality;
-    return s;
-}
-
-template <typename F>
-JpegSettings with(JpegSettings s, F change) {
-    change(s);
-    return s;
-}
-
-struct Variant {
-    const char *name, *label;
-    JpegSettings settings;
-};
-
-void PrintTo(const Variant& v, std::ostream* os) { *os << v.label; }
-
-const Variant kVariants[] = {
-    {"v444", "4:4:4", sampled({{1, 1}})},
-    {"v422", "4:2:2", sampled({{2, 1}})},
-    {"v420", "4:2:0", sampled({{2, 2}})},
-    {"grey", "grey", greyScale()},
-};
-
-struct Size {
-    int w, h;
-};
-
-// All squares from 1x1 to 47x47, each width paired with another height, then two large pictures.
-std::vector<Size> sweepSizes() {
-    std::vector<Size> sizes;
-    for (int n = 1; n <= 47; n++) sizes.push_back({n, n});
-    for (int w = 1; w <= 47; w++)
-        if ((w * 17) % 47 + 1 != w) sizes.push_back({w, (w * 17) % 47 + 1});
-    sizes.push_back({640, 480});
-    sizes.push_back({1000, 777});
-    return sizes;
-}
-
-bool isLarge(const Size& s) { return s.w > 47 || s.h > 47; }
-
-// Files with a libjpeg reference decode, and (reference false) files the decoder must reject.
-struct Extra {
-    const char* name;
-    int w, h;
-    JpegSettings settings;
-    bool reference;
-};
-
-const Extra kExtras[] = {
-    {"progressive", 40, 30, with(JpegSettings{}, [](JpegSettings& s) { s.progressive = true; }), false},
-    {"progressive_grey", 40, 30, with(greyScale(), [](JpegSettings& s) { s.progressive = true; }), false},
-    {"arithmetic", 40, 30, with(JpegSettings{}, [](JpegSettings& s) { s.arithmetic = true; }), false},
-    {"extended", 40, 30, with(JpegSettings{}, [](JpegSettings& s) { s.quality = 5, s.forceBaseline = false; }), false},
-    {"optimized", 97, 61, with(JpegSettings{}, [](JpegSettings& s) { s.optimize = true; }), true},
-    {"quality100", 97, 61, with(JpegSettings{}, [](JpegSettings& s) { s.quality = 100; }), true},
-    {"quality5", 97, 61, with(JpegSettings{}, [](JpegSettings& s) { s.quality = 5; }), true},
-    {"base_100x70", 100, 70, JpegSettings{}, true},
-    {"restart_2rows_100x70", 100, 70, with(JpegSettings{}, [](JpegSettings& s) { s.restartRows = 2; }), true},
-    {"restart_3mcu_100x70", 100, 70, with(JpegSettings{}, [](JpegSettings& s) { s.restartMcus = 3; }), true},
-    {"restart_1mcu_100x70", 100, 70, with(JpegSettings{}, [](JpegSettings& s) { s.restartMcus = 1; }), true},
-    {"sample_1x2", 71, 53, sampled({{1, 2}}), true},
-    {"sample_4x1", 71, 53, sampled({{4, 1}}), true},
-    {"sample_3x1", 71, 53, sampled({{3, 1}}), true},
-    {"sample_4x2", 71, 53, sampled({{4, 2}}), true},
-    {"sample_2x2_1x1_2x1", 71, 53, sampled({{2, 2}, {1, 1}, {2, 1}}), true},
-    {"small_420_restart", 32, 24, with(JpegSettings{}, [](JpegSettings& s) { s.restartRows = 1, s.quality = 60; }), true},
-    {"small_grey", 19, 13, greyScale(60), true},
-};
-
-const Bytes& encoded(const std::string& name, int w, int h, const JpegSettings& settings, uint32_t seed) {
-    static std::map<std::string, Bytes> cache;
-    auto found = cache.find(name);
-    if (found != cache.end()) return found->second;
-    Bytes jpeg = referenceJpegEncode(sourceRgb(w, h, seed), w, h, settings);
-    EXPECT_FALSE(jpeg.empty()) << "libjpeg could not encode " << name;
-    return cache[name] = jpeg;
-}
-
-const Bytes& sweepFile(const Variant& v, Size s, bool restarts) {
-    std::string name = std::string(v.name) + "_" + std::to_string(s.w) + "x" + std::to_string(s.h) + (restarts ? "_r" : "");
-    return encoded(name, s.w, s.h, with(v.settings, [&](JpegSettings& t) { t.restartRows = restarts ? 1 : 0; }),
-                   (uint32_t)(s.w * 131 + s.h));
-}
-
-const Bytes& file(const std::string& name) {
-    for (const Extra& e : kExtras)
-        if (name == e.name) return encoded(name, e.w, e.h, e.settings, 77);
-    for (const Variant& v : kVariants)  // "v420_33x33"
-        if (name.rfind(std::string(v.name) + "_", 0) == 0) {
-            int w = 0, h = 0;
-            std::sscanf(name.c_str() + std::strlen(v.name) + 1, "%dx%d", &w, &h);
-            return sweepFile(v, {w, h}, false);
-        }
-    ADD_FAILURE() << "no test file " << name;
-    static const Bytes none;
-    return none;
+// A file encoded by libjpeg.
+Bytes libjpeg(int w, int h, const JpegSettings& settings = coded(2, 2)) {
+    Bytes jpeg = referenceJpegEncode(sourceRgb(w, h), w, h, settings);
+    EXPECT_FALSE(jpeg.empty()) << "libjpeg could not encode " << w << "x" << h;
+    return jpeg;
 }
 
 // libjpeg's own decode of a file.
@@ -279,72 +172,62 @@ Segment& find(Split& s, uint8_t marker) {
 
 size_t sosEnd(const Bytes& f) { return f.size() - split(f).entropy.size(); }
 
-bool allPixelsEqual(const Bytes& rgb, uint8_t r, uint8_t g, uint8_t b) {
-    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
-        if (rgb[i] != r || rgb[i + 1] != g || rgb[i + 2] != b) return false;
-    return true;
+bool allPixelsEqual(const Bytes& rgb, uint8_t v) {
+    return std::all_of(rgb.begin(), rgb.end(), [v](uint8_t c) { return c == v; });
 }
 
 // ------------------------------------------------------------------------------------------------
 
-class JpegSweep : public ::testing::TestWithParam<Variant> {};
-
-TEST_P(JpegSweep, MatchesLibjpegAtEverySmallSizeAndLargeSizesWithAndWithoutRestarts) {
-    const Variant& v = GetParam();
-    double minPlain = 99, minRestart = 99;
-    for (const Size& s : sweepSizes()) {
-        SCOPED_TRACE(std::to_string(s.w) + "x" + std::to_string(s.h));
-        const Bytes &plainFile = sweepFile(v, s, false), &restartFile = sweepFile(v, s, true);
-        Decoded plain = decode(plainFile), restart = decode(restartFile);
+TEST(JpegDecoder, MatchesLibjpegInEveryLayoutSizeQualityAndRestartInterval) {
+    struct Case {
+        std::string what;
+        int w, h;
+        JpegSettings settings;
+    };
+    std::vector<Case> cases;
+    const int layouts[][2] = {{1, 1}, {2, 1}, {2, 2}, {0, 0}};
+    const int sizes[][2] = {{1, 1}, {8, 8}, {9, 47}, {17, 17}, {33, 20}, {47, 46}, {640, 480}};
+    for (const auto& l : layouts)
+        for (const auto& s : sizes)
+            cases.push_back({"luma " + std::to_string(l[0]) + "x" + std::to_string(l[1]) + ", " +
+                                 std::to_string(s[0]) + "x" + std::to_string(s[1]),
+                             s[0], s[1], coded(l[0], l[1])});
+    cases.push_back({"optimized tables", 97, 61, coded(2, 2, [](JpegSettings& s) { s.optimize = true; })});
+    cases.push_back({"quality 100", 97, 61, coded(2, 2, [](JpegSettings& s) { s.quality = 100; })});
+    cases.push_back({"quality 5", 97, 61, coded(2, 2, [](JpegSettings& s) { s.quality = 5; })});
+    cases.push_back({"grey quality 60", 19, 13, coded(0, 0, [](JpegSettings& s) { s.quality = 60; })});
+    for (const auto& l : {std::vector<int>{1, 2}, {4, 1}, {3, 1}, {4, 2}, {2, 2, 1, 1, 2, 1}})
+        cases.push_back({"luma " + std::to_string(l[0]) + "x" + std::to_string(l[1]) + (l.size() > 2 ? ", Cr 2x1" : ""),
+                         71, 53, coded(l[0], l[1], [&](JpegSettings& s) {
+                             for (size_t c = 2; c < l.size(); c++) s.sampling[c / 2][c % 2] = l[c];
+                         })});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes plainFile = libjpeg(c.w, c.h, c.settings);
+        Decoded plain = decode(plainFile);
         ASSERT_EQ(plain.ok, 1);
-        ASSERT_EQ(restart.ok, 1);
-        ASSERT_EQ(plain.width, s.w);
-        ASSERT_EQ(plain.height, s.h);
-        const Bytes ref = reference(plainFile, s.w, s.h);
-        double p = psnr(plain.rgb, ref);
-        double r = psnr(restart.rgb, isLarge(s) ? reference(restartFile, s.w, s.h) : ref);
-        EXPECT_GE(p, 35.0);
-        EXPECT_GE(r, 35.0);
-        minPlain = std::min(minPlain, p);
-        minRestart = std::min(minRestart, r);
-        EXPECT_TRUE(plain.rgb == restart.rgb) << "restart markers change the coding, not the coefficients";
-        for (size_t i = 0; v.settings.grey && i < plain.rgb.size(); i += 3)
-            ASSERT_TRUE(plain.rgb[i] == plain.rgb[i + 1] && plain.rgb[i] == plain.rgb[i + 2]) << "pixel " << i / 3;
-        if (!isLarge(s) || s.w == 640) {
-            expectSameAsReference(plainFile, "plain");
-            expectSameAsReference(restartFile, "with restarts");
-        }
-    }
-    std::printf("[   PSNR   ] %-5s min %.2f dB, with restarts min %.2f dB\n", v.label, minPlain, minRestart);
-}
-
-INSTANTIATE_TEST_SUITE_P(Subsampling, JpegSweep, ::testing::ValuesIn(kVariants),
-                         [](const ::testing::TestParamInfo<Variant>& info) { return std::string(info.param.name); });
-
-TEST(JpegDecoder, UnusualTablesQualitiesSamplingsAndRestartIntervalsMatchLibjpeg) {
-    const Decoded base = decode(file("base_100x70"));
-    for (const Extra& e : kExtras) {
-        if (!e.reference) continue;
-        const std::string name = e.name;
-        SCOPED_TRACE(name);
-        const Bytes& f = file(name);
-        Decoded d = decode(f);
-        ASSERT_EQ(d.ok, 1);
-        ASSERT_EQ(d.width, e.w);
-        ASSERT_EQ(d.height, e.h);
+        ASSERT_EQ(plain.width, c.w);
+        ASSERT_EQ(plain.height, c.h);
         // Quality 5 is blocky for every decoder; the differences in rounding weigh more there.
-        EXPECT_GE(psnr(d.rgb, reference(f, e.w, e.h)), name == "quality5" ? 30.0 : 35.0);
-        if (name.rfind("restart_", 0) == 0) {
-            Split s = split(f);
-            ASSERT_NE(find(s, 0xDD).payload.size(), 0u) << "libjpeg wrote no restart interval";
-            EXPECT_TRUE(d.rgb == base.rgb);
+        EXPECT_GE(psnr(plain.rgb, reference(plainFile, c.w, c.h)), c.settings.quality < 10 ? 30.0 : 35.0);
+        for (size_t i = 0; c.settings.grey && i < plain.rgb.size(); i += 3)
+            ASSERT_TRUE(plain.rgb[i] == plain.rgb[i + 1] && plain.rgb[i] == plain.rgb[i + 2]) << "pixel " << i / 3;
+        expectSameAsReference(plainFile, "plain");
+        // Restart markers change the coding, not the coefficients.
+        for (auto [rows, mcus] : {std::pair{1, 0}, std::pair{0, 3}}) {
+            JpegSettings restarts = c.settings;
+            restarts.restartRows = rows;
+            restarts.restartMcus = mcus;
+            const Bytes f = libjpeg(c.w, c.h, restarts);
+            ASSERT_NE(f, plainFile) << "libjpeg wrote no restart interval";
+            EXPECT_TRUE(decode(f).rgb == plain.rgb) << rows << " rows, " << mcus << " MCUs";
+            expectSameAsReference(f, "with restarts");
         }
-        expectSameAsReference(f, name);
     }
 }
 
 TEST(JpegDecoder, SixteenBitQuantisationTablesDecodeLikeEightBitOnes) {
-    Bytes f = file("v420_33x33");
+    const Bytes f = libjpeg(33, 33);
     Split s = split(f);
     int rewritten = 0;
     for (Segment& seg : s.segments) {
@@ -364,19 +247,22 @@ TEST(JpegDecoder, SixteenBitQuantisationTablesDecodeLikeEightBitOnes) {
 }
 
 TEST(JpegDecoder, RejectsProgressiveArithmeticExtendedAndUnmarkedData) {
-    for (const Extra& e : kExtras) {
-        if (e.reference) continue;
-        SCOPED_TRACE(e.name);
-        Bytes f = file(e.name);
-        ASSERT_GT(f.size(), 100u);
+    const std::pair<const char*, JpegSettings> refused[] = {
+        {"progressive", coded(2, 2, [](JpegSettings& s) { s.progressive = true; })},
+        {"progressive grey", coded(0, 0, [](JpegSettings& s) { s.progressive = true; })},
+        {"arithmetic", coded(2, 2, [](JpegSettings& s) { s.arithmetic = true; })},
+        {"extended", coded(2, 2, [](JpegSettings& s) { s.quality = 5, s.forceBaseline = false; })}};
+    for (const auto& [what, settings] : refused) {
+        const Bytes f = libjpeg(40, 30, settings);
+        ASSERT_GT(f.size(), 100u) << what;
         Decoded d = decode(f);
-        EXPECT_EQ(d.ok, 0);
-        EXPECT_FALSE(d.hasPixels);
-        EXPECT_EQ(d.width, -1);
-        EXPECT_EQ(d.height, -1);
-        EXPECT_EQ(decode(f, JPEG_DECODER_FAST, 1).ok, 0);
+        EXPECT_EQ(std::make_tuple(d.ok, d.hasPixels, d.width, d.height), std::make_tuple(0, false, -1, -1)) << what;
+        EXPECT_EQ(decode(f, JPEG_DECODER_FAST, 1).ok, 0) << what;
+        int32_t w = -5, h = -5;
+        EXPECT_EQ(jpeg_image_size(f.data(), (int32_t)f.size(), &w, &h), -1) << what;
+        EXPECT_EQ(w, -5) << what;
     }
-    const Bytes f = file("v420_16x16");
+    const Bytes f = libjpeg(16, 16);
     Bytes prefixed = f;
     prefixed.insert(prefixed.begin(), 0x00);
     const Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
@@ -390,35 +276,26 @@ TEST(JpegDecoder, RejectsProgressiveArithmeticExtendedAndUnmarkedData) {
 }
 
 TEST(JpegDecoder, DecodesFilesWritesPpmAndReadsHeadersAlone) {
-    Bytes f = file("v422_40x40");
-    Decoded d = decode(f, JPEG_DECODER_FAST, 1);
-    EXPECT_EQ(d.ok, 1);
-    EXPECT_FALSE(d.hasPixels);
-    EXPECT_EQ(d.width, -1);
-    EXPECT_EQ(d.height, -1);
+    const Bytes small = libjpeg(40, 40, coded(2, 1)), big = libjpeg(640, 480);
+    Decoded d = decode(small, JPEG_DECODER_FAST, 1);
+    EXPECT_EQ(std::make_tuple(d.ok, d.hasPixels, d.width, d.height), std::make_tuple(1, false, -1, -1));
     int32_t w = 0, h = 0;
-    EXPECT_EQ(jpeg_image_size(f.data(), (int32_t)f.size(), &w, &h), 0);
-    EXPECT_EQ(w, 40);
-    EXPECT_EQ(h, 40);
-    Bytes progressive = file("progressive");
-    w = h = -5;
-    EXPECT_EQ(jpeg_image_size(progressive.data(), (int32_t)progressive.size(), &w, &h), -1);
-    EXPECT_EQ(w, -5);
+    EXPECT_EQ(jpeg_image_size(small.data(), (int32_t)small.size(), &w, &h), 0);
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(40, 40));
 
     TempDir scratch;
     const std::string dir = scratch.path();
-    writeBytes(scratch.file("v420_640x480.jpg"), file("v420_640x480"));
-    writeBytes(scratch.file("grey_10x10.jpg"), file("grey_10x10"));
+    writeBytes(scratch.file("big.jpg"), big);
+    writeBytes(scratch.file("small.jpg"), small);
     uint8_t* pixels = nullptr;
     int32_t ok = -1;
-    jpeg_decode_file(&pixels, "v420_640x480.jpg", dir.c_str(), 0, &w, &h, 0, &ok);
+    jpeg_decode_file(&pixels, "big.jpg", dir.c_str(), 0, &w, &h, 0, &ok);
     ASSERT_EQ(ok, 1);
     ASSERT_NE(pixels, nullptr);
-    EXPECT_EQ(w, 640);
-    EXPECT_EQ(h, 480);
-    Decoded inMemory = decode(file("v420_640x480"));
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(640, 480));
+    const Decoded inMemory = decode(big);
     EXPECT_EQ(0, std::memcmp(pixels, inMemory.rgb.data(), inMemory.rgb.size()));
-    ASSERT_EQ(rgb_write_ppm("out.ppm", scratch.path().c_str(), pixels, w, h), 0);
+    ASSERT_EQ(rgb_write_ppm("out.ppm", dir.c_str(), pixels, w, h), 0);
     Bytes written = readBytes(scratch.file("out.ppm"));
     ASSERT_EQ(written.size(), 15u + 640 * 480 * 3);
     EXPECT_EQ(0, std::memcmp(written.data(), "P6\n640 480\n255\n", 15));
@@ -436,15 +313,67 @@ TEST(JpegDecoder, DecodesFilesWritesPpmAndReadsHeadersAlone) {
     w = h = 3;
     ok = 9;
     jpeg_decode_file(&pixels, "missing.jpg", dir.c_str(), 0, &w, &h, 0, &ok);
-    EXPECT_EQ(ok, 9);
-    EXPECT_EQ(w, 3);
-    EXPECT_EQ(pixels, (uint8_t*)&w);
+    EXPECT_EQ(std::make_tuple(ok, w, pixels), std::make_tuple(9, 3, (uint8_t*)&w));
     pixels = nullptr;
     w = h = -1;
-    jpeg_decode_file(&pixels, "grey_10x10.jpg", dir.c_str(), 0, &w, &h, 1, &ok);
-    EXPECT_EQ(ok, 1);
-    EXPECT_EQ(pixels, nullptr);
-    EXPECT_EQ(w, -1);
+    jpeg_decode_file(&pixels, "small.jpg", dir.c_str(), 0, &w, &h, 1, &ok);
+    EXPECT_EQ(std::make_tuple(ok, w, pixels), std::make_tuple(1, -1, (uint8_t*)nullptr));
+}
+
+// ------------------------------------------------------------------------------------------------
+// The band-by-band decode: the whole-image bytes for every decoder variant, sampling layout and
+// damaged scan, every row handed over once and in order, and a sink that stops the decode stops it.
+
+struct Collected {
+    Bytes rgb;
+    int32_t width = -1, nextRow = 0, calls = 0, stopAfter = -1;
+    bool inOrder = true;
+};
+
+int32_t collect(void* user, const uint8_t* rows, int32_t width, int32_t first, int32_t count) {
+    Collected* c = (Collected*)user;
+    if (c->width < 0) c->width = width;
+    c->inOrder = c->inOrder && width == c->width && first == c->nextRow && count > 0;
+    c->nextRow = first + count;
+    c->rgb.insert(c->rgb.end(), rows, rows + (size_t)width * 3 * count);
+    c->calls++;
+    return c->calls == c->stopAfter ? -1 : 0;
+}
+
+TEST(JpegRows, BandsGiveTheWholeImageBytesInEveryLayoutVariantAndDamagedScan) {
+    std::vector<std::pair<std::string, Bytes>> files = {
+        {"4:2:0 odd size", libjpeg(203, 77)},
+        {"4:4:4 with restarts", libjpeg(64, 40, coded(1, 1, [](JpegSettings& s) { s.restartRows = 1; }))},
+        {"4:2:2", libjpeg(50, 33, coded(2, 1))},
+        {"grey", libjpeg(31, 19, coded(0, 0))},
+    };
+    Bytes cut = files[0].second;
+    cut.resize(cut.size() * 2 / 3);  // the scan ends early: the rows it never reaches are black
+    files.push_back({"truncated scan", cut});
+    for (const auto& [what, jpeg] : files)
+        for (int32_t variant : {JPEG_DECODER_FAST, JPEG_DECODER_PORTABLE, JPEG_DECODER_REFERENCE}) {
+            SCOPED_TRACE(what + " variant " + std::to_string(variant));
+            const Decoded whole = decode(jpeg, variant);
+            ASSERT_EQ(whole.ok, 1);
+            jpeg_select_decoder(variant);
+            Collected got, stopped;
+            stopped.stopAfter = 1;
+            EXPECT_EQ(jpeg_decode_rows(jpeg.data(), (int32_t)jpeg.size(), collect, &got), 0);
+            // Stopping after the first band: no further rows, and the decode says so.
+            EXPECT_EQ(jpeg_decode_rows(jpeg.data(), (int32_t)jpeg.size(), collect, &stopped), -1);
+            jpeg_select_decoder(JPEG_DECODER_FAST);
+            EXPECT_TRUE(got.inOrder);
+            EXPECT_EQ(std::make_pair(got.width, got.nextRow), std::make_pair(whole.width, whole.height));
+            EXPECT_TRUE(got.rgb == whole.rgb);
+            EXPECT_EQ(stopped.calls, 1);
+        }
+    // Headers the decoder refuses: -1 and the sink never hears of it; the next decode is unharmed.
+    const Bytes progressive = libjpeg(40, 40, coded(2, 2, [](JpegSettings& s) { s.progressive = true; }));
+    Collected none;
+    EXPECT_EQ(jpeg_decode_rows(progressive.data(), (int32_t)progressive.size(), collect, &none), -1);
+    EXPECT_EQ(jpeg_decode_rows(nullptr, 0, collect, &none), -1);
+    EXPECT_EQ(none.calls, 0);
+    EXPECT_EQ(decode(files[0].second).rgb.size(), (size_t)203 * 77 * 3);
 }
 
 // ------------------------------------------------------------------------------------------------
@@ -457,6 +386,12 @@ struct Layout {
 };
 
 using BlockCoefficients = std::function<void(int c, int bx, int by, int* zigzag)>;
+
+int category(int v) {
+    int t = 0;
+    while ((v < 0 ? -v : v) >> t) t++;
+    return t;
+}
 
 Bytes encodeJpeg(int w, int h, const std::vector<Layout>& comps, const BlockCoefficients& coefficients,
                  const uint8_t quant[64], int restartInterval = 0) {
@@ -494,18 +429,11 @@ Bytes encodeJpeg(int w, int h, const std::vector<Layout>& comps, const BlockCoef
             acc = n = 0;
         }
     };
-    // Category and value bits of a coefficient.
+    // Prefix (the category itself when prefix < 0), then the value bits of a coefficient.
     auto code = [&](int v, int prefixBits, int prefix) {
-        int t = 0;
-        while ((v < 0 ? -v : v) >> t) t++;
+        int t = category(v);
         put((uint32_t)(prefix < 0 ? t : prefix), prefixBits);
         if (t) put((uint32_t)(v >= 0 ? v : v + (1 << t) - 1), t);
-        return t;
-    };
-    auto category = [](int v) {
-        int t = 0;
-        while ((v < 0 ? -v : v) >> t) t++;
-        return t;
     };
     const int mcuW = 8 * comps[0].h, mcuH = 8 * comps[0].v;
     const int mcus = ((w + mcuW - 1) / mcuW) * ((h + mcuH - 1) / mcuH), mcusX = (w + mcuW - 1) / mcuW;
@@ -555,8 +483,9 @@ Bytes dcOnlyJpeg(int w, int h, const std::vector<Layout>& comps, int restartInte
 
 uint8_t limitTruncate(float v) { return v < 0.0f ? 0 : (v > 255.0f ? 255 : (uint8_t)(int)v); }
 
-// The pixels of dcOnlyJpeg for one or three components: each chroma block fills its factor's
-// share of the MCU; chroma that cannot reach a part of the MCU, or is finer than luma, is neutral.
+// The pixels of dcOnlyJpeg: each chroma block fills its factor's share of the MCU; chroma that
+// cannot reach a part of the MCU, or is finer than luma, is neutral. Two components are stored
+// without conversion (blue 0), the second filling only its own 8x8 blocks.
 Bytes expectedDcOnly(int w, int h, const std::vector<Layout>& L) {
     Bytes out((size_t)w * h * 3);
     const int mcuW = 8 * L[0].h, mcuH = 8 * L[0].v;
@@ -574,6 +503,13 @@ Bytes expectedDcOnly(int w, int h, const std::vector<Layout>& L) {
                 p[0] = p[1] = p[2] = (uint8_t)c[0];
                 continue;
             }
+            if (L.size() == 2) {
+                const int bx = x % mcuW / 8, by = y % mcuH / 8;
+                p[0] = (uint8_t)c[0];
+                p[1] = bx < L[1].h && by < L[1].v ? blockValue(1, x / mcuW * L[1].h + bx, y / mcuH * L[1].v + by) : 0;
+                p[2] = 0;
+                continue;
+            }
             p[0] = limitTruncate(c[0] + 1.402f * (c[2] - 128));
             p[1] = limitTruncate(c[0] - 0.34414f * (c[1] - 128) - 0.71414f * (c[2] - 128));
             p[2] = limitTruncate(c[0] + 1.772f * (c[1] - 128));
@@ -581,32 +517,27 @@ Bytes expectedDcOnly(int w, int h, const std::vector<Layout>& L) {
     return out;
 }
 
-void expectExact(const Bytes& f, int w, int h, const std::vector<Layout>& layout, const std::string& what,
-                 bool withReference) {
+void expectExact(const Bytes& f, int w, int h, const std::vector<Layout>& layout, const std::string& what) {
     Decoded d = decode(f);
-    ASSERT_EQ(d.ok, 1) << what;
-    ASSERT_EQ(d.width, w) << what;
-    ASSERT_EQ(d.height, h) << what;
+    ASSERT_EQ(std::make_tuple(d.ok, d.width, d.height), std::make_tuple(1, w, h)) << what;
     expectSameRgb(d.rgb, expectedDcOnly(w, h, layout), what);
-    if (withReference) expectSameAsReference(f, what);
+    expectSameAsReference(f, what);
 }
 
 const std::vector<Layout> k444 = {{1, 1}, {1, 1}, {1, 1}}, k422 = {{2, 1}, {1, 1}, {1, 1}},
                           k420 = {{2, 2}, {1, 1}, {1, 1}}, kGrey = {{1, 1}};
 
 TEST(JpegExact, ColourConversionAndChromaPlacementInEveryLayout) {
-    // 4096 blocks of 4:4:4, each its own Y, Cb, Cr: the conversion limits and truncates.
-    expectExact(dcOnlyJpeg(512, 512, k444), 512, 512, k444, "4:4:4 512x512", true);
-    ASSERT_FALSE(HasFatalFailure());
     struct Case {
         const char* what;
         std::vector<Layout> layout;
-        std::vector<Size> sizes;
+        std::vector<std::pair<int, int>> sizes;
     };
-    const std::vector<Size> sizes = {{45, 27}, {1, 1}, {64, 64}, {17, 33}};
+    // 4:2:0 and 4:2:2 are exact at every size up to 47x47 in the next test.
+    const std::vector<std::pair<int, int>> sizes = {{45, 27}, {1, 1}, {64, 64}, {17, 33}};
     const Case cases[] = {
-        {"4:2:0", k420, sizes},
-        {"4:2:2", k422, sizes},
+        // 4096 blocks, each its own Y, Cb, Cr: the conversion limits and truncates.
+        {"4:4:4", k444, {{512, 512}}},
         {"4:4:0", {{1, 2}, {1, 1}, {1, 1}}, sizes},
         {"4:1:1", {{4, 1}, {1, 1}, {1, 1}}, sizes},
         {"4x2 luma", {{4, 2}, {1, 1}, {1, 1}}, sizes},
@@ -615,11 +546,13 @@ TEST(JpegExact, ColourConversionAndChromaPlacementInEveryLayout) {
         {"3x1 luma, 2x1 chroma: the last 8 columns of each MCU neutral", {{3, 1}, {2, 1}, {2, 1}}, {{50, 10}}},
         {"chroma finer than luma: neutral", {{1, 1}, {2, 1}, {1, 2}}, {{20, 20}}},
         {"grey", kGrey, {{30, 20}}},
+        {"two components", {{1, 1}, {1, 1}}, {{30, 20}}},
+        {"two components, 2x2 luma", {{2, 2}, {1, 1}}, {{30, 20}}},
     };
     for (const Case& c : cases)
-        for (Size s : c.sizes) {
-            expectExact(dcOnlyJpeg(s.w, s.h, c.layout), s.w, s.h, c.layout,
-                        std::string(c.what) + " " + std::to_string(s.w) + "x" + std::to_string(s.h), true);
+        for (auto [w, h] : c.sizes) {
+            expectExact(dcOnlyJpeg(w, h, c.layout), w, h, c.layout,
+                        std::string(c.what) + " " + std::to_string(w) + "x" + std::to_string(h));
             ASSERT_FALSE(HasFatalFailure());
         }
 }
@@ -631,37 +564,28 @@ TEST(JpegExact, EverySizeUpTo47x47AndRestartIntervalsOfAnyLength) {
                 const Bytes expected = expectedDcOnly(w, h, layout);
                 for (int interval : {0, (w + 8 * layout[0].h - 1) / (8 * layout[0].h)}) {
                     Decoded d = decode(dcOnlyJpeg(w, h, layout, interval));
-                    if (d.ok == 1 && d.width == w && d.height == h && d.rgb == expected) continue;
-                    ASSERT_EQ(d.ok, 1);
-                    ASSERT_EQ(d.width, w);
-                    ASSERT_EQ(d.height, h);
-                    FAIL() << layout.size() << " components, " << layout[0].h << "x" << layout[0].v << " luma, "
-                           << w << "x" << h << " restart " << interval;
+                    ASSERT_TRUE(d.ok == 1 && d.width == w && d.height == h && d.rgb == expected)
+                        << layout.size() << " components, " << layout[0].h << "x" << layout[0].v << " luma, " << w
+                        << "x" << h << " restart " << interval;
                 }
             }
     // 40 x 40 in 4:2:0 is 3 x 3 MCUs.
     for (int interval : {1, 2, 3, 4, 5, 6, 8, 9, 100, 65535})
-        expectExact(dcOnlyJpeg(40, 40, k420, interval), 40, 40, k420, "interval " + std::to_string(interval), true);
-}
-
-// Natural position (row * 8 + column) of each zig-zag index, walked along the anti-diagonals.
-std::vector<int> zigzagWalk() {
-    std::vector<int> order;
-    for (int s = 0; s < 15; s++) {
-        int lo = std::max(0, s - 7), hi = std::min(s, 7);
-        for (int i = 0; i <= hi - lo; i++) {
-            int r = s % 2 ? lo + i : hi - i;
-            order.push_back(r * 8 + (s - r));
-        }
-    }
-    return order;
+        expectExact(dcOnlyJpeg(40, 40, k420, interval), 40, 40, k420, "interval " + std::to_string(interval));
 }
 
 TEST(JpegExact, TransformAgreesWithTheMathematicalInverseDct) {
     // A random quantiser and sparse random coefficients. Each sample is compared with the inverse
     // DCT computed in double precision (scaled by 8 as the decoder keeps it, truncated, shifted
     // right by 3), except within 0.02 of a step, where single precision may go either way.
-    const std::vector<int> natural = zigzagWalk();
+    std::vector<int> natural;  // natural position (row * 8 + column) of each zig-zag index
+    for (int s = 0; s < 15; s++) {
+        int lo = std::max(0, s - 7), hi = std::min(s, 7);
+        for (int i = 0; i <= hi - lo; i++) {
+            int r = s % 2 ? lo + i : hi - i;
+            natural.push_back(r * 8 + (s - r));
+        }
+    }
     uint32_t seed = 99;
     auto rnd = [&](int n) {
         seed = seed * 1664525u + 1013904223u;
@@ -687,52 +611,29 @@ TEST(JpegExact, TransformAgreesWithTheMathematicalInverseDct) {
             basis[u][x] = (u ? 1.0 : std::sqrt(0.5)) * std::cos((2 * x + 1) * u * std::acos(-1.0) / 16);
     auto step = [](double v) { return (long)std::trunc(v) >> 3; };
     int checked = 0, inRange = 0, mismatches = 0;
-    for (int by = 0; by < h / 8; by++)
-        for (int bx = 0; bx < bw; bx++) {
-            const std::vector<int>& b = blocks[(size_t)by * bw + bx];
-            double F[64] = {0};
-            for (int z = 0; z < 64; z++) F[natural[z]] = (double)quant[z] * b[z];
-            for (int y = 0; y < 8; y++)
-                for (int x = 0; x < 8; x++) {
-                    double v = 0;
-                    for (int r = 0; r < 8; r++)
-                        for (int q = 0; q < 8; q++) v += 2 * basis[r][y] * basis[q][x] * F[r * 8 + q];
-                    long lo = step(v - 0.02);
-                    if (lo != step(v + 0.02)) continue;
-                    int expected = (int)std::clamp(lo + 128, 0L, 255L);
-                    int got = d.rgb[(((size_t)by * 8 + y) * w + bx * 8 + x) * 3];
-                    checked++;
-                    inRange += expected > 0 && expected < 255;
-                    if (got != expected && mismatches++ < 5)
-                        ADD_FAILURE() << "block " << bx << "," << by << " sample " << x << "," << y << ": " << got
-                                      << " instead of " << expected << " (v = " << v << ")";
-                }
-        }
+    for (size_t b = 0; b < blocks.size(); b++) {
+        double F[64] = {0};
+        for (int z = 0; z < 64; z++) F[natural[z]] = (double)quant[z] * blocks[b][z];
+        for (int y = 0; y < 8; y++)
+            for (int x = 0; x < 8; x++) {
+                double v = 0;
+                for (int r = 0; r < 8; r++)
+                    for (int q = 0; q < 8; q++) v += 2 * basis[r][y] * basis[q][x] * F[r * 8 + q];
+                long lo = step(v - 0.02);
+                if (lo != step(v + 0.02)) continue;
+                int expected = (int)std::clamp(lo + 128, 0L, 255L);
+                int got = d.rgb[((b / bw * 8 + y) * w + b % bw * 8 + x) * 3];
+                checked++;
+                inRange += expected > 0 && expected < 255;
+                if (got != expected && mismatches++ < 5)
+                    ADD_FAILURE() << "block " << b << " sample " << x << "," << y << ": " << got << " instead of "
+                                  << expected << " (v = " << v << ")";
+            }
+    }
     EXPECT_EQ(mismatches, 0);
     EXPECT_GT(checked, 120000);
     EXPECT_GT(inRange, 40000);
     expectSameAsReference(f, "random coefficients");
-}
-
-TEST(JpegExact, TwoComponentsAreStoredWithoutConversion) {
-    // R and G as decoded, B 0, and a 1x1 second component fills only its own 8x8 (no spreading
-    // outside three-component images).
-    for (const auto& layout : {std::vector<Layout>{{1, 1}, {1, 1}}, std::vector<Layout>{{2, 2}, {1, 1}}}) {
-        const int w = 30, h = 20;
-        Bytes f = dcOnlyJpeg(w, h, layout);
-        Decoded d = decode(f);
-        ASSERT_EQ(d.ok, 1);
-        const bool spread = layout[0].h == 2;
-        for (int y = 0; y < h; y++)
-            for (int x = 0; x < w; x++)
-                for (int c = 0; c < 3; c++) {
-                    int expected = c >= (int)layout.size() ? 0 : blockValue(c, x / 8, y / 8);
-                    if (c == 1 && spread) expected = (x % 16 < 8 && y % 16 < 8) ? blockValue(1, x / 16, y / 16) : 0;
-                    ASSERT_EQ(d.rgb[((size_t)y * w + x) * 3 + c], expected)
-                        << layout.size() << " components, " << x << "," << y << " channel " << c;
-                }
-        expectSameAsReference(f, std::to_string(layout.size()) + " components");
-    }
 }
 
 TEST(JpegExact, CmykYcckAndAdobeRgbAreRefusedSoTheyGetConverted) {
@@ -744,8 +645,7 @@ TEST(JpegExact, CmykYcckAndAdobeRgbAreRefusedSoTheyGetConverted) {
         f.insert(f.begin() + 2, segment.begin(), segment.end());
         return f;
     };
-    const std::vector<Layout> four = {{1, 1}, {1, 1}, {1, 1}, {1, 1}};
-    const Bytes cmyk = dcOnlyJpeg(16, 16, four), ycc = dcOnlyJpeg(16, 16, k444), grey = dcOnlyJpeg(16, 16, kGrey);
+    const Bytes cmyk = dcOnlyJpeg(16, 16, {{1, 1}, {1, 1}, {1, 1}, {1, 1}}), ycc = dcOnlyJpeg(16, 16, k444);
     for (const auto& [what, f] : std::vector<std::pair<std::string, Bytes>>{
              {"four components", cmyk},
              {"CMYK (Adobe transform 0)", withSegment(cmyk, adobe(0))},
@@ -754,8 +654,7 @@ TEST(JpegExact, CmykYcckAndAdobeRgbAreRefusedSoTheyGetConverted) {
              {"three components, Adobe transform 2", withSegment(ycc, adobe(2))},
              {"a later Adobe segment says RGB", withSegment(withSegment(ycc, adobe(0)), adobe(1))}}) {
         Decoded d = decode(f);
-        EXPECT_EQ(d.ok, 0) << what;
-        EXPECT_FALSE(d.hasPixels) << what;
+        EXPECT_EQ(std::make_pair(d.ok, d.hasPixels), std::make_pair(0, false)) << what;
         EXPECT_EQ(decode(f, JPEG_DECODER_FAST, 1).ok, 0) << what << " (header only)";
         int32_t w = 0, h = 0;
         EXPECT_EQ(jpeg_image_size(f.data(), (int32_t)f.size(), &w, &h), -1) << what;
@@ -763,16 +662,18 @@ TEST(JpegExact, CmykYcckAndAdobeRgbAreRefusedSoTheyGetConverted) {
     // YCbCr marked as such, grey whatever the transform, and a segment too short to be Adobe's.
     for (const auto& [what, f, layout] : std::vector<std::tuple<std::string, Bytes, std::vector<Layout>>>{
              {"YCbCr (Adobe transform 1)", withSegment(ycc, adobe(1)), k444},
-             {"grey (Adobe transform 0)", withSegment(grey, adobe(0)), kGrey},
+             {"grey (Adobe transform 0)", withSegment(dcOnlyJpeg(16, 16, kGrey), adobe(0)), kGrey},
              {"short APP14", withSegment(ycc, segmentBytes(0xEE, Bytes{'A', 'd', 'o', 'b', 'e', 0, 100})), k444}})
-        expectExact(f, 16, 16, layout, what, true);
+        expectExact(f, 16, 16, layout, what);
 }
 
 // ------------------------------------------------------------------------------------------------
 // Damaged and hand-made input.
 
+const JpegSettings kSmallRestarts = coded(2, 2, [](JpegSettings& s) { s.restartRows = 1, s.quality = 60; });
+
 TEST(JpegRobustness, EveryTruncationGivesADefinedResult) {
-    const Bytes f = file("small_420_restart");
+    const Bytes f = libjpeg(32, 24, kSmallRestarts);
     const size_t headerEnd = sosEnd(f);
     const Decoded full = decode(f);
     ASSERT_EQ(full.ok, 1);
@@ -786,7 +687,7 @@ TEST(JpegRobustness, EveryTruncationGivesADefinedResult) {
             continue;
         }
         if (n == headerEnd) {
-            EXPECT_TRUE(allPixelsEqual(d.rgb, 0, 0, 0)) << "no entropy data: black";
+            EXPECT_TRUE(allPixelsEqual(d.rgb, 0)) << "no entropy data: black";
         }
         expectSameAsReference(prefix, what);
     }
@@ -797,25 +698,23 @@ TEST(JpegRobustness, EveryTruncationGivesADefinedResult) {
     ASSERT_LT(marker + 1, f.size());
     Decoded half = decode(Bytes(f.begin(), f.begin() + (long)marker));
     EXPECT_EQ(0, std::memcmp(half.rgb.data(), full.rgb.data(), 32 * 3 * 16));
-    EXPECT_TRUE(allPixelsEqual(Bytes(half.rgb.begin() + 32 * 3 * 16, half.rgb.end()), 0, 0, 0));
+    EXPECT_TRUE(allPixelsEqual(Bytes(half.rgb.begin() + 32 * 3 * 16, half.rgb.end()), 0));
 }
 
 TEST(JpegRobustness, SingleByteCorruptionsGiveDefinedResults) {
-    for (const char* name : {"small_420_restart", "small_grey"}) {
-        const Bytes f = file(name);
+    for (const Bytes& f : {libjpeg(32, 24, kSmallRestarts), libjpeg(19, 13, coded(0, 0))})
         for (size_t i = 0; i < f.size(); i++)
             for (uint8_t value : {(uint8_t)0x00, (uint8_t)0xFF, (uint8_t)(f[i] ^ 0x55), (uint8_t)(f[i] + 1)}) {
                 Bytes g = f;
                 g[i] = value;
-                expectSameAsReference(g, std::string(name) + " byte " + std::to_string(i) + " = " +
+                expectSameAsReference(g, std::to_string(f.size()) + " bytes, byte " + std::to_string(i) + " = " +
                                              std::to_string(value));
                 if (HasFatalFailure()) return;
             }
-    }
 }
 
 TEST(JpegRobustness, MalformedHeadersAreRejected) {
-    const Bytes f = file("v420_24x24");
+    const Bytes f = libjpeg(24, 24);
     ASSERT_EQ(decode(f).ok, 1);
     const Split s = split(f);
     auto with = [&](const std::function<void(Split&)>& change) {
@@ -841,6 +740,7 @@ TEST(JpegRobustness, MalformedHeadersAreRejected) {
         {"zero components", frame({{5, 0}}, 6)},
         {"five components", frame({{5, 5}, {15, 4}, {18, 7}}, 21)},
         {"length not 8 + 3N", frame({}, 16)},
+        {"length not 8 + 3N, the extra bytes a start of image", frame({{15, 0xFF}, {16, 0xD8}}, 17)},
         {"height 0", frame({{1, 0}, {2, 0}})},
         {"width 0", frame({{3, 0}, {4, 0}})},
         {"65535 x 65535", frame({{1, 0xFF}, {2, 0xFF}, {3, 0xFF}, {4, 0xFF}})},
@@ -850,7 +750,6 @@ TEST(JpegRobustness, MalformedHeadersAreRejected) {
         {"horizontal factor 5", frame({{7, 0x51}})},
         {"vertical factor 5", frame({{10, 0x15}})},
         {"quantisation table 16", frame({{8, 16}})},
-        {"quantisation table 255", frame({{14, 255}})},
         {"scan before frame", with([](Split& t) {
              auto at = [&](uint8_t m) {
                  return std::find_if(t.segments.begin(), t.segments.end(), [m](auto& g) { return g.marker == m; });
@@ -883,7 +782,7 @@ TEST(JpegRobustness, MalformedHeadersAreRejected) {
 }
 
 TEST(JpegRobustness, SkippableSegmentsAreSkipped) {
-    const Bytes f = file("v420_31x31");
+    const Bytes f = libjpeg(31, 31);
     const Decoded base = decode(f);
     ASSERT_EQ(base.ok, 1);
     for (int marker : {0xCC, 0xD0, 0xD5, 0xD7, 0xDC, 0xE1, 0xEF, 0xFE, 0x01, 0x7F, 0xBF, 0xDE, 0xDF, 0xF0, -1}) {
@@ -915,12 +814,12 @@ void editAcTables(Split& s, const std::function<int(Bytes& payload, size_t p, in
 }
 
 TEST(JpegRobustness, OddTablesAndScanHeadersDecodeToDefinedImages) {
-    const Bytes f = file("v420_40x40");
+    const Bytes f = libjpeg(40, 40);
     auto check = [](const Split& s, const std::string& what, int flat = -1) {
         Decoded d = decode(join(s));
         EXPECT_EQ(d.ok, 1) << what;
         if (flat >= 0) {
-            EXPECT_TRUE(allPixelsEqual(d.rgb, (uint8_t)flat, (uint8_t)flat, (uint8_t)flat)) << what;
+            EXPECT_TRUE(allPixelsEqual(d.rgb, (uint8_t)flat)) << what;
         }
         expectSameAsReference(join(s), what);
     };

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "pack/rle.h"
@@ -35,28 +36,31 @@ struct Exact {
 }  // namespace
 
 TEST(Rle, PacksRunsAndLiteralsAsTheFormatSays) {
-    // Ten equal bytes: a run of nine, then the tenth in a literal block.
-    EXPECT_EQ(pack(Bytes(10, 7)), (Bytes{0x89, 7, 0x01, 7}));
-    // Fewer than four bytes: one literal block; three equal bytes are not a run.
-    EXPECT_EQ(pack(Bytes{1, 2, 3}), (Bytes{3, 1, 2, 3}));
-    EXPECT_EQ(pack(Bytes{5, 5, 5}), (Bytes{3, 5, 5, 5}));
-    EXPECT_EQ(pack(Bytes{}), Bytes{});
-    // A run at the very end of the input, after literals.
-    EXPECT_EQ(pack(Bytes{1, 2, 3, 9, 9, 9, 9, 9, 9}), (Bytes{3, 1, 2, 3, 0x85, 9, 0x01, 9}));
-    // Exactly four equal bytes at the end.
-    EXPECT_EQ(pack(Bytes{1, 4, 4, 4, 4}), (Bytes{1, 1, 0x83, 4, 0x01, 4}));
-}
-
-TEST(Rle, LongRunsSplitWithEmptyLiteralBlocksAndLongLiteralsSplitAt127) {
-    // 300 equal bytes: 127 + 127 + 45 repeats with empty literal blocks between, then the last byte.
-    EXPECT_EQ(pack(Bytes(300, 0xAB)), (Bytes{0xFF, 0xAB, 0x00, 0xFF, 0xAB, 0x00, 0x80 + 45, 0xAB, 0x01, 0xAB}));
+    const std::pair<Bytes, Bytes> cases[] = {
+        // Ten equal bytes: a run of nine, then the tenth in a literal block.
+        {Bytes(10, 7), {0x89, 7, 0x01, 7}},
+        // Fewer than four bytes: one literal block; three equal bytes are not a run.
+        {{1, 2, 3}, {3, 1, 2, 3}},
+        {{5, 5, 5}, {3, 5, 5, 5}},
+        {{}, {}},
+        // A run at the very end of the input, after literals; exactly four equal bytes at the end.
+        {{1, 2, 3, 9, 9, 9, 9, 9, 9}, {3, 1, 2, 3, 0x85, 9, 0x01, 9}},
+        {{1, 4, 4, 4, 4}, {1, 1, 0x83, 4, 0x01, 4}},
+        // 300 equal bytes: 127 + 127 + 45 repeats with empty literal blocks between, then the last byte.
+        {Bytes(300, 0xAB), {0xFF, 0xAB, 0x00, 0xFF, 0xAB, 0x00, 0x80 + 45, 0xAB, 0x01, 0xAB}},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(pack(in), out) << in.size() << " bytes";
+    // Only the given length counts: an equal byte just past it makes no run of four.
+    const Bytes longer = {1, 7, 7, 7, 7};
+    Bytes out(5);
+    ASSERT_EQ(rle_pack(longer.data(), out.data(), 4, 5, 1), 5);
+    EXPECT_EQ(out, (Bytes{4, 1, 7, 7, 7}));
+    // Long literals split at 127.
     Bytes literal(300);
     for (size_t i = 0; i < literal.size(); i++) literal[i] = (uint8_t)(i * 7 + 1);
     Bytes packed = pack(literal);
     ASSERT_EQ(packed.size(), 303u);
-    EXPECT_EQ(packed[0], 127);
-    EXPECT_EQ(packed[128], 127);
-    EXPECT_EQ(packed[256], 300 - 254);
+    EXPECT_EQ(std::make_tuple(packed[0], packed[128], packed[256]), std::make_tuple(127, 127, 300 - 254));
     EXPECT_EQ(unpack(packed), literal);
 }
 

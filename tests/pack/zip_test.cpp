@@ -14,7 +14,7 @@ namespace {
 class ZipMembers : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string bin, text, big;
+        std::string bin, big;
         for (int i = 0; i < 256; i++) bin += (char)i;
         for (int i = 0; i < 20; i++) text += "hello zip ";
         for (int i = 0; i < 100000; i++) big += "xy";
@@ -28,12 +28,11 @@ protected:
     }
     const char* d() { return dir.path().c_str(); }
     TempDir dir;
+    std::string text;
 };
 }  // namespace
 
 TEST_F(ZipMembers, SizesAndContentsOfStoredAndDeflatedMembers) {
-    std::string text;
-    for (int i = 0; i < 20; i++) text += "hello zip ";
     EXPECT_EQ(pack_member_size("a.txt", d(), "a.zip"), (int32_t)text.size());
     EXPECT_EQ(pack_member_size("dir/b.bin", d(), "a.zip"), 256);
     EXPECT_EQ(pack_member_size("empty", d(), "a.zip"), 0);
@@ -43,7 +42,7 @@ TEST_F(ZipMembers, SizesAndContentsOfStoredAndDeflatedMembers) {
     EXPECT_EQ(result, (int32_t)text.size());
     std::string bin = read("dir/b.bin", 256, &result);
     ASSERT_EQ(result, 256);
-    for (int i = 0; i < 256; i++) EXPECT_EQ((uint8_t)bin[(size_t)i], i);
+    for (int i = 0; i < 256; i++) ASSERT_EQ((uint8_t)bin[(size_t)i], i);
     std::string big = read("big", 200000, &result);
     ASSERT_EQ(result, 200000);
     EXPECT_EQ(big.substr(199990), "xyxyxyxyxy");
@@ -67,8 +66,23 @@ TEST_F(ZipMembers, MissingThingsAndSmallBuffersGiveMinusOne) {
 }
 
 TEST_F(ZipMembers, DamagedMemberDataIsReported) {
-    // Flip bytes inside the stored member's data: the checksum no longer matches.
+    // Headers (local and central) that claim 300 bytes for the 256 stored ones: the read comes up
+    // short, which is an error even though the checksum is never reached.
     std::vector<uint8_t> zip = readBytes(dir.file("a.zip"));
+    std::vector<uint8_t> longer = zip;
+    const std::string name = "dir/b.bin";
+    auto local = std::search(longer.begin(), longer.end(), name.begin(), name.end());
+    auto central = std::search(local + 1, longer.end(), name.begin(), name.end());
+    ASSERT_NE(central, longer.end());
+    for (auto size : {local - 8, central - 22}) {  // the uncompressed size, little-endian
+        size[0] = 44;
+        size[1] = 1;
+    }
+    writeBytes(dir.file("long.zip"), longer);
+    ASSERT_EQ(pack_member_size("dir/b.bin", d(), "long.zip"), 300);
+    std::vector<uint8_t> buffer(300);
+    EXPECT_EQ(pack_member_read(buffer.data(), 300, "dir/b.bin", d(), "long.zip"), -1);
+    // Flip bytes inside the stored member's data: the checksum no longer matches.
     std::vector<uint8_t> needle;
     for (int i = 0; i < 16; i++) needle.push_back((uint8_t)(100 + i));
     auto at = std::search(zip.begin(), zip.end(), needle.begin(), needle.end());

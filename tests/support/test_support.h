@@ -22,6 +22,13 @@ void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 void writeText(const std::string& path, const std::string& text);
 // Reads a whole file; empty when it cannot be read.
 std::vector<uint8_t> readBytes(const std::string& path);
+// Little-endian 32-bit values in byte buffers, as the engine's files store them.
+inline void putLe32(std::vector<uint8_t>& b, int32_t v) {
+    for (int i = 0; i < 4; i++) b.push_back((uint8_t)((uint32_t)v >> (8 * i)));
+}
+inline int32_t getLe32(const std::vector<uint8_t>& b, size_t at) {
+    return (int32_t)((uint32_t)b[at] | (uint32_t)b[at + 1] << 8 | (uint32_t)b[at + 2] << 16 | (uint32_t)b[at + 3] << 24);
+}
 // The team's shared folder beside the checkout (samples, bench generator), or "" when absent.
 std::string sharedDirectory();
 // The source tree (for fuzz corpora and assets).

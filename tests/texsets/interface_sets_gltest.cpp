@@ -156,6 +156,7 @@ TEST_F(InterfaceSets, FreeingDeletesTexturesAndBindingChecksNothingBeyondTheStor
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ((GLuint)bound, name);
+    EXPECT_EQ(setImageGet(a, SET_IMAGES), nullptr);
     bindSetImage(a, 5000);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(bound, 0);

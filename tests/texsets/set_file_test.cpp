@@ -17,14 +17,6 @@
 namespace {
 using Bytes = std::vector<uint8_t>;
 
-int32_t get32(const Bytes& b, size_t at) {
-    return (int32_t)((uint32_t)b[at] | (uint32_t)b[at + 1] << 8 | (uint32_t)b[at + 2] << 16 | (uint32_t)b[at + 3] << 24);
-}
-
-void put32(Bytes& b, int32_t v) {
-    for (int i = 0; i < 4; i++) b.push_back((uint8_t)((uint32_t)v >> (8 * i)));
-}
-
 // The scrambled layout undone by its definition, independent of the engine.
 Bytes unscramble(Bytes b) {
     uint8_t key = b[0], step = b[1];
@@ -95,14 +87,14 @@ TEST_F(SetFiles, ABuiltFileUnscramblesAndLoadsBackEveryImageAsBuilt) {
     ASSERT_EQ(file.size(), total);
     EXPECT_TRUE(file[1] >= 1 && file[1] <= 128) << "scrambling step";
     Bytes plain = unscramble(file);
-    EXPECT_EQ(get32(plain, 2), 3);
+    EXPECT_EQ(getLe32(plain, 2), 3);
     int32_t set = load(-1, -1);
     ASSERT_NE(set, -1);
     size_t at = 6;
     for (int i = 0; i < 3; i++) {
         const Source& s = kThree[i];
         Bytes jpeg = readBytes(src + s.file);
-        EXPECT_EQ(get32(plain, at), (int32_t)jpeg.size());
+        EXPECT_EQ(getLe32(plain, at), (int32_t)jpeg.size());
         EXPECT_EQ(Bytes(plain.begin() + (long)at + 4, plain.begin() + (long)at + 8), Bytes({0, s.t, s.a, s.q}));
         EXPECT_TRUE(std::equal(jpeg.begin(), jpeg.end(), plain.begin() + (long)at + 8));
         at += 8 + jpeg.size();
@@ -164,7 +156,7 @@ TEST_F(SetFiles, BuilderResultsAndListing) {
     image("N_0001_T_00_A_0_Q_0_b.JPG", 8, 8);
     writeText(src + "N_0002_T_00_A_0_Q_0_notes.txt", "x");
     EXPECT_EQ(buildInterfaceSetFile("out.stf", src.c_str(), 1), 0);
-    EXPECT_EQ(get32(unscramble(readBytes(src + "out.stf")), 2), 2);
+    EXPECT_EQ(getLe32(unscramble(readBytes(src + "out.stf")), 2), 2);
     EXPECT_EQ(countSetImages(src.c_str(), 1), 2);
     EXPECT_EQ(countSetImages(src.c_str(), 0), 3);
     EXPECT_EQ(countSetImages(dir.path().c_str(), 0), 0);
@@ -174,6 +166,15 @@ TEST_F(SetFiles, BuilderResultsAndListing) {
     // An empty directory builds a file of no records.
     EXPECT_EQ(buildInterfaceSetFile("empty.stf", dir.path().c_str(), 0), 0);
     EXPECT_EQ(readBytes(dir.file("empty.stf")).size(), 6u);
+    // Records whose end falls one byte past the builder's grown buffer (4 + 8 + 272 + 8 + 757 bytes
+    // against 1048), the last byte 0: writing past that buffer is an error the heap notices.
+    TempDir edge;
+    writeText(edge.file("N_0000_T_00_A_0_Q_0_a.jpg"), std::string(272, 'a'));
+    writeText(edge.file("N_0001_T_00_A_0_Q_0_b.jpg"), std::string(756, 'b') + '\0');
+    ASSERT_EQ(buildInterfaceSetFile("edge.stf", edge.path().c_str(), 0), 0);
+    const Bytes built = unscramble(readBytes(edge.file("edge.stf")));
+    ASSERT_EQ(built.size(), 2u + 4 + 8 + 272 + 8 + 757);
+    EXPECT_EQ(std::string(built.end() - 757, built.end()), std::string(756, 'b') + '\0');
 }
 
 TEST_F(SetFiles, TruncatedFilesLoadTheCompleteRecordsOnly) {
@@ -184,7 +185,7 @@ TEST_F(SetFiles, TruncatedFilesLoadTheCompleteRecordsOnly) {
     Bytes file = readBytes(src + "small.stf");
     Bytes plain = unscramble(file);
     std::vector<size_t> ends;
-    for (size_t at = 6; at < plain.size(); at = ends.back()) ends.push_back(at + 8 + (size_t)get32(plain, at));
+    for (size_t at = 6; at < plain.size(); at = ends.back()) ends.push_back(at + 8 + (size_t)getLe32(plain, at));
     ASSERT_EQ(ends.size(), 3u);
     ASSERT_EQ(ends.back(), file.size());
     for (size_t n = 0; n <= file.size(); n++) {
@@ -205,14 +206,14 @@ TEST_F(SetFiles, SkippedKindsBadImagesAndLyingSizes) {
     image("N_0000_T_00_A_0_Q_0_a.jpg", 8, 8);
     const Bytes good = readBytes(src + "N_0000_T_00_A_0_Q_0_a.jpg");
     auto record = [&](Bytes& b, int32_t size, uint8_t kind, const Bytes& data) {
-        put32(b, size);
+        putLe32(b, size);
         b.insert(b.end(), {kind, 1, 0, 0});
         b.insert(b.end(), data.begin(), data.end());
     };
     // Key 0, step 0: the bytes stay as they are. Kind 1 (skipped), a good image, two bad JPEGs,
     // then a size past the end.
     Bytes plain = {0, 0};
-    put32(plain, 1000);
+    putLe32(plain, 1000);
     record(plain, (int32_t)good.size(), 1, good);
     record(plain, (int32_t)good.size(), 0, good);
     record(plain, 3, 0, Bytes{1, 2, 3});
@@ -223,10 +224,14 @@ TEST_F(SetFiles, SkippedKindsBadImagesAndLyingSizes) {
     for (int32_t i = 0; i < 5; i++) EXPECT_EQ(setImageGet(set, i)->pixels != nullptr, i == 1) << i;
     EXPECT_EQ(findFreeSet(), set) << "image 0 free: the set counts as free";
     Bytes negative = {0, 0};
-    put32(negative, 2);
+    putLe32(negative, 2);
     record(negative, -8, 0, good);
     EXPECT_EQ(loadInterfaceSetBlob(set, -1, negative.data(), (int32_t)negative.size(), 1), set);
     EXPECT_EQ(firstFreeImage(set), 0);
+    // Fewer than four bytes after the offset hold no count.
+    SetFileCursor cursor;
+    EXPECT_EQ(setFileBegin(&cursor, plain.data(), 5, 2), -1);
+    EXPECT_EQ(setFileBegin(&cursor, plain.data(), 6, 2), 0);
     // A one-row picture cannot carry a mask below it; A other than 1 is opaque.
     uint8_t* pixels = nullptr;
     int32_t w = 0, h = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "strings/string_table.h"
 #include "support/test_support.h"
@@ -24,11 +25,8 @@ TEST_F(TextureCache, NamesCarryIdPropertiesAndImage) {
     EXPECT_STREQ(name, "vorten_texture_3_-1_0_1_wood.jpg");
     TextureCacheName parsed;
     ASSERT_EQ(texture_cache_parse_name("vorten_texture_12_3__1_2_bark.jpg", &parsed), 0);  // '_' runs split once
-    EXPECT_EQ(parsed.id, 12);
-    EXPECT_EQ(parsed.target, 3);
-    EXPECT_EQ(parsed.alphaMap, 1);
-    EXPECT_EQ(parsed.compression, 2);
-    EXPECT_STREQ(parsed.name, "bark.jpg");
+    EXPECT_EQ(std::make_tuple(parsed.id, parsed.target, (int)parsed.alphaMap, (int)parsed.compression, std::string(parsed.name)),
+              std::make_tuple(12, 3, 1, 2, std::string("bark.jpg")));
     ASSERT_EQ(texture_cache_parse_name("vorten_texture_0_-1_0_1_my_wood.jpg", &parsed), 0);
     EXPECT_STREQ(parsed.name, "my");  // field 7 stops at the first '_'
     for (const char* bad : {"vorten_texture_1_2_3", "vorten_texture_1_-1_0_1_", "vorten_texture_x_-1_0_1_a.jpg",

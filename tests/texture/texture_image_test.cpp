@@ -5,21 +5,7 @@
 #include "system/memory.h"
 #include "texture/texture_image.h"
 
-namespace {
 using Sizes = std::vector<std::pair<int32_t, int32_t>>;
-
-Sizes chain(int32_t width, int32_t height, int32_t mipmaps) {
-    std::vector<uint8_t> pixels((size_t)width * height * 4, 100);
-    int32_t w = 0, h = 0;
-    texture_level0_size(width, height, 2048, &w, &h);
-    ImageLevels levels;
-    EXPECT_EQ(texture_build_levels(&levels, pixels.data(), width, height, w, h, mipmaps), 0);
-    Sizes sizes;
-    for (int32_t k = 0; k < levels.count; k++) sizes.push_back({levels.level[k].width, levels.level[k].height});
-    texture_free_levels(&levels);
-    return sizes;
-}
-}  // namespace
 
 TEST(TextureImage, LevelZeroSizeRules) {
     // Width, height, limit, then the expected level 0: power of two below, then at most 8:1.
@@ -38,16 +24,6 @@ TEST(TextureImage, LevelZeroSizeRules) {
         EXPECT_EQ(texture_round_steps(in, 2048), out) << in;
 }
 
-TEST(TextureImage, MipChainsHalveToOneByOne) {
-    EXPECT_EQ(chain(700, 300, 1), (Sizes{{512, 256}, {256, 128}, {128, 64}, {64, 32}, {32, 16}, {16, 8}, {8, 4},
-                                         {4, 2}, {2, 1}, {1, 1}}));
-    EXPECT_EQ(chain(700, 300, 0), (Sizes{{512, 256}}));
-    EXPECT_EQ(chain(1, 1, 1), (Sizes{{1, 1}}));
-    ImageLevels levels;
-    EXPECT_EQ(texture_build_levels(&levels, nullptr, 4, 4, 4, 4, 1), -1);
-    EXPECT_EQ(levels.count, 0);
-}
-
 TEST(TextureImage, BoxFilterTakesTruncatedBlockMeans) {
     // 3 x 2 to 2 x 1: columns {0} and {1, 2} (3*1/2 = 1), both rows.
     std::vector<uint8_t> src = {10, 0, 0, 255, 20, 1, 0, 255, 31, 2, 0, 255,  //
@@ -55,6 +31,10 @@ TEST(TextureImage, BoxFilterTakesTruncatedBlockMeans) {
     uint8_t dst[8];
     texture_box_resample(src.data(), 3, 2, dst, 2, 1);
     EXPECT_EQ(std::vector<uint8_t>(dst, dst + 8), (std::vector<uint8_t>{10, 0, 0, 127, 25, 1, 0, 127}));
+    // Enlarging repeats source pixels.
+    uint8_t enlarged[16];
+    texture_box_resample(src.data(), 1, 1, enlarged, 2, 2);
+    for (int i = 0; i < 16; i++) EXPECT_EQ(enlarged[i], src[(size_t)i % 4]) << i;
     uint8_t same[12];  // the same size copies
     texture_box_resample(src.data(), 3, 1, same, 3, 1);
     EXPECT_TRUE(std::equal(same, same + 12, src.begin()));
@@ -64,13 +44,18 @@ TEST(TextureImage, BoxFilterTakesTruncatedBlockMeans) {
     uint8_t half[8];
     texture_box_resample(quad.data(), 4, 2, half, 2, 1);
     EXPECT_EQ(std::vector<uint8_t>(half, half + 8), (std::vector<uint8_t>{2, 1, 0, 255, 8, 8, 8, 8}));
-    // Each mip level comes from the level before.
+    // Each mip level comes from the level before, halving down to 1 x 1.
     const uint8_t values[8] = {4, 9, 7, 8, 6, 9, 0, 7};
     std::vector<uint8_t> row(8 * 4);
     for (int x = 0; x < 8; x++) row[(size_t)x * 4] = values[x];
     ImageLevels levels;
+    ASSERT_EQ(texture_build_levels(&levels, row.data(), 8, 1, 8, 1, 0), 0);
+    EXPECT_EQ(levels.count, 1) << "no mipmaps: level 0 alone";
+    texture_free_levels(&levels);
+    EXPECT_EQ(texture_build_levels(&levels, nullptr, 4, 4, 4, 4, 1), -1);
+    EXPECT_EQ(levels.count, 0);
     ASSERT_EQ(texture_build_levels(&levels, row.data(), 8, 1, 8, 1, 1), 0);
-    ASSERT_EQ(levels.count, 4);
+    ASSERT_EQ(levels.count, 4);  // 8, 4, 2, 1
     EXPECT_EQ(levels.level[1].pixels[0], 6);  // (4 + 9) / 2
     EXPECT_EQ(levels.level[2].pixels[0], 6);  // (6 + 7) / 2
     EXPECT_EQ(levels.level[2].pixels[4], 5);  // (7 + 3) / 2
@@ -88,8 +73,9 @@ TEST(TextureImage, AlphaMapsNeedTheSameSize) {
     uint8_t grey[4] = {10, 20, 31, 0}, one[4] = {0, 0, 0, 255};
     texture_alpha_from_map(one, 1, 1, grey, 1, 1);
     EXPECT_EQ(one[3], 20);  // 61 * 0.3333333 = 20.33
-    uint8_t keep[8] = {1, 2, 3, 255, 4, 5, 6, 255};
-    EXPECT_EQ(texture_alpha_from_map(keep, 2, 1, map, 1, 2), -1);
+    uint8_t keep[8] = {1, 2, 3, 255, 4, 5, 6, 255}, tall[16] = {0};
+    EXPECT_EQ(texture_alpha_from_map(keep, 2, 1, map, 1, 1), -1);
+    EXPECT_EQ(texture_alpha_from_map(keep, 2, 1, tall, 2, 2), -1);
     EXPECT_EQ(keep[3], 255);
     EXPECT_EQ(keep[7], 255);
     uint8_t rgb[6] = {1, 2, 3, 4, 5, 6};
