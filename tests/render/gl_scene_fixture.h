@@ -57,8 +57,6 @@ protected:
         Camera c;
         std::memset(&c, 0, sizeof c);
         cameraInit(&c);
-        mat4_identity(&c.view);
-        mat4_identity(&c.orientation);
         cameraNode = cameraCreate(-1, &c);
         cameraCopy = sceneAddCopy(scene, -1, cameraNode);
         sceneSetLookAt(scene, cameraCopy, Vec3{0, 0, 5}, Vec3{0, 0, 0}, Vec3{0, 1, 0});
