@@ -23,18 +23,14 @@ protected:
     }
 };
 
-// A textured, lit square with one texture-coordinate set naming texture id in the pack.
-Mesh texturedSquare(const char* pack, int32_t id) {
+// An object holding a textured, lit square whose one texture-coordinate set names texture id in the pack.
+int32_t texturedObject(const char* pack, int32_t id) {
     Mesh m = squareTemplate(1, 1, 1, 1, 1, MATERIAL_TEXTURED, 1);
     std::snprintf(m.material.textureName, sizeof m.material.textureName, "%s", pack);
     m.material.textureIds[0] = id;
-    return m;
-}
-
-int32_t objectWith(Mesh t) {
     int32_t object = objectCreate(-1);
-    objectAddMesh(object, meshCreate(-1, &t));
-    meshFreeBuffers(&t);
+    objectAddMesh(object, meshCreate(-1, &m));
+    meshFreeBuffers(&m);
     return object;
 }
 
@@ -54,8 +50,8 @@ TEST_F(ObjectGl, TexturePassLoadsSharedSetsAndDowngradesWhatCannotBeDrawn) {
     texture_pack_name(pack, dir.path().c_str());
 
     // Masked, plain, an id past the set's count, a pack that is missing.
-    int32_t objects[4] = {objectWith(texturedSquare(pack, 0)), objectWith(texturedSquare(pack, 2)),
-                          objectWith(texturedSquare(pack, 3)), objectWith(texturedSquare("missing.stf", 0))};
+    int32_t objects[4] = {texturedObject(pack, 0), texturedObject(pack, 2), texturedObject(pack, 3),
+                          texturedObject("missing.stf", 0)};
     int32_t root = emptyCreate(-1);
     for (int32_t o : objects) nodeSetParent(root, nodeCreate(-1, NODE_OBJECT, o));
     // The plain object hangs under a second node too: it is still loaded once.
@@ -94,25 +90,4 @@ TEST_F(ObjectGl, TexturePassLoadsSharedSetsAndDowngradesWhatCannotBeDrawn) {
     sceneRemoveCopy(scene, stageCopy);
     nodeDestroy(stageNode);
     EXPECT_EQ(texture_set_get(set), nullptr);
-}
-
-TEST_F(ObjectGl, ADrawnMeshGivesItsBufferObjectsBackWhenItsObjectGoes) {
-    makeStage();
-    Placed square = addSquare(squareTemplate(1, 1, 1, 1, 1));
-    int32_t second = nodeCreate(-1, NODE_OBJECT, square.object);  // a second holder
-    drawFrame();
-    Mesh* m = firstMesh(square.object);
-    ASSERT_EQ(m->bufferMode, BUFFER_VBO);
-    GLuint names[2] = {m->vertexBuffer, m->indexBuffer};
-    EXPECT_EQ(extensions.glIsBufferARB(names[0]), GL_TRUE);
-    nodeDestroy(square.node);
-    ASSERT_NE(objectGet(square.object), nullptr);  // still held
-    drawFrame();
-    expectPixel(pixel(400, 300), 255, 255, 255);
-    sceneRemoveCopy(scene, square.copy);
-    nodeDestroy(second);
-    EXPECT_EQ(objectGet(square.object), nullptr);
-    EXPECT_EQ(extensions.glIsBufferARB(names[0]), GL_FALSE);
-    EXPECT_EQ(extensions.glIsBufferARB(names[1]), GL_FALSE);
-    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }

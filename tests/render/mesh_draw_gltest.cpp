@@ -45,7 +45,8 @@ void expectNoArrays(const Mesh* m) {
 TEST_F(MeshDraw, BufferObjectsTakeTheArraysAndGiveThemBack) {
     makeStage();
     addLight(scene, 0, 0, 10);
-    Mesh* m = meshGet(addSquare(fullSquare()).mesh);
+    Placed square = addSquare(fullSquare());
+    Mesh* m = meshGet(square.mesh);
     drawFrame();
     Rgb drawn = pixel(400, 300);
     EXPECT_GT(drawn.r, 150);  // lit from the front
@@ -71,6 +72,15 @@ TEST_F(MeshDraw, BufferObjectsTakeTheArraysAndGiveThemBack) {
     GLint bound = -1;
     glGetIntegerv(GL_ARRAY_BUFFER_BINDING_ARB, &bound);
     EXPECT_EQ(bound, 0);
+
+    drawFrame();  // prepared again; the buffers go back with the last holder of the object
+    GLuint names[2] = {m->vertexBuffer, m->indexBuffer};
+    ASSERT_TRUE(isBuffer(names[0]));
+    sceneRemoveCopy(scene, square.copy);
+    nodeDestroy(square.node);
+    EXPECT_EQ(objectGet(square.object), nullptr);
+    EXPECT_FALSE(isBuffer(names[0]));
+    EXPECT_FALSE(isBuffer(names[1]));
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
@@ -138,24 +148,18 @@ TEST_F(MeshDraw, IndicesOutsideTheVerticesBecomeZero) {
 }
 
 TEST_F(MeshDraw, PassesSelectMeshesAndEmptyMeshesAreSkipped) {
-    Mesh clear = fullSquare(), empty = squareTemplate(1, 1, 1, 1, 1);
-    clear.material.diffuse[3] = 0.5f;
-    empty.indexCount = 0;
     int32_t object = objectCreate(-1);
-    int32_t a = meshCreate(-1, &clear), b = meshCreate(-1, &empty);
-    meshFreeBuffers(&clear);
-    meshFreeBuffers(&empty);
-    objectAddMesh(object, a);
-    objectAddMesh(object, b);
+    int32_t clear = addSquareTo(object, 1.0f, 0.5f), empty = addSquareTo(object);
+    meshGet(empty)->indexCount = 0;
     BoxCorners c;
     Vec3 centre;
     float radius;
     objectBounds(object, &c, &centre, &radius);
     render_object(object, PASS_OPAQUE);
-    EXPECT_EQ(meshGet(a)->bufferMode, BUFFER_NONE);  // not in this pass: not even prepared
+    EXPECT_EQ(meshGet(clear)->bufferMode, BUFFER_NONE);  // not in this pass: not even prepared
+    EXPECT_EQ(meshGet(empty)->bufferMode, BUFFER_NONE);  // nothing to draw
     render_object(object, PASS_TRANSPARENT);
-    EXPECT_EQ(meshGet(a)->bufferMode, BUFFER_VBO);
-    EXPECT_EQ(meshGet(b)->bufferMode, BUFFER_NONE);  // nothing to draw
+    EXPECT_EQ(meshGet(clear)->bufferMode, BUFFER_VBO);
     render_object(-1, PASS_OPAQUE);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
