@@ -15,7 +15,7 @@ Mat4 glMatrix(GLenum which) {
 }
 }  // namespace
 
-TEST_F(Frame, ProjectionComesFromTheCameraNotTheWindow) {
+TEST_F(Frame, ProjectionAndViewComeFromTheCamera) {
     makeStage();
     render_resize(1024, 400);  // not the camera's 4 : 3
     render_projection(stageCameraIndex());
@@ -36,12 +36,8 @@ TEST_F(Frame, ProjectionComesFromTheCameraNotTheWindow) {
         EXPECT_EQ(std::memcmp(glMatrix(GL_PROJECTION_MATRIX).m, identity.m, sizeof identity.m), 0);
         *stageCamera() = saved;
     }
-    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
-}
 
-TEST_F(Frame, ViewMatrixIsTheInverseOfTheCameraAndASingularOneIsKept) {
-    makeStage();
-    drawFrame();
+    drawFrame();  // the view matrix is the inverse of the camera's; a singular one is kept
     const Camera* k = stageCamera();
     Vec3 origin = {0, 0, 0};
     points_transform(&k->view, &origin, &origin, 1);
@@ -53,6 +49,7 @@ TEST_F(Frame, ViewMatrixIsTheInverseOfTheCameraAndASingularOneIsKept) {
     drawFrame();
     EXPECT_EQ(std::memcmp(&before, &k->view, sizeof before), 0);
     EXPECT_NEAR(k->orientation.m[0], 0.0f, 1e-6);  // the orientation still follows the node
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
 TEST_F(Frame, AViewWithoutACameraSaysSoAndDrawsNothing) {

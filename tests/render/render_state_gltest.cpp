@@ -58,7 +58,7 @@ TEST_F(RenderState, AnExtensionWithoutAllItsEntryPointsStaysOff) {
     windowInstallAnswers();
 }
 
-TEST_F(RenderState, ClearTouchesOnlyTheChosenBuffers) {
+TEST_F(RenderState, ClearTouchesOnlyTheChosenBuffersAndResizeMapsTheScissor) {
     glClearDepth(0.25);
     glClear(GL_DEPTH_BUFFER_BIT);
     glClearDepth(1.0);
@@ -70,9 +70,7 @@ TEST_F(RenderState, ClearTouchesOnlyTheChosenBuffers) {
     render_clear();
     expectBackground(pixel(10, 10));
     EXPECT_NEAR(depth(10, 10), 1.0f, 0.01f);
-}
 
-TEST_F(RenderState, ResizeAndScissorMapping) {
     render_resize(1024, 768);
     EXPECT_EQ(glInts(GL_VIEWPORT), (std::vector<GLint>{0, 0, 1024, 768}));
     EXPECT_EQ(glInts(GL_SCISSOR_BOX), (std::vector<GLint>{0, 0, 1024, 768}));
