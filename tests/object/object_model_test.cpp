@@ -42,7 +42,6 @@ TEST_F(Meshes, CreateCopiesTheTemplateAndIndicesAreStable) {
     EXPECT_EQ(m->interleaved, nullptr);
     EXPECT_EQ(m->bufferMode, BUFFER_NONE);
     EXPECT_EQ(m->vertexBuffer, 0u);
-    EXPECT_EQ(m->colours, nullptr);
     a.positions[0] = 42.0f;  // the template stays the caller's
     EXPECT_EQ(m->positions[0], -1.0f);
 
