@@ -154,16 +154,3 @@ TEST_F(Transforms, WorldMatricesComposeParentTimesTRS) {
     EXPECT_NEAR(m.m[12], 1.0f, 1e-5);
     EXPECT_NEAR(m.m[13], 5.0f, 1e-5);
 }
-
-TEST_F(Transforms, LookAtReplacesTheLocalTransform) {
-    Node* n = nodeGet(emptyCreate(-1));
-    nodeSetScale(n, 5, 5, 5);
-    nodeSetLookAt(n, 16, 0, 0, 0, 0, 0, 0, 0, 1);
-    nodeComposeLocal(n);
-    EXPECT_FLOAT_EQ(n->matrix.m[12], 16.0f);
-    EXPECT_NEAR(n->matrix.m[8], 1.0f, 1e-6);  // local Z points from the target to the eye
-    EXPECT_NEAR(n->matrix.m[6], 1.0f, 1e-6);  // local Y is world up
-    EXPECT_NEAR(n->matrix.m[1], 1.0f, 1e-6);  // so local X is world +Y
-    nodeSetPosition(n, 1, 2, 3);
-    EXPECT_EQ(n->transformMode, MODE_TRS);
-}
