@@ -1,4 +1,4 @@
-// Fresh object tables per test and a one-triangle mesh template.
+// Fresh object tables per test and a square mesh template.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -17,38 +17,57 @@ protected:
     void TearDown() override { objectModelShutdown(); }
 };
 
-// Triangle (x,0,0) (x+1,0,0) (x,1,0) facing +Z; the caller frees it with meshFreeBuffers.
-inline Mesh triangleTemplate(float alpha = 1.0f, float x = 0.0f) {
+// A flat-coloured square of side 2 * half in the z = 0 plane facing +Z, with the given texture-
+// coordinate sets and per-vertex colours, each value distinct so that a misplaced attribute shows;
+// free with meshFreeBuffers.
+inline Mesh squareTemplate(float half, float r, float g, float b, float a, uint8_t mode = MATERIAL_UNLIT,
+                           uint8_t sets = 0, bool colours = false) {
     Mesh m;
     std::memset(&m, 0, sizeof m);
     materialInit(&m.material);
-    m.material.diffuse[3] = alpha;
-    m.vertexCount = m.indexCount = 3;
+    m.material.mode = mode;
+    const float colour[4] = {r, g, b, a};
+    std::memcpy(m.material.diffuse, colour, sizeof colour);
+    m.vertexCount = 4;
+    m.indexCount = 6;
     m.hasPositions = m.hasNormals = 1;
+    m.texCoordSets = sets;
+    m.hasColours = colours;
     meshInitBuffers(&m);
-    const float p[9] = {x, 0, 0, x + 1, 0, 0, x, 1, 0};
-    for (int i = 0; i < 9; i++) m.positions[i] = p[i], m.normals[i] = (i % 3 == 2) ? 1.0f : 0.0f;
-    for (int i = 0; i < 3; i++) m.indices[i] = i;
+    const float p[12] = {-half, -half, 0, half, -half, 0, half, half, 0, -half, half, 0};
+    for (int i = 0; i < 12; i++) m.positions[i] = p[i], m.normals[i] = (i % 3 == 2) ? 1.0f : 0.0f;
+    const int32_t idx[6] = {0, 1, 2, 2, 3, 0};
+    std::memcpy(m.indices, idx, sizeof idx);
+    for (int s = 0; s < sets; s++) {
+        for (int i = 0; i < 8; i++) m.texCoords[s][i] = 5.0f * s + 0.1f * i;
+    }
+    for (int i = 0; colours && i < 16; i++) m.colours[i] = (uint8_t)(200 + i);
     return m;
 }
 
-// Adds a new mesh made from triangleTemplate(alpha, x) to object; returns the mesh index.
-inline int32_t addTriangle(int32_t object, float alpha = 1.0f, float x = 0.0f) {
-    Mesh t = triangleTemplate(alpha, x);
+// Adds a new mesh made from a lit square to object; returns the mesh index.
+inline int32_t addSquareTo(int32_t object, float half = 1.0f, float alpha = 1.0f) {
+    Mesh t = squareTemplate(half, 1, 1, 1, alpha, MATERIAL_LIT);
     int32_t mesh = meshCreate(-1, &t);
     objectAddMesh(object, mesh);
     meshFreeBuffers(&t);
     return mesh;
 }
 
-inline int32_t triangleObject(float alpha = 1.0f) {
+inline int32_t squareObject() {
     int32_t object = objectCreate(-1);
-    addTriangle(object, alpha);
+    addSquareTo(object);
     return object;
 }
 
 inline int32_t meshesInUse() {
     int32_t n = 0;
     for (int32_t i = 0; i < meshTable.capacity; i++) n += meshGet(i) != nullptr;
+    return n;
+}
+
+inline int32_t copiesInUse(int32_t scene) {
+    int32_t n = 0;
+    for (int32_t i = 0; i < sceneGet(scene)->copies.capacity; i++) n += sceneCopy(scene, i) != nullptr;
     return n;
 }

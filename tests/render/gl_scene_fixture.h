@@ -3,13 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "object/mesh.h"
-#include "object/node.h"
-#include "object/object.h"
-#include "object/object_model.h"
-#include "object/scene.h"
+#include "object/object_fixture.h"
 #include "render/frame.h"
 #include "render/gl.h"
 #include "render/mesh_draw.h"
@@ -39,25 +33,6 @@ inline int32_t addLight(int32_t scene, float x, float y, float z, const float* c
     return copy;
 }
 
-// A flat-coloured square of side 2 * half in the z = 0 plane facing +Z; free with meshFreeBuffers.
-inline Mesh squareTemplate(float half, float r, float g, float b, float a, uint8_t mode = MATERIAL_UNLIT) {
-    Mesh m;
-    std::memset(&m, 0, sizeof m);
-    materialInit(&m.material);
-    m.material.mode = mode;
-    const float colour[4] = {r, g, b, a};
-    std::memcpy(m.material.diffuse, colour, sizeof colour);
-    m.vertexCount = 4;
-    m.indexCount = 6;
-    m.hasPositions = m.hasNormals = 1;
-    meshInitBuffers(&m);
-    const float p[12] = {-half, -half, 0, half, -half, 0, half, half, 0, -half, half, 0};
-    for (int i = 0; i < 12; i++) m.positions[i] = p[i], m.normals[i] = (i % 3 == 2) ? 1.0f : 0.0f;
-    const int32_t idx[6] = {0, 1, 2, 2, 3, 0};
-    std::memcpy(m.indices, idx, sizeof idx);
-    return m;
-}
-
 class GlSceneTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(openTestWindow("scene test", 800, 600)); }
@@ -82,8 +57,6 @@ protected:
         Camera c;
         std::memset(&c, 0, sizeof c);
         cameraInit(&c);
-        mat4_identity(&c.view);
-        mat4_identity(&c.orientation);
         cameraNode = cameraCreate(-1, &c);
         cameraCopy = sceneAddCopy(scene, -1, cameraNode);
         sceneSetLookAt(scene, cameraCopy, Vec3{0, 0, 5}, Vec3{0, 0, 0}, Vec3{0, 1, 0});
@@ -94,25 +67,21 @@ protected:
     int32_t stageCameraIndex() { return nodeGet(cameraNode)->attachment; }
     Camera* stageCamera() { return cameraGet(stageCameraIndex()); }
 
-    // Adds an object node holding the template's mesh to the stage at z; returns the mesh index.
-    int32_t addMesh(const Mesh* t, float z = 0.0f, int32_t* objectOut = nullptr, int32_t* copyOut = nullptr) {
-        int32_t object = objectCreate(-1);
-        int32_t mesh = meshCreate(-1, t);
-        objectAddMesh(object, mesh);
-        int32_t node = nodeCreate(-1, NODE_OBJECT, object);
-        sceneUpdate(node, "");
-        int32_t copy = sceneAddCopy(scene, -1, node);
-        sceneSetPosition(scene, copy, 0, 0, z);
-        if (objectOut) *objectOut = object;
-        if (copyOut) *copyOut = copy;
-        return mesh;
-    }
-
-    // addMesh for a template that is freed afterwards.
-    int32_t addSquare(Mesh t, float z = 0.0f, int32_t* objectOut = nullptr, int32_t* copyOut = nullptr) {
-        int32_t mesh = addMesh(&t, z, objectOut, copyOut);
+    // Adds an object node holding the template's mesh to the stage at z and frees the template.
+    struct Placed {
+        int32_t mesh, object, node, copy;
+    };
+    Placed addSquare(Mesh t, float z = 0.0f) {
+        Placed p;
+        p.object = objectCreate(-1);
+        p.mesh = meshCreate(-1, &t);
         meshFreeBuffers(&t);
-        return mesh;
+        objectAddMesh(p.object, p.mesh);
+        p.node = nodeCreate(-1, NODE_OBJECT, p.object);
+        sceneUpdate(p.node, "");
+        p.copy = sceneAddCopy(scene, -1, p.node);
+        sceneSetPosition(scene, p.copy, 0, 0, z);
+        return p;
     }
 
     static void drawFrame() {
