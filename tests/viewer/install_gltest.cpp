@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "support/test_support.h"
 #include "window_shot.h"
@@ -40,7 +42,11 @@ TEST(Installed, FindsItsDataKeepsTheUsersFilesApartAndIntegratesWithTheDesktop) 
                          shot + "' '" + sample + "' 2>&1",
                      &code);
     ASSERT_EQ(code, 0) << out;
-    EXPECT_EQ(std::filesystem::file_size(home + ".local/share/vcv/save/vcv.cfg"), 2048u);
+    // The model's directory becomes the browse directory, as a pick in the file dialog makes it.
+    std::vector<uint8_t> cfg = readBytes(home + ".local/share/vcv/save/vcv.cfg");
+    ASSERT_EQ(cfg.size(), 2048u);
+    EXPECT_EQ(std::string((const char*)cfg.data()),
+              std::filesystem::canonical(sourceDirectory() + "assets/sample").string() + "/");
     EXPECT_TRUE(exists(home + ".local/share/vcv/data/texture_import/texture_import.stf"));
     EXPECT_FALSE(exists(prefix + "bin/data"));
     EXPECT_FALSE(exists(prefix + "bin/save"));
@@ -59,6 +65,13 @@ TEST(Installed, FindsItsDataKeepsTheUsersFilesApartAndIntegratesWithTheDesktop) 
         }
     EXPECT_GT(dark, total / 2);
     EXPECT_GT(bright, 30);
+    // Below it the model, textured: the wood gives many distinct warm tones, a flat colour a handful.
+    std::set<uint32_t> warm;
+    for (size_t i = 3 * 40 * 800; i + 2 < png.rgb.size(); i += 3) {
+        const uint8_t* p = &png.rgb[i];
+        if (p[0] > p[2] + 40 && p[1] > p[2]) warm.insert(p[0] << 16 | p[1] << 8 | p[2]);
+    }
+    EXPECT_GT(warm.size(), 200u);
 
     // XDG_DATA_HOME, when set, holds the user's files.
     const std::string xdg = root.path() + "xdg";
