@@ -155,6 +155,14 @@ TEST_F(FileDialogTest, TypedNamesAcceptCancelCancelsAndTooLongNamesAreRefused) {
     singleClick(kCancelX, kButtonsY);
     EXPECT_EQ(d->cancelled, 1);
     EXPECT_EQ(d->accepted, 0);
+    freeFileDialog(h);
+
+    // A dialog that picks a directory accepts without a name.
+    fileDialogTemplate.mode = 0;
+    d = fileDialogGet(createFileDialog());
+    frame();
+    singleClick(kAcceptX, kButtonsY);
+    EXPECT_EQ(d->accepted, 1);
 }
 
 TEST_F(FileDialogTest, PickingADriveShowsItsRoot) {

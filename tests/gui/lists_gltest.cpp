@@ -175,9 +175,10 @@ TEST_F(Lists, DropDownsOpenOneAtATimeAndShowTheEntryPicked) {
     EXPECT_EQ(da->picked, 1);
     EXPECT_EQ(da->selected, 2);
     EXPECT_EQ(shown(da), "row2");
-    // The table shrank under the pick: the stale entry is not read and the button keeps its text.
+    // The table shrank under the pick (to just below it): the stale entry is not read and the button
+    // keeps its text.
     stringTableClear(la->strings);
-    addRows(da->list, 0, 1);
+    addRows(da->list, 0, 2);
     frame();
     EXPECT_EQ(shown(da), "row2");
 

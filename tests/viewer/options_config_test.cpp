@@ -59,9 +59,11 @@ TEST(ViewerConfig, BrowseDirectoryRoundTripsAndBadFilesLeaveTheDefault) {
     TempDir dir;
     createDataDirectories(dir.path().c_str());
     std::string save = dir.path() + "save/";
-    setenv("HOME", "/home/viewer", 1);
-    loadViewerConfig();
-    EXPECT_STREQ(browseDirectory, "/home/viewer/");
+    for (const char* home : {"/home/viewer/", "/home/viewer"}) {
+        setenv("HOME", home, 1);
+        loadViewerConfig();
+        EXPECT_STREQ(browseDirectory, "/home/viewer/") << home;
+    }
 
     std::strcpy(browseDirectory, "/models/cars/");
     ASSERT_EQ(saveViewerConfig(), 0);
