@@ -77,57 +77,44 @@ double outlineDifference(const Shot& a, const Shot& b) {
 }  // namespace
 
 TEST(Program, BadArgumentsAndScriptedRunsThatFailSayWhy) {
-    TempDir home;
-    auto run = [&](const std::string& args, int* code, const TempDir& in) {
-        return runCommand("VCV_HOME='" + in.path() + "' " + kNoLeakCheck + " '" + builtProgram("viewer/vcv") + "' " +
-                              args + " 2>&1",
-                          code);
-    };
-    // Usage and bad arguments; no display at all.
-    int code = -1;
-    EXPECT_NE(run("--help", &code, home).find("--screenshot"), std::string::npos);
-    EXPECT_EQ(code, 0);
-    run("--frames", &code, home);
-    EXPECT_EQ(code, 2);
-    std::string out = runCommand("env -u DISPLAY VCV_HOME='" + home.path() + "' LSAN_OPTIONS=suppressions=" +
-                                     sourceDirectory() + "scripts/lsan.supp '" + builtProgram("viewer/vcv") + "' 2>&1",
-                                 &code);
-    EXPECT_EQ(code, 1) << out;
-    EXPECT_NE(out.find("the OpenGL window cannot be opened"), std::string::npos) << out;
-    EXPECT_EQ(std::filesystem::file_size(home.path() + "save/vcv.cfg"), 2048u);
-
-    // A model that gives nothing: the reason, and no picture of an empty window.
+    TempDir home, bare, other;
     writeText(home.file("broken.dae"), "<COLLADA>\n<library");
-    std::string png = home.file("broken.png");
-    out = run("--frames 4 --screenshot '" + png + "' '" + home.file("broken.dae") + "'", &code, home);
-    EXPECT_EQ(code, 1) << out;
-    EXPECT_NE(out.find("broken.dae is not well-formed XML: "), std::string::npos) << out;
-    EXPECT_NE(out.find("(line 2, column"), std::string::npos) << out;
-    EXPECT_FALSE(std::filesystem::exists(png));
-    out = run("--frames 2 '" + home.file("missing.dae") + "'", &code, home);
-    EXPECT_EQ(code, 1) << out;
-    EXPECT_NE(out.find("missing.dae does not exist."), std::string::npos) << out;
-
-    // A screenshot that cannot be written, into a missing folder or onto a full device.
-    out = run("--frames 2 --screenshot /no/such/folder/x.png", &code, home);
-    EXPECT_EQ(code, 1) << out;
-    EXPECT_NE(out.find("cannot write the screenshot /no/such/folder/x.png: No such file or directory"),
-              std::string::npos)
-        << out;
-    out = run("--frames 2 --screenshot /dev/full", &code, home);
-    EXPECT_EQ(code, 1) << out;
-    EXPECT_NE(out.find("cannot write the screenshot /dev/full: No space left on device"), std::string::npos) << out;
-    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));  // a failed write removes only its own files
-
-    // A data folder that cannot be written is named at start; the viewer still runs.
-    TempDir other;
     writeText(other.file("data"), "a file where the data folder belongs");
-    out = run("--frames 2", &code, other);
-    EXPECT_EQ(code, 0) << out;
-    EXPECT_NE(out.find("cannot write in " + other.path() + "data/texture_import/ (Not a directory): "
-                       "models will show without their textures"),
-              std::string::npos)
-        << out;
+    const std::string vcv = " '" + builtProgram("viewer/vcv") + "' ", png = home.file("broken.png");
+    auto in = [&](const TempDir& h) { return "VCV_HOME='" + h.path() + "' " + kNoLeakCheck + vcv; };
+    const struct {
+        std::string command;
+        int code;
+        std::vector<std::string> says;
+    } runs[] = {
+        // Usage and bad arguments; no display at all (the settings are saved all the same).
+        {in(home) + "--help", 0, {"--screenshot"}},
+        {in(home) + "--frames", 2, {}},
+        {"env -u DISPLAY VCV_HOME='" + bare.path() + "' LSAN_OPTIONS=suppressions=" + sourceDirectory() +
+             "scripts/lsan.supp" + vcv,
+         1, {"the OpenGL window cannot be opened"}},
+        // A model that gives nothing: the reason, and no picture of an empty window.
+        {in(home) + "--frames 4 --screenshot '" + png + "' '" + home.file("broken.dae") + "'", 1,
+         {"broken.dae is not well-formed XML: ", "(line 2, column"}},
+        {in(home) + "--frames 2 '" + home.file("missing.dae") + "'", 1, {"missing.dae does not exist."}},
+        // A screenshot that cannot be written, into a missing folder or onto a full device.
+        {in(home) + "--frames 2 --screenshot /no/such/folder/x.png", 1,
+         {"cannot write the screenshot /no/such/folder/x.png: No such file or directory"}},
+        {in(home) + "--frames 2 --screenshot /dev/full", 1,
+         {"cannot write the screenshot /dev/full: No space left on device"}},
+        // A data folder that cannot be written is named at start; the viewer still runs.
+        {in(other) + "--frames 2", 0,
+         {"cannot write in " + other.path() + "data/texture_import/ (Not a directory): models will show without their textures"}},
+    };
+    for (const auto& r : runs) {
+        int code = -1;
+        const std::string out = runCommand(r.command + " 2>&1", &code);
+        EXPECT_EQ(code, r.code) << r.command << "\n" << out;
+        for (const std::string& text : r.says) EXPECT_TRUE(has(out, text)) << r.command << "\n" << out;
+    }
+    EXPECT_EQ(std::filesystem::file_size(bare.path() + "save/vcv.cfg"), 2048u);
+    EXPECT_FALSE(std::filesystem::exists(png));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));  // a failed write removes only its own files
 }
 
 namespace {
