@@ -31,7 +31,7 @@ TEST(Installed, FindsItsDataKeepsTheUsersFilesApartAndIntegratesWithTheDesktop) 
                              "share/icons/hicolor/256x256/apps/vcv.png", "share/thumbnailers/vcv.thumbnailer",
                              "share/doc/vcv/LICENSE"})
         EXPECT_TRUE(exists(prefix + file)) << file;
-    EXPECT_EQ(loadPng(prefix + "share/icons/hicolor/48x48/apps/vcv.png").width, 48);
+    EXPECT_EQ(loadPicture(prefix + "share/icons/hicolor/48x48/apps/vcv.png").width, 48);
 
     // Run as a user would: the writable directories go to the user's data directory, the font
     // and interface images come from the prefix, and nothing is written beside the program.
@@ -52,7 +52,7 @@ TEST(Installed, FindsItsDataKeepsTheUsersFilesApartAndIntegratesWithTheDesktop) 
     EXPECT_FALSE(exists(prefix + "bin/save"));
     // The menu bar (canvas (20, 20)-(3420, 180)) is drawn with its art and texts: dark with bright
     // letters. Without the data files it would be a bare light band.
-    Shot png = loadPng(shot);
+    Shot png = loadPicture(shot);
     ASSERT_EQ(png.width, 800);
     int dark = 0, bright = 0, total = 0;
     for (int y = 6; y < 34; y++)
@@ -94,7 +94,7 @@ TEST(Installed, FindsItsDataKeepsTheUsersFilesApartAndIntegratesWithTheDesktop) 
                          "' 2>&1",
                      &code);
     ASSERT_EQ(code, 0) << out;
-    Shot t = loadPng(thumb);
+    Shot t = loadPicture(thumb);
     EXPECT_EQ(t.width, 96);
     EXPECT_EQ(t.height, 96);
     EXPECT_TRUE(std::filesystem::is_empty(home));

@@ -222,5 +222,5 @@ TEST_F(Keys, TheFolderWalkReloadAndScreenshotKeys) {
     const size_t saved = out.find("Screenshot saved: " + std::string(screenshotsDirectory) + "vcv-");
     ASSERT_NE(saved, std::string::npos) << out;
     const std::string png = out.substr(saved + 18, out.find('\n', saved) - saved - 18);
-    EXPECT_EQ(loadPng(png).width, 800) << png;
+    EXPECT_EQ(loadPicture(png).width, 800) << png;
 }
