@@ -1,21 +1,17 @@
-#include <gtest/gtest.h>
-
+// The toolkit's drawing primitives on the canvas: where they draw, what they leave off the canvas,
+// and the GL state each one puts back.
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
 #include "gui/canvas.h"
-#include "gui/draw.h"
-#include "render/gl.h"
-#include "render/render_state.h"
-#include "support/gl_window.h"
-#include "texsets/interface_sets.h"
+#include "gui_fixture.h"
 
 namespace {
-enum { W = 800, H = 600, SET = 0 };
-// 2 x 2 images: quadrants red | green over blue | white; plain yellow and plain cyan (the frame's
-// edge images); plain white.
-enum { QUADRANTS = 0, YELLOW = 1, CYAN = 2, WHITE = 3 };
+constexpr int W = 800, H = 600;  // the fixture's window
+// Set 0, apart from the fixture's, holds 2 x 2 images: quadrants red | green over blue | white;
+// plain yellow and plain cyan (the frame's edge images); plain white.
+enum { SET = 0, QUADRANTS = 0, YELLOW = 1, CYAN = 2, WHITE = 3 };
 const Rgba8 kWhite = {255, 255, 255, 255};
 
 GLint integer(GLenum name) {
@@ -30,7 +26,7 @@ GLint texParam(GLenum name) {
     return v;
 }
 
-std::vector<uint8_t> frame() {
+std::vector<uint8_t> pixels() {
     std::vector<uint8_t> p((size_t)W * H * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, W, H, GL_RGB, GL_UNSIGNED_BYTE, p.data());
@@ -52,12 +48,10 @@ bool near(uint32_t got, uint32_t want, int tolerance) {
     return true;
 }
 
-class Draw : public ::testing::Test {
+class Draw : public GuiTest {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(openTestWindow("draw test", W, H));
-        render_init();
-        render_resize(W, H);
+    void SetUp() override {
+        GuiTest::SetUp();
         interfaceSizeLimit = 2048;
         const uint32_t texels[4][4] = {{0xff0000, 0x00ff00, 0x0000ff, 0xffffff},
                                        {0xffff00, 0xffff00, 0xffff00, 0xffff00},
@@ -69,26 +63,21 @@ protected:
                 rgba.insert(rgba.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 255});
             uploadSetImage(SET, image, 0, rgba.data(), 2, 2);
         }
-    }
-    static void TearDownTestSuite() {
-        freeInterfaceSet(SET);
-        render_shutdown();
-        closeTestWindow();
-    }
-    void SetUp() override {
         interfaceFilterMode = 2;
         begin2d((float)CANVAS_WIDTH, (float)CANVAS_HEIGHT);
         render_set_clear(0, 0, 0, 1, 1, 0);
         render_clear();
     }
-    void TearDown() override { EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR); }
+    void TearDown() override {
+        EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+        GuiTest::TearDown();
+    }
 };
 }  // namespace
 
 TEST_F(Draw, TheCanvasStretchesOverTheWindowAndOffCanvasRectanglesTouchNothing) {
     // 2000 x 1500 canvas units are the top-left 400 x 300 pixels, to the pixel.
     fillRect(0, 0, 2000, 1500, 255, 255, 255, 255);
-    EXPECT_EQ(canvasWidth, 4000.0f);
     EXPECT_EQ(at(0, 0), 0xffffffu);
     EXPECT_EQ(at(399, 299), 0xffffffu);
     EXPECT_EQ(at(400, 299), 0u);
@@ -102,7 +91,7 @@ TEST_F(Draw, TheCanvasStretchesOverTheWindowAndOffCanvasRectanglesTouchNothing) 
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_MIRRORED_REPEAT);
     glBlendFunc(GL_ONE, GL_ZERO);
-    const std::vector<uint8_t> before = frame();
+    const std::vector<uint8_t> before = pixels();
     const float off[4][4] = {{-300, 0, -0.5f, 500}, {4000.5f, 0, 4300, 500}, {0, -300, 500, -0.5f},
                              {0, 3000.5f, 500, 3300}};
     for (const auto& r : off) {
@@ -118,7 +107,7 @@ TEST_F(Draw, TheCanvasStretchesOverTheWindowAndOffCanvasRectanglesTouchNothing) 
     EXPECT_EQ(texParam(GL_TEXTURE_WRAP_S), GL_MIRRORED_REPEAT);
     EXPECT_EQ(integer(GL_BLEND_SRC), GL_ONE);
     EXPECT_EQ(integer(GL_BLEND_DST), GL_ZERO);
-    EXPECT_TRUE(frame() == before);
+    EXPECT_TRUE(pixels() == before);
 
     // A managed image of set -1 binds nothing. Touching the edge (x1 = 0, y0 = canvasHeight) is on
     // the canvas: bound and drawn.
@@ -163,18 +152,18 @@ TEST_F(Draw, BlendWrapAndFiltersAreBackAfterEachPrimitive) {
         GLfloat anisotropy = 0;
         glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &anisotropy);
         EXPECT_EQ(anisotropy, mode == 2 ? 2.0f : 1.0f);
-        EXPECT_EQ(texParam(GL_TEXTURE_WRAP_S), GL_REPEAT);
-        EXPECT_EQ(texParam(GL_TEXTURE_WRAP_T), GL_REPEAT);
     }
+    EXPECT_EQ(texParam(GL_TEXTURE_WRAP_S), GL_REPEAT);
+    EXPECT_EQ(texParam(GL_TEXTURE_WRAP_T), GL_REPEAT);
 }
 
 TEST_F(Draw, PanelsFramesAndCirclesDrawWhereTheyShouldAndDegenerateOnesDrawNothing) {
     // A panel without border or tile is the stretched image, pixel for pixel.
     drawImage(SET, QUADRANTS, 100, 100, 1700, 1300, 255, 255, 255, 255);
-    const std::vector<uint8_t> image = frame();
+    const std::vector<uint8_t> image = pixels();
     render_clear();
     drawPanelFill(SET, QUADRANTS, 100, 100, 1700, 1300, 0, 0, &kWhite);
-    EXPECT_TRUE(frame() == image);
+    EXPECT_TRUE(pixels() == image);
 
     // Border 200 around (400, 400)-(2400, 1600): each corner from its quadrant, the edges from the
     // next two images, the inside untouched.
@@ -191,14 +180,14 @@ TEST_F(Draw, PanelsFramesAndCirclesDrawWhereTheyShouldAndDegenerateOnesDrawNothi
 
     // Degenerate frames and circles: nothing bound, nothing drawn, nothing broken.
     render_clear();
-    const std::vector<uint8_t> empty = frame();
+    const std::vector<uint8_t> empty = pixels();
     glBindTexture(GL_TEXTURE_2D, 0);
     for (float b : {0.0f, -50.0f, std::nanf("")}) drawFrame(SET, QUADRANTS, 400, 400, 2400, 1600, b, &kWhite);
     drawFrame(SET, QUADRANTS, 400, 400, 2400, 1600, 50, nullptr);
     drawPanelFill(SET, QUADRANTS, 400, 400, 2400, 1600, 0, 0, nullptr);
     drawCircle(2000, 1500, 500, 1, 3, 0, kWhite, kWhite);
     drawCircle(2000, 1500, 500, 1, 3, -8, kWhite, kWhite);
-    EXPECT_TRUE(frame() == empty);
+    EXPECT_TRUE(pixels() == empty);
     EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), 0);
     drawFrame(SET, QUADRANTS, 100, 100, 150, 150, 40, &kWhite);       // narrower than 2b
     drawFrame(SET, SET_IMAGES - 1, 100, 100, 900, 900, 40, &kWhite);  // edge images past the set

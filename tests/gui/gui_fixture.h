@@ -82,6 +82,21 @@ protected:
         release();
         frame();
     }
+    // Pointed at and pressed, then held for n frames (released by the caller).
+    static void hold(float cx, float cy, int n) {
+        pointAt(cx, cy);
+        frame();
+        press();
+        for (int i = 0; i < n; i++) frame();
+    }
+    // Sets a template's (or widget's) rectangle.
+    template <typename T>
+    static void place(T& t, float x0, float y0, float x1, float y1) {
+        t.x0 = x0;
+        t.y0 = y0;
+        t.x1 = x1;
+        t.y1 = y1;
+    }
     // Lets the double-click timer run out, so that the next click is a single one.
     static void pause() {
         frameDeltaMs = 600;
@@ -105,8 +120,7 @@ private:
         windowTemplate.frameSet = windowTemplate.fillSet = kSkin;
         windowTemplate.border = 40;
         windowTemplate.colour = white;
-        windowTemplate.x1 = 4000;
-        windowTemplate.y1 = 3000;
+        place(windowTemplate, 0, 0, 4000, 3000);
         buttonTemplate = Button{};
         buttonTemplate.header.visible = 1;
         buttonTemplate.skinSet = kSkin;

@@ -16,26 +16,22 @@ protected:
         GuiTest::SetUp();
         // Lists on a black panel, so that only their text is bright.
         listBoxTemplate.colour = Rgba8{0, 0, 0, 255};
+        window = createWindow(-1);
     }
 
     // Pressed at (cx, y0), moved to (cx, y1), released.
     static void drag(float cx, float y0, float y1) {
-        pointAt(cx, y0);
-        frame();
-        press();
-        frame();
+        hold(cx, y0, 1);
         pointAt(cx, y1);
         frame();
         release();
         frame();
     }
-    // A list box (1000, 500)-(2000, 1040): its content box is 500 high from y 520.
-    static int32_t list(int32_t w, int rows) {
-        listBoxTemplate.x0 = 1000;
-        listBoxTemplate.y0 = 500;
-        listBoxTemplate.x1 = 2000;
-        listBoxTemplate.y1 = 1040;
-        int32_t l = createListBox(w);
+    // A list box (1000, 500)-(2000, 1040): its content box is 500 high from y 520; row i's text
+    // stands at 520 + 100 i + 10 .. + 64, in the row's colour.
+    int32_t list(int rows) {
+        place(listBoxTemplate, 1000, 500, 2000, 1040);
+        int32_t l = createListBox(window);
         addRows(l, 0, rows);
         return l;
     }
@@ -46,49 +42,36 @@ protected:
         }
     }
     // A scroll bar bound to the list: arrows 140 square at y 200 and 1860, a track 1240 long.
-    static int32_t scrollBar(int32_t w, int32_t target) {
-        scrollBarTemplate.x0 = 2200;
-        scrollBarTemplate.y0 = 200;
-        scrollBarTemplate.x1 = 2340;
-        scrollBarTemplate.y1 = 2000;
+    ScrollBar* scrollBar(int32_t target) {
+        place(scrollBarTemplate, 2200, 200, 2340, 2000);
         scrollBarTemplate.target = target;
-        return createScrollBar(w);
+        return scrollBarGet(createScrollBar(window));
     }
+    int32_t window = -1;
 };
 
-// Row i's text stands at 520 + 100 i + 10 .. + 64, in the row's colour.
 TEST_F(Lists, AScrolledListShowsFiveRowsOfTwentyAndItsThumbReachesTheLast) {
-    int32_t w = createWindow(-1);
-    int32_t l = list(w, 20);
-    int32_t s = scrollBar(w, l);
+    int32_t l = list(20);
+    ScrollBar* bar = scrollBar(l);
     frame();
-    ScrollBar* bar = scrollBarGet(s);
     EXPECT_FLOAT_EQ(bar->max, 1900.0f);
-    EXPECT_FLOAT_EQ(bar->value, 0.0f);
     for (int i = 0; i < 5; i++) EXPECT_EQ(red(1040, 520 + 100 * i + 40), rowRed(i)) << i;
     // Row 5 would stand just below the box: the scissor keeps the white window there.
     EXPECT_EQ(red(1040, 1070), 255);
 
-    // Hold the down arrow: 0.6 units a millisecond from the frame after the press.
+    // Hold the down arrow: 0.6 units a millisecond from the frame after the press, never past the end.
     frameDeltaMs = 10;
-    pointAt(2270, 1930);
-    frame();
-    press();
-    frame();
-    for (int i = 0; i < 10; i++) frame();
+    hold(2270, 1930, 11);
     EXPECT_NEAR(bar->value, 60.0f, 0.01f);
     EXPECT_EQ(bar->changed, 1);
     EXPECT_FLOAT_EQ(listBoxGet(l)->scroll, -bar->value);
     frameDeltaMs = 1000;
     for (int i = 0; i < 5; i++) frame();
-    EXPECT_FLOAT_EQ(bar->value, 1900.0f);  // never past the end
+    EXPECT_FLOAT_EQ(bar->value, 1900.0f);
     release();
     frame();
     // The up arrow, held as long, stops at the top.
-    pointAt(2270, 270);
-    frame();
-    press();
-    for (int i = 0; i < 5; i++) frame();
+    hold(2270, 270, 5);
     EXPECT_FLOAT_EQ(bar->value, 0.0f);
     frameDeltaMs = 16;
     release();
@@ -112,30 +95,23 @@ TEST_F(Lists, AScrolledListShowsFiveRowsOfTwentyAndItsThumbReachesTheLast) {
 }
 
 TEST_F(Lists, ClicksSelectRowsAndReportClicksAndDoubleClicks) {
-    int32_t w = createWindow(-1);
-    int32_t l = list(w, 20);
+    int32_t l = list(20);
     ListBox* box = listBoxGet(l);
-    click(1500, 770);  // row 2
-    EXPECT_EQ(box->selected, 2);
-    EXPECT_EQ(box->changed, 1);
-    EXPECT_EQ(box->clicked, 1);
-    EXPECT_EQ(box->doubleClicked, 0);
-    box->changed = box->clicked = 0;
-    pause();
-    // The selected row again: a click, but no change.
-    click(1500, 750);
-    EXPECT_EQ(box->clicked, 1);
-    EXPECT_EQ(box->changed, 0);
-    box->clicked = 0;
-    pause();
-    // Two quick clicks on row 3: selected, changed, and a double click.
-    click(1500, 850);
-    click(1500, 850);
-    EXPECT_EQ(box->selected, 3);
-    EXPECT_EQ(box->changed, 1);
-    EXPECT_EQ(box->doubleClicked, 1);
+    // Row 2, then the selected row again (a click, but no change), then two quick clicks on row 3.
+    const struct { float y; int clicks, selected, changed, doubleClicked; } steps[] = {
+        {770, 1, 2, 1, 0}, {750, 1, 2, 0, 0}, {850, 2, 3, 1, 1}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.y);
+        box->changed = box->clicked = box->doubleClicked = 0;
+        pause();
+        for (int i = 0; i < s.clicks; i++) click(1500, s.y);
+        EXPECT_EQ(box->selected, s.selected);
+        EXPECT_EQ(box->clicked, 1);
+        EXPECT_EQ(box->changed, s.changed);
+        EXPECT_EQ(box->doubleClicked, s.doubleClicked);
+    }
     // A click below the last row selects nothing new.
-    box->changed = box->clicked = box->doubleClicked = 0;
+    box->clicked = 0;
     stringTableClear(box->strings);
     addRows(l, 0, 2);
     pause();
@@ -146,28 +122,24 @@ TEST_F(Lists, ClicksSelectRowsAndReportClicksAndDoubleClicks) {
 
 // Two drop-downs side by side; each list has rows "row0" .. "row3".
 TEST_F(Lists, DropDownsOpenOneAtATimeAndShowTheEntryPicked) {
-    int32_t w = createWindow(-1);
     auto dropDown = [&](float x0) {
-        dropDownTemplate.x0 = x0;
-        dropDownTemplate.y0 = 100;
-        dropDownTemplate.x1 = x0 + 900;
-        dropDownTemplate.y1 = 220;
-        int32_t d = createDropDown(w);
+        place(dropDownTemplate, x0, 100, x0 + 900, 220);
+        int32_t d = createDropDown(window);
         addRows(dropDownGet(d)->list, 0, 4);
         return d;
     };
     int32_t a = dropDown(100), b = dropDown(1500);
-    EXPECT_EQ(buttonTemplate.text, nullptr);
-    EXPECT_EQ(buttonTemplate.iconMode, 255);
     DropDown* da = dropDownGet(a);
     DropDown* db = dropDownGet(b);
+    EXPECT_EQ(buttonTemplate.text, nullptr);  // the template is left as it was
+    EXPECT_EQ(buttonTemplate.iconMode, 255);
     ListBox* la = listBoxGet(da->list);
     ListBox* lb = listBoxGet(db->list);
-    EXPECT_STREQ(labelGet(buttonGet(da->button)->label)->text, "...");
+    auto shown = [](const DropDown* d) { return std::string(labelGet(buttonGet(d->button)->label)->text); };
+    EXPECT_EQ(shown(da), "...");
     EXPECT_EQ(la->header.visible, 0);
     frame();
-    // The first frame shows the selected entry (0) on the button.
-    EXPECT_STREQ(labelGet(buttonGet(da->button)->label)->text, "row0");
+    EXPECT_EQ(shown(da), "row0");  // the first frame shows the selected entry
 
     click(500, 160);
     frame();
@@ -202,12 +174,13 @@ TEST_F(Lists, DropDownsOpenOneAtATimeAndShowTheEntryPicked) {
     EXPECT_EQ(la->header.visible, 0);
     EXPECT_EQ(da->picked, 1);
     EXPECT_EQ(da->selected, 2);
-    EXPECT_STREQ(labelGet(buttonGet(da->button)->label)->text, "row2");
-    // The table shrank under the pick: the stale entry is not read and the button keeps its text.
+    EXPECT_EQ(shown(da), "row2");
+    // The table shrank under the pick (to just below it): the stale entry is not read and the button
+    // keeps its text.
     stringTableClear(la->strings);
-    addRows(da->list, 0, 1);
+    addRows(da->list, 0, 2);
     frame();
-    EXPECT_STREQ(labelGet(buttonGet(da->button)->label)->text, "row2");
+    EXPECT_EQ(shown(da), "row2");
 
     // A drop-down whose list was freed does nothing; freeing the window frees the rest once.
     freeListBox(db->list);
@@ -217,15 +190,13 @@ TEST_F(Lists, DropDownsOpenOneAtATimeAndShowTheEntryPicked) {
     int32_t buttonOfB = db->button;
     EXPECT_EQ(freeDropDown(b), -1);
     EXPECT_EQ(buttonGet(buttonOfB), nullptr);
-    EXPECT_EQ(freeWindow(w), -1);
+    EXPECT_EQ(freeWindow(window), -1);
     EXPECT_EQ(dropDownGet(a), nullptr);
 }
 
 TEST_F(Lists, AListOfNoneOrOneEntryHasNoThumbAndNoNumbersGoWrong) {
-    int32_t w = createWindow(-1);
-    int32_t l = list(w, 0);
-    int32_t s = scrollBar(w, l);
-    ScrollBar* bar = scrollBarGet(s);
+    int32_t l = list(0);
+    ScrollBar* bar = scrollBar(l);
     auto settled = [&](const char* when) {
         EXPECT_EQ(bar->value, 0.0f) << when;
         EXPECT_EQ(bar->max, 0.0f) << when;
@@ -237,11 +208,7 @@ TEST_F(Lists, AListOfNoneOrOneEntryHasNoThumbAndNoNumbersGoWrong) {
         settled("drawn");
         drag(2270, 480, 2900);  // where a thumb would be
         settled("dragged");
-        pointAt(2270, 1930);  // the down arrow, held
-        frame();
-        press();
-        frame();
-        frame();
+        hold(2270, 1930, 2);  // the down arrow
         release();
         frame();
         settled("arrow");

@@ -61,8 +61,8 @@ protected:
 
 TEST_F(TextLayoutTest, CodesCountOnlyWhenWholeAndMeasuringLeavesTheColour) {
     EXPECT_EQ(parseTextCode("\\n\\r", 1), 4);
-    EXPECT_EQ(parseTextCode("\\rgbFF8000", 1), 10);
-    EXPECT_EQ(rgba(currentStyle.textColour), 0xFF800004u);  // alpha stays
+    EXPECT_EQ(parseTextCode("\\rgbF98000", 1), 10);
+    EXPECT_EQ(rgba(currentStyle.textColour), 0xF9800004u);  // alpha stays
     currentStyle.textColour = Rgba8{1, 2, 3, 4};
     // Cut codes are ordinary backslashes; the terminator is never passed.
     for (const char* t : {"\\", "\\n\\", "\\rg", "\\rgbFF800", "\\x"}) EXPECT_EQ(parseTextCode(t, 1), -1) << t;

@@ -15,32 +15,23 @@ protected:
     }
 
     static int32_t window(float x0, float y0, float x1, float y1, int32_t layer = 0) {
-        windowTemplate.x0 = x0;
-        windowTemplate.y0 = y0;
-        windowTemplate.x1 = x1;
-        windowTemplate.y1 = y1;
+        place(windowTemplate, x0, y0, x1, y1);
         windowTemplate.layer = layer;
         return createWindow(-1);
     }
     static int32_t button(int32_t w, float x0, float y0, float x1, float y1, uint8_t group = GROUP_NONE) {
-        buttonTemplate.x0 = x0;
-        buttonTemplate.y0 = y0;
-        buttonTemplate.x1 = x1;
-        buttonTemplate.y1 = y1;
+        place(buttonTemplate, x0, y0, x1, y1);
         buttonTemplate.group = group;
         return createButton(w);
     }
 };
 }  // namespace
 
-TEST_F(Widgets, AButtonClicksOnlyWhenPressedAndReleasedInside) {
-    int32_t w = window(0, 0, 2000, 2000);
+TEST_F(Widgets, ButtonsClickOnlyWhenPressedAndReleasedInsideAndRadioGroupsKeepOneChecked) {
+    int32_t w = window(0, 0, 4000, 2000);
     int32_t b = button(w, 100, 100, 900, 500);
     // Pressed inside, dragged out, released: drawn pressed meanwhile, no click.
-    pointAt(500, 300);
-    frame();
-    press();
-    frame();
+    hold(500, 300, 1);
     EXPECT_EQ(buttonGet(b)->pressedBy, 2);
     pointAt(1500, 1500);
     frame();
@@ -48,32 +39,46 @@ TEST_F(Widgets, AButtonClicksOnlyWhenPressedAndReleasedInside) {
     frame();
     EXPECT_EQ(buttonGet(b)->pressedBy, 0);
     EXPECT_FALSE(takeClick(b));
-    // Pressed and released inside: one click, read once.
+    // Pressed and released inside: one click, read once; a push button never stays checked.
     click(500, 300);
     EXPECT_TRUE(takeClick(b));
     EXPECT_FALSE(takeClick(b));
-    EXPECT_EQ(buttonGet(b)->checked, 0);  // a push button never stays checked
-}
+    EXPECT_EQ(buttonGet(b)->checked, 0);
 
-TEST_F(Widgets, RadioGroupsKeepOneCheckedAndAGroupOfOneToggles) {
-    int32_t w = window(0, 0, 4000, 2000);
-    int32_t radio[3] = {button(w, 100, 100, 900, 500, 2), button(w, 1000, 100, 1900, 500, 2),
-                        button(w, 2000, 100, 2900, 500, 2)};
-    int32_t check = button(w, 100, 1000, 900, 1400, 7);
+    // A press that moves onto a button drawn before (which takes the pointer where they overlap)
+    // and is released there is forgotten by both.
+    int32_t front = button(w, 2000, 100, 2800, 500);
+    int32_t back = button(w, 1300, 100, 2400, 500);
+    hold(1500, 300, 1);
+    ASSERT_EQ(buttonGet(back)->pressedBy, 2);
+    pointAt(2600, 300);
+    frame();
+    release();
+    frame();
+    pointAt(1500, 300);  // hovering over the back button again
+    frame();
+    frame();
+    EXPECT_FALSE(takeClick(back));
+    EXPECT_FALSE(takeClick(front));
+
+    // Radio buttons keep one checked; a group of one toggles.
+    int32_t radio[3] = {button(w, 100, 1000, 900, 1400, 2), button(w, 1000, 1000, 1900, 1400, 2),
+                        button(w, 2000, 1000, 2900, 1400, 2)};
+    int32_t check = button(w, 3000, 1000, 3900, 1400, 7);
     for (int k : {1, 0, 2, 2}) {
-        click(500 + 900 * k, 300);
+        click(500 + 900 * k, 1200);
         for (int i = 0; i < 3; i++) EXPECT_EQ(buttonGet(radio[i])->checked, i == k ? 1 : 0) << k;
     }
-    click(500, 1200);
-    EXPECT_EQ(buttonGet(check)->checked, 1);
-    click(500, 1200);
-    EXPECT_EQ(buttonGet(check)->checked, 0);
+    for (int checked : {1, 0}) {
+        click(3500, 1200);
+        EXPECT_EQ(buttonGet(check)->checked, checked);
+    }
 }
 
-TEST_F(Widgets, OnlyTheTopLayerReactsAndLowerLayersAreDimmed) {
+TEST_F(Widgets, OnlyTheTopLayerReactsLowerLayersAreDimmedAndItsBackgroundSwallowsClicks) {
     int32_t low = window(0, 0, 2000, 2000, 0);
     int32_t b = button(low, 100, 100, 900, 500);
-    window(2500, 0, 3500, 1000, 3);
+    int32_t top = window(2500, 0, 3500, 1000, INT_MAX);  // a huge layer costs one pass, not billions
     click(500, 300);
     EXPECT_FALSE(takeClick(b));
     EXPECT_EQ(buttonGet(b)->pressedBy, 0);
@@ -83,71 +88,30 @@ TEST_F(Widgets, OnlyTheTopLayerReactsAndLowerLayersAreDimmed) {
     Rgba8 in{90, 180, 255, 128}, out{};
     guiWindow(low)->colour.a = 224;
     widgetColour(low, 3, 1, &in, &out);
-    EXPECT_EQ((int)out.r, 63);
-    EXPECT_EQ((int)out.g, 126);
-    EXPECT_EQ((int)out.b, 178);
-    EXPECT_EQ((int)out.a, 112);
+    EXPECT_EQ(std::vector<int>({out.r, out.g, out.b, out.a}), std::vector<int>({63, 126, 178, 112}));
+    // A press on the top window's background is its own; outside every window it is the application's.
+    freeWindow(low);
+    for (float x : {3000.0f, 1000.0f}) {
+        hold(x, 500, 1);
+        EXPECT_EQ(mouseState().mouseEvent, x == 3000.0f ? 0 : 1) << x;
+        release();
+        frame();
+    }
+    EXPECT_EQ(freeWindow(top), -1);
 }
 
-TEST_F(Widgets, TheTopWindowSwallowsClicksOnItsBackgroundOnly) {
-    window(0, 0, 2000, 2000, INT_MAX);  // a huge layer costs one pass, not billions
-    pointAt(1000, 1000);
-    frame();
-    press();
-    frame();
-    EXPECT_EQ(mouseState().mouseEvent, 0);
-    release();
-    frame();
-    pointAt(3000, 2500);
-    frame();
-    press();
-    frame();
-    EXPECT_EQ(mouseState().mouseEvent, 1);  // outside every window: left for the application
-    release();
-}
-
-TEST_F(Widgets, APressReleasedWhereTheButtonCouldNotSeeItIsForgotten) {
-    int32_t w = window(0, 0, 4000, 2000);
-    // Drawn first, so it takes the pointer where the two overlap.
-    int32_t front = button(w, 800, 100, 1600, 500);
-    int32_t back = button(w, 100, 100, 1200, 500);
-    pointAt(300, 300);
-    frame();
-    press();
-    frame();
-    ASSERT_EQ(buttonGet(back)->pressedBy, 2);
-    pointAt(1400, 300);  // onto the front button, which now has the token
-    frame();
-    release();
-    frame();
-    pointAt(300, 300);  // hovering over the back button again
-    frame();
-    frame();
-    EXPECT_FALSE(takeClick(back));
-    EXPECT_FALSE(takeClick(front));
-}
-
-TEST_F(Widgets, PicturesReportWhereTheyWerePressed) {
+TEST_F(Widgets, PicturesReportWhereTheyWerePressedAndABlinkingLabelHidesHalfOfEvery600Ms) {
+    windowTemplate.hasBackground = 0;
     int32_t w = window(0, 0, 4000, 3000);
-    pictureTemplate.x0 = 1000;
-    pictureTemplate.y0 = 1000;
-    pictureTemplate.x1 = 2000;
-    pictureTemplate.y1 = 1500;
+    place(pictureTemplate, 1000, 2000, 2000, 2500);
     int32_t p = createPicture(w);
-    click(1500, 1250);
+    click(1500, 2250);
     EXPECT_EQ(pictureGet(p)->pressedBy, 2);
     EXPECT_FLOAT_EQ(pictureGet(p)->pressX, 50.0f);
     EXPECT_FLOAT_EQ(pictureGet(p)->pressY, 50.0f);
     EXPECT_EQ(pictureGet(p)->hover, 1);
-}
 
-TEST_F(Widgets, ABlinkingLabelIsHiddenForTheFirstHalfOfEvery600Ms) {
-    windowTemplate.hasBackground = 0;
-    int32_t w = window(0, 0, 4000, 3000);
-    labelTemplate.x0 = 1000;
-    labelTemplate.y0 = 1000;
-    labelTemplate.x1 = 3000;
-    labelTemplate.y1 = 1064;
+    place(labelTemplate, 1000, 1000, 3000, 1064);
     labelTemplate.layout = LAYOUT_LEFT;
     labelTemplate.blink = 1;
     labelTemplate.text = (char*)"AAAA";
@@ -161,12 +125,9 @@ TEST_F(Widgets, ABlinkingLabelIsHiddenForTheFirstHalfOfEvery600Ms) {
     }
     // Its clock reads 100, 200, ... 600, then 100 again.
     EXPECT_EQ(shown, (std::vector<int>{0, 0, 1, 1, 1, 1, 0}));
-    // A new text replaces the old one; freeing the window frees the label once.
+    // A new text replaces the old one, even when it is the old one.
     setLabelText(l, labelGet(l)->text);
     EXPECT_STREQ(labelGet(l)->text, "AAAA");
-    EXPECT_EQ(freeWindow(w), -1);
-    EXPECT_EQ(labelGet(l), nullptr);
-    EXPECT_EQ(freeWindow(w), -1);
 }
 
 TEST_F(Widgets, HandlesAreCheckedAndScreensReopenInPlace) {
@@ -177,13 +138,13 @@ TEST_F(Widgets, HandlesAreCheckedAndScreensReopenInPlace) {
     int32_t label = buttonGet(b)->label;
     ASSERT_NE(labelGet(label), nullptr);
     // Reopening a screen through its handle replaces it: the old one's widgets are gone.
-    int32_t again = createWindow(w);
-    EXPECT_EQ(again, w);
+    EXPECT_EQ(createWindow(w), w);
     EXPECT_EQ(buttonGet(b), nullptr);
     EXPECT_EQ(labelGet(label), nullptr);
     EXPECT_EQ(freeButton(b), -1);
     EXPECT_EQ(freeLabel(label), -1);
-    EXPECT_EQ(freeWindow(-1), -1);
-    EXPECT_EQ(freeWindow(12345), -1);
     EXPECT_FALSE(takeClick(b));
+    // Freeing a window frees it once; handles that name none are refused.
+    for (int32_t h : {w, w, -1, 12345}) EXPECT_EQ(freeWindow(h), -1) << h;
+    EXPECT_EQ(guiWindow(w), nullptr);
 }

@@ -7,13 +7,9 @@
 
 #include "input/input.h"
 #include "input/keys.h"
-#include "render/render_state.h"
+#include "render/gl.h"
 #include "app_fixture.h"
-#include "support/test_support.h"
 #include "system/clock.h"
-#include "system/files.h"
-#include "viewer/app.h"
-#include "viewer/window.h"
 
 namespace {
 class Spine : public AppTest {
@@ -28,39 +24,27 @@ protected:
         return done();
     }
 };
-
-void viewport(GLint out[4]) { glGetIntegerv(GL_VIEWPORT, out); }
 }  // namespace
 
-TEST_F(Spine, StartUpHandsTheRealSizeToTheFirstFrame) {
+TEST_F(Spine, StartUpAndAResizeHandTheRealSizeToTheNextFrame) {
     EXPECT_EQ(appState, appRunning);
-    EXPECT_EQ(windowRequest.windowResized, 1);
-    EXPECT_EQ(windowRequest.width, 800);
-    EXPECT_EQ(windowRequest.height, 600);
     EXPECT_EQ(frameDeltaMs, 0.0f);
     EXPECT_TRUE(std::filesystem::is_directory(std::string(dataDirectory) + "texture_import"));
-    appFrame();
-    EXPECT_EQ(windowRequest.windowResized, 0);
-    GLint v[4];
-    viewport(v);
-    EXPECT_EQ(v[2], 800);
-    EXPECT_EQ(v[3], 600);
-}
-
-TEST_F(Spine, AResizeResetsViewportAndScissorInTheNextFrame) {
-    appFrame();
-    windowRequestSize(1024, 700);
-    ASSERT_TRUE(pollUntil([] { return windowRequest.width == 1024 && windowRequest.height == 700; }));
-    EXPECT_EQ(windowRequest.windowResized, 1);
-    appFrame();
-    EXPECT_EQ(windowRequest.windowResized, 0);
-    GLint v[4];
-    viewport(v);
-    EXPECT_EQ(v[2], 1024);
-    EXPECT_EQ(v[3], 700);
-    glGetIntegerv(GL_SCISSOR_BOX, v);
-    EXPECT_EQ(v[2], 1024);
-    EXPECT_EQ(v[3], 700);
+    for (const auto [width, height] : {std::pair{800, 600}, std::pair{1024, 700}}) {
+        SCOPED_TRACE(width);
+        windowRequestSize(width, height);
+        ASSERT_TRUE(pollUntil([&] { return windowRequest.width == width && windowRequest.height == height; }));
+        EXPECT_EQ(windowRequest.windowResized, 1);
+        appFrame();
+        EXPECT_EQ(windowRequest.windowResized, 0);
+        GLint v[4];
+        glGetIntegerv(GL_VIEWPORT, v);
+        EXPECT_EQ(v[2], width);
+        EXPECT_EQ(v[3], height);
+        glGetIntegerv(GL_SCISSOR_BOX, v);
+        EXPECT_EQ(v[2], width);
+        EXPECT_EQ(v[3], height);
+    }
 }
 
 TEST_F(Spine, AnInactiveWindowDrawsNothingAndTheNextFrameSeesTheWholePause) {
@@ -77,18 +61,15 @@ TEST_F(Spine, AnInactiveWindowDrawsNothingAndTheNextFrameSeesTheWholePause) {
     EXPECT_GE(frameDeltaMs, 250.0f);
 }
 
-TEST_F(Spine, QuitRequestsOnlyLeaveTheRunningState) {
+TEST_F(Spine, OnlyLeftControlQQuitsAtTheEndOfTheFrameAndTheSettingsAreSaved) {
+    // A quit request leaves only the running state, once.
     EXPECT_EQ(requestQuit(), appRunning);
-    EXPECT_EQ(appState, appQuitRequested);
     EXPECT_EQ(requestQuit(), appQuitRequested);
     EXPECT_EQ(appState, appQuitRequested);
     appState = appStarting;
     requestQuit();
     EXPECT_EQ(appState, appStarting);
     appState = appRunning;
-}
-
-TEST_F(Spine, LeftControlQQuitsAtTheEndOfTheFrameRightControlDoesNot) {
     inputKeyEvent(KEY_RCTRL, 1);
     inputKeyEvent('Q', 1);
     appFrame();

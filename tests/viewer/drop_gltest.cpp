@@ -1,6 +1,4 @@
 // Files dropped on the viewer's window, delivered as the window system hands them to the glue.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <string>
 

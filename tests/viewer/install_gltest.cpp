@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "support/test_support.h"
 #include "window_shot.h"
@@ -29,7 +31,7 @@ TEST(Installed, FindsItsDataKeepsTheUsersFilesApartAndIntegratesWithTheDesktop) 
                              "share/icons/hicolor/256x256/apps/vcv.png", "share/thumbnailers/vcv.thumbnailer",
                              "share/doc/vcv/LICENSE"})
         EXPECT_TRUE(exists(prefix + file)) << file;
-    EXPECT_EQ(loadPng(prefix + "share/icons/hicolor/48x48/apps/vcv.png").width, 48);
+    EXPECT_EQ(loadPicture(prefix + "share/icons/hicolor/48x48/apps/vcv.png").width, 48);
 
     // Run as a user would: the writable directories go to the user's data directory, the font
     // and interface images come from the prefix, and nothing is written beside the program.
@@ -40,13 +42,17 @@ TEST(Installed, FindsItsDataKeepsTheUsersFilesApartAndIntegratesWithTheDesktop) 
                          shot + "' '" + sample + "' 2>&1",
                      &code);
     ASSERT_EQ(code, 0) << out;
-    EXPECT_EQ(std::filesystem::file_size(home + ".local/share/vcv/save/vcv.cfg"), 2048u);
+    // The model's directory becomes the browse directory, as a pick in the file dialog makes it.
+    std::vector<uint8_t> cfg = readBytes(home + ".local/share/vcv/save/vcv.cfg");
+    ASSERT_EQ(cfg.size(), 2048u);
+    EXPECT_EQ(std::string((const char*)cfg.data()),
+              std::filesystem::canonical(sourceDirectory() + "assets/sample").string() + "/");
     EXPECT_TRUE(exists(home + ".local/share/vcv/data/texture_import/texture_import.stf"));
     EXPECT_FALSE(exists(prefix + "bin/data"));
     EXPECT_FALSE(exists(prefix + "bin/save"));
     // The menu bar (canvas (20, 20)-(3420, 180)) is drawn with its art and texts: dark with bright
     // letters. Without the data files it would be a bare light band.
-    Shot png = loadPng(shot);
+    Shot png = loadPicture(shot);
     ASSERT_EQ(png.width, 800);
     int dark = 0, bright = 0, total = 0;
     for (int y = 6; y < 34; y++)
@@ -59,6 +65,13 @@ TEST(Installed, FindsItsDataKeepsTheUsersFilesApartAndIntegratesWithTheDesktop) 
         }
     EXPECT_GT(dark, total / 2);
     EXPECT_GT(bright, 30);
+    // Below it the model, textured: the wood gives many distinct warm tones, a flat colour a handful.
+    std::set<uint32_t> warm;
+    for (size_t i = 3 * 40 * 800; i + 2 < png.rgb.size(); i += 3) {
+        const uint8_t* p = &png.rgb[i];
+        if (p[0] > p[2] + 40 && p[1] > p[2]) warm.insert(p[0] << 16 | p[1] << 8 | p[2]);
+    }
+    EXPECT_GT(warm.size(), 200u);
 
     // XDG_DATA_HOME, when set, holds the user's files.
     const std::string xdg = root.path() + "xdg";
@@ -81,7 +94,7 @@ TEST(Installed, FindsItsDataKeepsTheUsersFilesApartAndIntegratesWithTheDesktop) 
                          "' 2>&1",
                      &code);
     ASSERT_EQ(code, 0) << out;
-    Shot t = loadPng(thumb);
+    Shot t = loadPicture(thumb);
     EXPECT_EQ(t.width, 96);
     EXPECT_EQ(t.height, 96);
     EXPECT_TRUE(std::filesystem::is_empty(home));

@@ -1,14 +1,14 @@
 // The viewer's key table in the running viewer, in one process: the help overlay shows exactly the
 // table, each key does its job (the folder walk, reloads and screenshots included), and keys stay
 // text in a field and wait behind a message box.
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app_fixture.h"
 #include "gui/edit_field.h"
+#include "gui/file_dialog.h"
 #include "gui/gui.h"
 #include "gui/widgets.h"
 #include "input/input.h"
@@ -24,7 +24,7 @@ namespace {
 class Keys : public AppTest {
 protected:
     // Keys held for one frame and released in the next, as a quick tap arrives.
-    void tap(std::initializer_list<int32_t> codes) {
+    void tap(const std::vector<int32_t>& codes) {
         for (int32_t c : codes) inputKeyEvent(c, 1);
         appFrame();
         for (int32_t c : codes) inputKeyEvent(c, 0);
@@ -44,14 +44,11 @@ protected:
         appFrame();
     }
     Node* rig() { return sceneCopy(viewerScene.scene, viewerScene.rootCopy); }
-    float pan() {
-        Node* n = rig();
-        return std::fabs(n->position.x) + std::fabs(n->position.y) + std::fabs(n->position.z);
-    }
-    float turn() {
-        Node* n = rig();
-        return std::fabs(n->rotation.x) + std::fabs(n->rotation.y) + std::fabs(n->rotation.z);
-    }
+    // How far the rig is moved (pan) and turned (turn) from where R puts it.
+    template <typename V>
+    static float away(const V& v) { return std::fabs(v.x) + std::fabs(v.y) + std::fabs(v.z); }
+    float pan() { return away(rig()->position); }
+    float turn() { return away(rig()->rotation); }
     std::string labelText(int32_t label) {
         const Label* l = labelGet(label);
         return l && l->text ? l->text : "";
@@ -106,10 +103,7 @@ TEST_F(Keys, TheHelpOverlayListsTheTableAndNoOtherKeyDoesAnything) {
         bool isBound = bound.count({code, KEYMOD_NONE}) > 0;
         if (!modifier && !isBound && code != KEY_ENTER && code != 'Q') others.push_back(code);
     }
-    for (int32_t c : others) inputKeyEvent(c, 1);
-    appFrame();
-    for (int32_t c : others) inputKeyEvent(c, 0);
-    appFrame();
+    tap(others);
     EXPECT_EQ(state(), before);
 
     // F1 closes what H opened; the switches follow their keys.
@@ -122,10 +116,11 @@ TEST_F(Keys, TheHelpOverlayListsTheTableAndNoOtherKeyDoesAnything) {
 }
 
 TEST_F(Keys, DragsPanOrOrbitAndRPutsTheRigBack) {
-    drag(MOUSE_MIDDLE, 80, -40);
-    EXPECT_GT(pan(), 0.5f);
+    // The pointer moving right drags the scene right: the rig moves to the screen's left (its -Y
+    // before any orbit). Shift with the right button pans too; without it the right button orbits.
+    drag(MOUSE_MIDDLE, 100, 0);
+    EXPECT_LT(rig()->position.y, -0.5f);
     EXPECT_EQ(turn(), 0.0f);
-    // Shift with the right button pans too; without it the right button orbits as before.
     resetViewerView();
     inputKeyEvent(KEY_LSHIFT, 1);
     drag(MOUSE_RIGHT, 80, 0);
@@ -136,11 +131,6 @@ TEST_F(Keys, DragsPanOrOrbitAndRPutsTheRigBack) {
     drag(MOUSE_RIGHT, 80, 40);
     EXPECT_GT(turn(), 0.01f);
     EXPECT_FLOAT_EQ(pan(), panned);
-    // The pointer moving right drags the scene right: the rig moves to the screen's left (its -Y
-    // before any orbit).
-    resetViewerView();
-    drag(MOUSE_MIDDLE, 100, 0);
-    EXPECT_LT(rig()->position.y, -0.5f);
 
     viewerScene.cameraDistance = 30.0f;
     tap({'R'});
@@ -153,11 +143,7 @@ TEST_F(Keys, DragsPanOrOrbitAndRPutsTheRigBack) {
     // process may have left a document to reload).
     bool opened = modelLoadName()[0] != '\0';
     drag(MOUSE_MIDDLE, 80, 0);
-    inputKeyEvent(KEY_RCTRL, 1);
-    inputKeyEvent('R', 1);
-    appFrame();
-    inputKeyEvent('R', 0);
-    inputKeyEvent(KEY_RCTRL, 0);
+    tap({KEY_RCTRL, 'R'});
     EXPECT_GT(pan(), 0.5f);
     if (opened) {
         EXPECT_TRUE(modelLoadPending());
@@ -178,22 +164,13 @@ TEST_F(Keys, AFieldTakesKeysAsTextAndAMessageBoxLetsOnlyTheHelpThrough) {
     closeViewerScreens();
     createViewerScreens();
 
-    // A field with the keyboard, in a window of its own on top.
-    windowTemplate.layer = topVisibleLayer() + 1;
-    windowTemplate.x0 = 1000;
-    windowTemplate.y0 = 1000;
-    windowTemplate.x1 = 3000;
-    windowTemplate.y1 = 1400;
-    int32_t window = createWindow(-1);
-    windowTemplate.layer = 0;
-    editFieldTemplate.x0 = 40;
-    editFieldTemplate.y0 = 40;
-    editFieldTemplate.x1 = 1960;
-    editFieldTemplate.y1 = 300;
-    editFieldTemplate.maxLength = 40;
-    int32_t field = createEditField(window);
-    guiWindow(window)->focus = editFieldGet(field)->focusId;
+    // The name field of the file dialog, opened from the menu, has the keyboard: even H is text.
+    buttonGet(viewerScreens.menuFileButton)->clicked = 1;
     appFrame();
+    buttonGet(viewerScreens.openButton)->clicked = 1;
+    appFrame();
+    const FileDialog* dialog = fileDialogGet(viewerScreens.fileBrowser);
+    ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(editCursorShown());
     before = state();
     for (int32_t c : {'h', '1', 'w'}) {
@@ -204,8 +181,7 @@ TEST_F(Keys, AFieldTakesKeysAsTextAndAMessageBoxLetsOnlyTheHelpThrough) {
         appFrame();
     }
     EXPECT_EQ(state(), before);
-    EXPECT_STREQ(editFieldGet(field)->text, "h1w");
-    freeWindow(window);
+    EXPECT_STREQ(editFieldGet(dialog->nameField)->text, "h1w");
 }
 
 TEST_F(Keys, TheFolderWalkReloadAndScreenshotKeys) {
@@ -246,5 +222,5 @@ TEST_F(Keys, TheFolderWalkReloadAndScreenshotKeys) {
     const size_t saved = out.find("Screenshot saved: " + std::string(screenshotsDirectory) + "vcv-");
     ASSERT_NE(saved, std::string::npos) << out;
     const std::string png = out.substr(saved + 18, out.find('\n', saved) - saved - 18);
-    EXPECT_EQ(loadPng(png).width, 800) << png;
+    EXPECT_EQ(loadPicture(png).width, 800) << png;
 }

@@ -32,12 +32,13 @@ TEST(Options, CommandLine) {
     EXPECT_EQ(o.width, 800);
     EXPECT_EQ(o.height, 600);
     EXPECT_STREQ(o.model, "");
-    ASSERT_EQ(parse(&o, {"--frames", "5", "--screenshot", "out.png", "--size", "1024x700", "model.dae"}), 0);
+    ASSERT_EQ(parse(&o, {"--frames", "5", "--screenshot", "out.png", "--size", "1024x700", "--up", "y", "model.dae"}), 0);
     EXPECT_EQ(o.frames, 5);
     EXPECT_STREQ(o.screenshot, "out.png");
     EXPECT_EQ(o.width, 1024);
     EXPECT_EQ(o.height, 700);
     EXPECT_STREQ(o.model, "model.dae");
+    EXPECT_EQ(o.up, 'Y');
     EXPECT_EQ(parse(&o, {"--help"}), 1);
     EXPECT_EQ(parse(&o, {"--version"}), 1);
     for (auto bad : std::vector<std::vector<std::string>>{{"--frames"},
@@ -46,6 +47,8 @@ TEST(Options, CommandLine) {
                                                            {"--size", "800"},
                                                            {"--size", "800x600x"},
                                                            {"--size", "-5x600"},
+                                                           {"--up", "W"},
+                                                           {"--up", "YZ"},
                                                            {"--bogus"},
                                                            {"a.dae", "b.dae"},
                                                            {std::string(3000, 'm')}})
@@ -56,9 +59,11 @@ TEST(ViewerConfig, BrowseDirectoryRoundTripsAndBadFilesLeaveTheDefault) {
     TempDir dir;
     createDataDirectories(dir.path().c_str());
     std::string save = dir.path() + "save/";
-    setenv("HOME", "/home/viewer", 1);
-    loadViewerConfig();
-    EXPECT_STREQ(browseDirectory, "/home/viewer/");
+    for (const char* home : {"/home/viewer/", "/home/viewer"}) {
+        setenv("HOME", home, 1);
+        loadViewerConfig();
+        EXPECT_STREQ(browseDirectory, "/home/viewer/") << home;
+    }
 
     std::strcpy(browseDirectory, "/models/cars/");
     ASSERT_EQ(saveViewerConfig(), 0);

@@ -38,12 +38,6 @@ protected:
         const Node* c = sceneCopy(viewerScene.scene, viewerScene.cameraCopy);
         return Vec3{c->matrix.m[12], c->matrix.m[13], c->matrix.m[14]};
     }
-    static int32_t copiesInUse() {
-        int32_t n = 0;
-        const Scene* s = sceneGet(viewerScene.scene);
-        for (int32_t i = 0; i < s->copies.capacity; i++) n += slotGet<Node>(&s->copies, i) != nullptr;
-        return n;
-    }
     static int luminance(Rgb p) { return p.r + p.g + p.b; }
     static Vec3 modelScale() {
         Vec3 s;
@@ -58,37 +52,8 @@ int32_t inUse(const SlotTable& t) {
     for (int32_t i = 0; i < t.capacity; i++) n += slotUnits(&t, i) > 0;
     return n;
 }
+int32_t copiesInUse() { return inUse(sceneGet(viewerScene.scene)->copies); }
 }  // namespace
-
-TEST_F(ViewerSceneTest, StartsWithRigLightAndEmptyMessageList) {
-    const ViewerScene& vs = viewerScene;
-    const View* v = view_get(vs.view);
-    ASSERT_NE(v, nullptr);
-    EXPECT_NE(stringTableGet(vs.importMessages), nullptr);
-    const Camera* k = cameraGet(nodeGet(vs.cameraNode)->attachment);
-    Vec3 light;
-    sceneGetPosition(vs.scene, vs.lightCopy, &light.x, &light.y, &light.z);
-    // The view on the scene and its camera copy, the camera under the rig, the light outside it,
-    // no model and no messages yet, three copies (rig, camera, light).
-    const int32_t links[][2] = {{v->scene, vs.scene}, {v->cameraNode, vs.cameraCopy},
-                                {sceneCopy(vs.scene, vs.cameraCopy)->parent, vs.rootCopy},
-                                {nodeGet(vs.lightNode)->parent, -1}, {vs.modelCopy, -1},
-                                {stringTableCount(vs.importMessages), 0}, {copiesInUse(), 3}};
-    for (const auto& l : links) {
-        EXPECT_EQ(l[0], l[1]) << "row " << &l - links;
-    }
-    // Camera fov, aspect and x; light position and green; distance and zoom speed.
-    const float values[][2] = {{k->fov, 50.0f}, {k->aspectWidth / k->aspectHeight, 4.0f / 3.0f},
-                               {cameraWorldPosition().x, 16.0f}, {light.x, 16.0f}, {light.y, -14.0f}, {light.z, 12.0f},
-                               {lightGet(nodeGet(vs.lightNode)->attachment)->colour[1], 1.0f},
-                               {vs.cameraDistance, 16.0f}, {vs.zoomSpeed, 1.0f}};
-    for (const auto& x : values) {
-        EXPECT_FLOAT_EQ(x[0], x[1]) << "row " << &x - values;
-    }
-    for (uint8_t flag : renderDebug) {
-        EXPECT_EQ(flag, 0);
-    }
-}
 
 TEST_F(ViewerSceneTest, TheBoxShowsLitAtTheCentreAndBrighterOnTheFaceTurnedToTheLight) {
     ASSERT_EQ(showModel(boxObjectCreate(2, 2, 2)), 0);
@@ -122,11 +87,9 @@ TEST_F(ViewerSceneTest, RightDragOrbitsTheCameraAndLeftDragDoesNot) {
         if (button == MOUSE_RIGHT) break;
         EXPECT_FLOAT_EQ(eye.x, 16.0f);  // the left button does not orbit
         EXPECT_FLOAT_EQ(eye.y, 0.0f);
-        EXPECT_FLOAT_EQ(eye.z, 0.0f);
         inputMouseButtonEvent(button, 0);
         frame(16);
     }
-    EXPECT_NEAR(vec3_length(eye), 16.0f, 1e-3);
     // First about Z, then about the rig's Y as it was before the motion.
     const float c1 = std::cos(0.32f), s1 = std::sin(0.32f), c2 = std::cos(0.16f), s2 = std::sin(0.16f);
     EXPECT_NEAR(eye.x, 16.0f * c1 * c2, 1e-3);
@@ -147,7 +110,6 @@ TEST_F(ViewerSceneTest, WheelStepsAccelerateWithin400MsAndSlowDownAfter) {
     ViewerScene& vs = viewerScene;
     for (int i = 0; i < 4; i++) frame(100);  // 400 ms without the wheel
     EXPECT_EQ(vs.zoomSpeed, 1.0f);
-    EXPECT_EQ(vs.zoomIdleMs, 400.0f);
     const float steps[3][2] = {{1.0f, 0.032f}, {1.0f + 3.2f, 0.1344f}, {1.0f + 6.4f, 0.2368f}};
     float distance = 16.0f;
     for (const auto& step : steps) {
@@ -156,14 +118,11 @@ TEST_F(ViewerSceneTest, WheelStepsAccelerateWithin400MsAndSlowDownAfter) {
         distance -= step[1];
         EXPECT_NEAR(vs.zoomSpeed, step[0], 1e-4);
         EXPECT_NEAR(vs.cameraDistance, distance, 1e-4);
-        EXPECT_EQ(vs.zoomIdleMs, 16.0f);
     }
-    EXPECT_NEAR(cameraWorldPosition().x, distance, 1e-4);
     for (int i = 0; i < 23; i++) frame(16);  // 384 ms idle: still fast
     EXPECT_NEAR(vs.zoomSpeed, 7.4f, 1e-4);
     frame(16);
     EXPECT_EQ(vs.zoomSpeed, 1.0f);
-    EXPECT_EQ(vs.zoomIdleMs, 400.0f);
     inputWheelEvent(-2);  // backwards: farther, at speed 1 again
     frame(16);
     EXPECT_NEAR(vs.cameraDistance, distance + 2 * 0.032f, 1e-4);
@@ -192,15 +151,12 @@ TEST_F(ViewerSceneTest, ShowModelFitsTenUnitsAndCentresOnTheOrigin) {
     int32_t tall = boxObjectCreate(2, 4, 20);
     nodeSetPosition(nodeGet(tall), 3, -2, 7);
     ASSERT_EQ(showModel(tall), 0);
-    EXPECT_FLOAT_EQ(modelScale().x, 0.5f);
-    EXPECT_FLOAT_EQ(modelScale().z, 0.5f);
     Vec3 lo, hi;
     sceneBounds(vs.scene, vs.modelCopy, &lo, &hi);
     EXPECT_NEAR(hi.z - lo.z, 10.0f, 1e-3);
     EXPECT_NEAR(hi.y - lo.y, 2.0f, 1e-3);
     for (float centre : {lo.x + hi.x, lo.y + hi.y, lo.z + hi.z}) EXPECT_NEAR(centre, 0.0f, 1e-4);
     EXPECT_EQ(nodeGet(tall)->scale.x, 1.0f);  // the source tree is left as imported
-    EXPECT_EQ(vs.modelRoot, tall);
 
     // The next model replaces the previous one's copy; the previous tree is the importer's to drop.
     hideModel();
@@ -225,14 +181,25 @@ TEST_F(ViewerSceneTest, ShowModelFitsTenUnitsAndCentresOnTheOrigin) {
     vs.modelRoot = empty;  // released with the scene
 }
 
-TEST_F(ViewerSceneTest, ReleaseGivesBackEverythingItMade) {
+TEST_F(ViewerSceneTest, TheViewLooksThroughTheRigAndReleaseGivesBackEverythingItMade) {
+    const ViewerScene& vs = viewerScene;
+    const View* v = view_get(vs.view);
+    ASSERT_NE(v, nullptr);
+    // The view on the scene and its camera copy, the camera under the rig, the light outside it,
+    // no model and no messages yet, three copies (rig, camera, light).
+    const int32_t links[][2] = {{v->scene, vs.scene}, {v->cameraNode, vs.cameraCopy},
+                                {sceneCopy(vs.scene, vs.cameraCopy)->parent, vs.rootCopy},
+                                {nodeGet(vs.lightNode)->parent, -1}, {vs.modelCopy, -1},
+                                {stringTableCount(vs.importMessages), 0}, {copiesInUse(), 3}};
+    for (const auto& l : links) EXPECT_EQ(l[0], l[1]) << "row " << &l - links;
+
     ASSERT_EQ(showModel(boxObjectCreate(1, 2, 3)), 0);
     frame(16, true);
-    int32_t messages = viewerScene.importMessages;
+    int32_t messages = vs.importMessages;
     releaseViewerScene();
     for (const SlotTable* t : {&nodeTable, &objectTable, &meshTable, &lightTable, &cameraTable, &sceneTable, &viewTable})
         EXPECT_EQ(inUse(*t), 0) << t - &nodeTable;
     EXPECT_EQ(stringTableCount(messages), 0);
-    for (int32_t i : {viewerScene.scene, viewerScene.view, viewerScene.modelRoot, viewerScene.importMessages}) EXPECT_EQ(i, -1);
+    for (int32_t i : {vs.scene, vs.view, vs.modelRoot, vs.importMessages}) EXPECT_EQ(i, -1);
     createViewerScene();  // for the fixture's own release
 }

@@ -5,38 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "support/test_support.h"
 
-// RGB rows from the top; empty when the grab failed.
+// RGB rows from the top; empty when the picture cannot be read.
 struct Shot {
     int width = 0, height = 0;
     std::vector<uint8_t> rgb;
     const uint8_t* at(int x, int y) const { return &rgb[3 * ((size_t)y * width + x)]; }
 };
 
-inline Shot grab(const std::string& id) {
-    TempDir dir;
-    std::string ppm = dir.file("shot.ppm");
-    int code = -1;
-    runCommand("/usr/bin/python3 " + sourceDirectory() + "tests/viewer/grab_window.py " + id + " " + ppm, &code);
-    EXPECT_EQ(code, 0) << "grab_window.py failed (python3-xlib missing?)";
-    std::vector<uint8_t> bytes = readBytes(ppm);
-    Shot shot;
-    if (bytes.size() < 16) return shot;
-    std::string header((const char*)bytes.data(), 32);
-    if (std::sscanf(header.c_str(), "P6 %d %d 255", &shot.width, &shot.height) != 2) return shot;
-    size_t size = (size_t)shot.width * shot.height * 3;
-    if (bytes.size() < size) return shot;
-    shot.rgb.assign(bytes.end() - (long)size, bytes.end());
-    return shot;
-}
-
-// The pixels of a PNG file (DevIL reads it rows from the top); empty when it cannot be read.
-inline Shot loadPng(const std::string& path) {
+// The pixels of a PNG or PPM file (DevIL reads both rows from the top).
+inline Shot loadPicture(const std::string& path) {
     ilInit();
     ILuint image = 0;
     ilGenImages(1, &image);
@@ -50,4 +32,13 @@ inline Shot loadPng(const std::string& path) {
     }
     ilDeleteImages(1, &image);
     return shot;
+}
+
+// What the window of the given X id shows.
+inline Shot grab(const std::string& id) {
+    TempDir dir;
+    int code = -1;
+    runCommand("/usr/bin/python3 " + sourceDirectory() + "tests/viewer/grab_window.py " + id + " " + dir.file("shot.ppm"), &code);
+    EXPECT_EQ(code, 0) << "grab_window.py failed (python3-xlib missing?)";
+    return loadPicture(dir.file("shot.ppm"));
 }
