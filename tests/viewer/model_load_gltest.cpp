@@ -128,7 +128,15 @@ TEST_F(ModelLoad, AHundredReplacementsHoldWhatTheFirstHeld) {
         cycle();
         // Checked early too, so that a leak names the first cycle that shows it.
         if (i == 2 || i == 10 || i == 100) {
-            EXPECT_EQ(held(), first) << "after cycle " << i;
+            std::vector<int64_t> now = held();
+            EXPECT_EQ(now[0], first[0]) << "blocks after cycle " << i;
+            EXPECT_EQ(now[2], first[2]) << "GL buffers after cycle " << i;
+            EXPECT_EQ(now[3], first[3]) << "GL textures after cycle " << i;
+            // Bytes are the allocator's usable sizes: glibc hands out a whole free chunk when the
+            // rest would be too small to keep, so the same blocks can weigh a few dozen bytes more
+            // or less from cycle to cycle (under ASan they weigh exactly what was asked). A block
+            // that grows by three bytes or more a cycle still goes past the slack by the hundredth.
+            EXPECT_NEAR((double)now[1], (double)first[1], 256.0) << "bytes after cycle " << i;
         }
     }
 }
