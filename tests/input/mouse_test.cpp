@@ -38,6 +38,7 @@ TEST_F(Mouse, SecondPressWithin500MsIsADoubleClick) {
     frame(300);
     EXPECT_EQ(m.doubleClick, 1);
 }
+
 TEST_F(Mouse, ButtonStateAndEvents) {
     const MouseState& m = mouseState();
     inputMouseButtonEvent(MOUSE_RIGHT, 1);
@@ -62,6 +63,7 @@ TEST_F(Mouse, ButtonStateAndEvents) {
     inputFocusEvent(0);
     EXPECT_EQ(firstMouseButtonDown(), -1);
 }
+
 TEST_F(Mouse, CanvasPositionDeltasClampingAndWheel) {
     const MouseState& m = mouseState();
     inputCursorEvent(400, 300);
@@ -89,6 +91,7 @@ TEST_F(Mouse, CanvasPositionDeltasClampingAndWheel) {
     frame();
     EXPECT_FLOAT_EQ(m.wheelDelta, 0.0f);
 }
+
 TEST_F(Mouse, StickClampsAroundTheCentreAndActionModeFreezesThePointer) {
     const MouseState& m = mouseState();
     inputCursorEvent(790, 300);
