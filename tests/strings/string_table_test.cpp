@@ -100,6 +100,7 @@ TEST_F(StringTables, CreateOnAnExistingHandleGivesAFreshTableClearKeepsItAndDest
     for (int i = 0; i < 100; i++) stringTableDestroy(stringTableCreate(-1));
     EXPECT_LE(stringRegistry.capacity, 6);
 }
+
 TEST_F(StringTables, FormatScratchTruncatesAtItsCapacity) {
     EXPECT_EQ(formatScratch("%s", std::string(10000, 'z').c_str()), SCRATCH_CAPACITY - 1);
     EXPECT_EQ(textLength(scratchText), SCRATCH_CAPACITY - 1);
