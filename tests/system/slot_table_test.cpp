@@ -88,6 +88,7 @@ TEST(SlotTable, RejectsCallerErrorsWithoutTouchingTheTable) {
     slotRelease(&tab.t, 99);
     EXPECT_EQ(slotUnits(&tab.t, -5), -1);
     EXPECT_EQ(slotUnits(&tab.t, tab.t.capacity), -1);
+    EXPECT_EQ(slotData(&tab.t, tab.t.capacity), nullptr);
     EXPECT_EQ(slotUnits(&tab.t, 0), 1);
 }
 
