@@ -85,6 +85,7 @@ TEST(Client, EachConnectionTriesTheListInPassOrderOneEntryPerUpdateWithItsOwnCop
     EXPECT_EQ(readSome(peer, 6), (std::vector<uint8_t>{0x43, 'h', 'e', 'l', 'l', 'o'}));
     for (auto [connection, n] : {std::pair<int32_t, int32_t>{0, -1}, {0, CLIENT_SEND_CAPACITY + 1}, {4, 1}, {3, 1}})
         EXPECT_EQ(client_send(connection, n), -1) << connection << " " << n;
+    EXPECT_EQ(client_connection(CLIENT_CONNECTIONS), nullptr);
 
     close(peer);
     ASSERT_TRUE(stepUntil(client_update, [] { return client_connection(0)->state == CLIENT_CLOSED; }));

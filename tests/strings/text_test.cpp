@@ -33,6 +33,7 @@ TEST(Text, TokensRunsAndSearches) {
     EXPECT_EQ(nextToken(small, sizeof small, "abcdefgh x", 0, ' '), 8);  // truncated copy, full run skipped
     EXPECT_STREQ(small, "abc");
     EXPECT_EQ(countTokens("", ' '), 0);
+    EXPECT_EQ(countTokens("  one  two ", ' '), 2);
     EXPECT_EQ(countTokens("_a_b__c_", '_'), 3);
     EXPECT_EQ(findChar("hello", 0, 'l'), 2);
     EXPECT_EQ(findChar("hello", 3, 'h'), 5);
@@ -47,6 +48,9 @@ TEST(Text, TokensRunsAndSearches) {
     EXPECT_GT(textCompareNoCase("b", "A"), 0);
     EXPECT_EQ(textCopy(small, "toolong", 4), 3);
     EXPECT_STREQ(small, "too");
+    EXPECT_FALSE(textCopyWhole(small, "full", 4));  // all or nothing: no room for the terminator
+    EXPECT_TRUE(textCopyWhole(small, "fit", 4));
+    EXPECT_STREQ(small, "fit");
 }
 
 TEST(Text, NextLineNeedsCrLf) {
@@ -67,7 +71,7 @@ TEST(Text, FormatFloatWritesFixedDecimalsWithoutLeadingZero) {
         int d;
         const char* text;
     } cases[] = {{3.14159f, 2, "3.14"}, {12.0f, 2, "12.00"}, {0.05f, 2, ".05"}, {0.0f, 3, "0"},
-                 {-2.5f, 2, "-2.50"},  {-0.25f, 2, "-.25"}, {0.999f, 2, "1.00"}, {7.6f, 0, "8"},
+                 {-2.5f, 2, "-2.50"},  {-0.25f, 2, "-.25"}, {0.999f, 2, "1.00"}, {7.6f, 0, "8"}, {0.4f, 0, "0"},
                  {1234.5f, 1, "1234.5"}};
     for (const auto& c : cases) {
         formatFloat(c.v, out, c.d);

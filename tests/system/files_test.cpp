@@ -57,6 +57,8 @@ TEST_F(Files, WriteCopyCompareAndDelete) {
     ASSERT_EQ(writeWholeFile("f", d(), nullptr, 0), 0);
     EXPECT_EQ(fs::file_size(dir.file("f")), 0u);
     EXPECT_EQ(writeWholeFile("f", (dir.path() + "nope/").c_str(), "x", 1), -1);
+    std::vector<uint8_t> big(1 << 16, 1);  // a write that fails part-way on a full device
+    EXPECT_EQ(writeWholeFile("full", "/dev/", big.data(), (int32_t)big.size()), -1);
     writeText(dir.file("a"), "same bytes");
     ASSERT_EQ(copyWholeFile("b", d(), "a", d()), 0);
     EXPECT_EQ(compareFiles("a", d(), "b", d()), 0);
@@ -75,7 +77,7 @@ TEST_F(Files, PathsLongerThanTheBuffersFailCleanly) {
     std::string longName(3000, 'n');
     char out[PATH_CAPACITY];
     std::strcpy(out, "keep");
-    EXPECT_EQ(joinPath(out, d(), longName.c_str()), -1);
+    EXPECT_EQ(joinPath(out, std::string(PATH_CAPACITY - 2, 'd').c_str(), "nn"), -1);  // one more than fits
     EXPECT_STREQ(out, "");
     uint8_t* buffer = nullptr;
     int32_t size = 0;
