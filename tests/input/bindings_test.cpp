@@ -199,9 +199,8 @@ TEST_F(Capture, BindsWhatIsPressedIntoEachSlotAndTakesItFromOtherPlayers) {
         }
     }
     for (int32_t taken : {player(1).primaryCode[5], player(2).secondaryCode[3][1], player(0).primaryCode[6],
-                          player(2).primaryCode[1], player(3).secondaryCode[0][0], player(3).secondaryJoystick[0]}) {
+                          player(2).primaryCode[1], player(3).secondaryCode[0][0], player(3).secondaryJoystick[0]})
         EXPECT_EQ(taken, -1);
-    }
     EXPECT_EQ(player(3).primaryCode[0], 'L');
     EXPECT_EQ(player(2).primaryCode[2], 9);
 

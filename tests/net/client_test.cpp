@@ -48,6 +48,7 @@ TEST(Client, EachConnectionTriesTheListInPassOrderOneEntryPerUpdateWithItsOwnCop
     // Connection 0: slot 0 is of the wrong kind for the first pass, slot 1 answers.
     client_connect(0);
     client_update();
+    EXPECT_EQ(client_connection(0)->state, CLIENT_CONNECTING);  // one entry per update
     EXPECT_EQ(client_connection(0)->serverIndex, 1);
     client_update();
     EXPECT_EQ(client_connection(0)->state, CLIENT_CONNECTED);
