@@ -37,6 +37,8 @@ TEST_F(Keys, StatesFollowEventsAndFocus) {
     EXPECT_EQ(firstKeyDown(), KEY_SPACE);  // table order, not press order
     inputKeyEvent(KEY_SPACE, 0);
     EXPECT_EQ(firstKeyDown(), 'A');
+    inputKeyEvent(KEY_LAST, 1);
+    EXPECT_TRUE(keyDown(KEY_LAST));
     for (int32_t code : {-7, 100000, KEY_LAST + 1}) {  // codes the layer keeps no state for
         inputKeyEvent(code, 1);
         EXPECT_FALSE(keyDown(code));

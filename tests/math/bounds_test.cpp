@@ -1,8 +1,5 @@
 #include "math/bounds.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
 #include <random>
 
 #include "math_expect.h"

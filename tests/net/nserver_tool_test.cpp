@@ -29,13 +29,11 @@ TEST(NserverTool, ServesFromTheForegroundUntilInterrupted) {
     int client = connectLocal(port);
     EXPECT_EQ(readSome(client, 2), (std::vector<uint8_t>{0x40, 0}));
     close(client);
+    // Its messages go to standard output as they happen (the server tests check their texts).
     ASSERT_TRUE(stepUntil([] {}, [&] { return output().find("0 clients connected\n") != std::string::npos; }));
     kill(server.pid, SIGINT);
     EXPECT_EQ(waitProcess(server, 10000), 0);
-    std::string out = output();
-    std::string ready = "Vorten nServer start (windows).\nVorten nServer ready " + std::to_string(port) + ".\n";
-    EXPECT_EQ(out.rfind(ready + "Client on socket=", 0), 0u) << out;
-    EXPECT_NE(out.find(" connected with ID=0\n1 clients connected\n"), std::string::npos) << out;
-    EXPECT_NE(out.find(" with ID=0 disconnected\n0 clients connected\n"), std::string::npos) << out;
+    EXPECT_EQ(output().rfind("Vorten nServer start (windows).\nVorten nServer ready " + std::to_string(port) + ".\n", 0), 0u)
+        << output();
     EXPECT_EQ(readBytes(home.path() + "data/nsconfig.stf").size(), 34u);
 }

@@ -68,7 +68,6 @@ double millisecondsOf(const std::function<void()>& f) {
 TEST_F(ServerFixture, AFullHouseIsWelcomedTheNextIsRefusedAndAFreedSlotIsReused) {
     ASSERT_EQ(server_start(), 0);
     int port = server_port();
-    ASSERT_GT(port, 0);
     std::vector<int> clients;
     for (int i = 0; i < SERVER_MAX_CLIENTS; i++) clients.push_back(connectLocal(port));
     ASSERT_TRUE(stepUntil([] {}, [] { return server_client_count() == SERVER_MAX_CLIENTS; }));
@@ -78,7 +77,6 @@ TEST_F(ServerFixture, AFullHouseIsWelcomedTheNextIsRefusedAndAFreedSlotIsReused)
 
     // The 257th is told nothing and closed; the server goes on with the 256.
     int extra = connectLocal(port);
-    ASSERT_NE(extra, -1);
     EXPECT_TRUE(readSome(extra, 1).empty());
     close(extra);
     EXPECT_EQ(server_client_count(), SERVER_MAX_CLIENTS);
@@ -134,7 +132,6 @@ TEST_F(ServerFixture, StopIsPromptRestartsOnTheSamePortAndLeaksNoDescriptor) {
     }
     EXPECT_EQ(openDescriptors(), before);
     EXPECT_LT(slowestStop, 1000.0);  // the accept thread ends, it is not left blocked
-    RecordProperty("slowest_stop_ms", std::to_string(slowestStop));
 
     // The engine's shut-down stops a server that still runs.
     ASSERT_EQ(server_start(), 0);
@@ -171,31 +168,25 @@ TEST_F(ServerFixture, HostilePeersDoNotDisturbAWellBehavedClient) {
 
     int noisy = connectLocal(port);
     std::mt19937 random(12345);
-    std::vector<uint8_t> noise(4096);
+    std::vector<uint8_t> noise(4096), block(64 * 1024, 0xFF);
     for (uint8_t& b : noise) b = (uint8_t)random();
     sendBytes(noisy, noise);
     int flood = connectLocal(port);
-    std::vector<uint8_t> block(64 * 1024, 0xFF);
 
     double slowest = 0;
-    int storm = 0;
     for (int round = 0; round < 40; round++) {
         send(flood, block.data(), block.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-        for (int i = 0; i < 50; i++, storm++) stormConnection(port, i % 2 == 0);
+        for (int i = 0; i < 50; i++) stormConnection(port, i % 2 == 0);
         slowest = std::max(slowest, millisecondsOf(server_update));
         uint8_t tag = (uint8_t)round;
         sendBytes(good, {0x82, tag, 0x55});
         ASSERT_TRUE(stepUntil(server_update, [&] { return messageOf(0) == std::vector<uint8_t>{0x82, tag, 0x55}; }))
             << "round " << round;
     }
-    EXPECT_EQ(storm, 2000);
     EXPECT_LT(slowest, 1000.0);
-    RecordProperty("slowest_update_ms", std::to_string(slowest));
     // The storm's connections all leave; the three that stay keep their slots.
     EXPECT_TRUE(stepUntil(server_update, [] { return server_client_count() == 3; }, 10000));
-    close(good);
-    close(noisy);
-    close(flood);
+    for (int s : {good, noisy, flood}) close(s);
     output = testing::internal::GetCapturedStdout();
     testing::internal::CaptureStdout();
     size_t accepted = 0;
@@ -203,5 +194,4 @@ TEST_F(ServerFixture, HostilePeersDoNotDisturbAWellBehavedClient) {
          at = output.find(" connected with ID=", at + 1))
         accepted++;
     EXPECT_GT(accepted, 100u);  // the storm did reach the server
-    RecordProperty("storm_connections_accepted", std::to_string(accepted));
 }

@@ -7,19 +7,16 @@
 #include "support/test_support.h"
 
 TEST(Text, GapsOpenAndCloseForEditing) {
-    char t[8] = "abc";
+    char t[8] = "abc", u[8] = "abc", w[8] = "abcd", z[8] = "abcd";
     openGap(t, 1, 4);
-    t[1] = 'X';
-    EXPECT_EQ(std::string(t, 4), "aXbc");
-    char u[8] = "abc";
     openGap(u, 0, 5);  // a gap at the start reads nothing before the text
+    t[1] = 'X';
     u[0] = 'Y';
-    EXPECT_STREQ(u, "Yabc");
-    char w[8] = "abcd";
     closeGap(w, 1, 4);
-    EXPECT_STREQ(w, "acd");
-    char z[8] = "abcd";
     closeGap(z, 3, 4);
+    EXPECT_EQ(std::string(t, 4), "aXbc");
+    EXPECT_STREQ(u, "Yabc");
+    EXPECT_STREQ(w, "acd");
     EXPECT_STREQ(z, "abc");
 }
 
@@ -29,16 +26,15 @@ TEST(Text, TokensRunsAndSearches) {
     EXPECT_STREQ(out, "one");
     EXPECT_EQ(nextToken(out, sizeof out, "  one  two", 5, ' '), 10);
     EXPECT_STREQ(out, "two");
-    std::strcpy(out, "untouched");
     EXPECT_EQ(nextToken(out, sizeof out, "  one  two", 10, ' '), -1);
     EXPECT_EQ(nextToken(out, sizeof out, "   ", 0, ' '), -1);
-    EXPECT_STREQ(out, "untouched");
+    EXPECT_STREQ(out, "two");  // no token: out untouched
     char small[4];
     EXPECT_EQ(nextToken(small, sizeof small, "abcdefgh x", 0, ' '), 8);  // truncated copy, full run skipped
     EXPECT_STREQ(small, "abc");
-    EXPECT_EQ(countTokens("  one  two ", ' '), 2);
     EXPECT_EQ(countTokens("", ' '), 0);
-    EXPECT_EQ(countTokens("a_b__c", '_'), 3);
+    EXPECT_EQ(countTokens("  one  two ", ' '), 2);
+    EXPECT_EQ(countTokens("_a_b__c_", '_'), 3);
     EXPECT_EQ(findChar("hello", 0, 'l'), 2);
     EXPECT_EQ(findChar("hello", 3, 'h'), 5);
     EXPECT_EQ(sameRun("abcdef", 2, "xxcde", 2, 3), 0);
@@ -47,12 +43,14 @@ TEST(Text, TokensRunsAndSearches) {
     char r[] = "1,5 2,25";
     replaceChar(r, ',', '.');
     EXPECT_STREQ(r, "1.5 2.25");
-    EXPECT_EQ(textCompareNoCase("Apple", "apple"), 0);
+    EXPECT_EQ(textCompareNoCase("AZ", "az"), 0);  // both ends of the letters
     EXPECT_LT(textCompareNoCase("apple", "Banana"), 0);
     EXPECT_GT(textCompareNoCase("b", "A"), 0);
-    char c[4];
-    EXPECT_EQ(textCopy(c, "toolong", 4), 3);
-    EXPECT_STREQ(c, "too");
+    EXPECT_EQ(textCopy(small, "toolong", 4), 3);
+    EXPECT_STREQ(small, "too");
+    EXPECT_FALSE(textCopyWhole(small, "full", 4));  // all or nothing: no room for the terminator
+    EXPECT_TRUE(textCopyWhole(small, "fit", 4));
+    EXPECT_STREQ(small, "fit");
 }
 
 TEST(Text, NextLineNeedsCrLf) {
@@ -73,7 +71,7 @@ TEST(Text, FormatFloatWritesFixedDecimalsWithoutLeadingZero) {
         int d;
         const char* text;
     } cases[] = {{3.14159f, 2, "3.14"}, {12.0f, 2, "12.00"}, {0.05f, 2, ".05"}, {0.0f, 3, "0"},
-                 {-2.5f, 2, "-2.50"},  {-0.25f, 2, "-.25"}, {0.999f, 2, "1.00"}, {7.6f, 0, "8"},
+                 {-2.5f, 2, "-2.50"},  {-0.25f, 2, "-.25"}, {0.999f, 2, "1.00"}, {7.6f, 0, "8"}, {0.4f, 0, "0"},
                  {1234.5f, 1, "1234.5"}};
     for (const auto& c : cases) {
         formatFloat(c.v, out, c.d);
@@ -87,10 +85,10 @@ TEST(Text, FormatFloatWritesFixedDecimalsWithoutLeadingZero) {
 
 TEST(Text, FormatTimeAndDigits) {
     char p[] = "HH:MM:SS.mmm";
-    formatTime(p, 9, 5, 7, 42);
-    EXPECT_STREQ(p, "09:05:07.042");
     char q[] = "[H] mm";
+    formatTime(p, 9, 5, 7, 42);
     formatTime(q, 23, 0, 0, 987);
+    EXPECT_STREQ(p, "09:05:07.042");
     EXPECT_STREQ(q, "[2] 98");
     EXPECT_EQ(decimalDigit(1234, 0), '4');
     EXPECT_EQ(decimalDigit(1234, 2), '2');
@@ -115,8 +113,6 @@ TEST(Text, SaveTextAndReadFileIntoABuffer) {
     char buffer[6] = {1, 1, 1, 1, 1, 1};
     ASSERT_EQ(readFileInto(buffer, 6, "t.txt", dir.path().c_str()), 0);
     EXPECT_STREQ(buffer, "hello");
-    char tiny[4] = {'x', 'x', 'x', 'x'};
-    EXPECT_EQ(readFileInto(tiny, 4, "t.txt", dir.path().c_str()), -1);
-    EXPECT_EQ(tiny[0], 'x');
-    EXPECT_EQ(readFileInto(tiny, 4, "missing", dir.path().c_str()), -1);
+    EXPECT_EQ(readFileInto(buffer, 5, "t.txt", dir.path().c_str()), -1);  // one byte short of the file
+    EXPECT_EQ(readFileInto(buffer, 6, "missing", dir.path().c_str()), -1);
 }

@@ -32,48 +32,39 @@ std::vector<std::string> tableTexts(int32_t h) {
 }
 }  // namespace
 
-TEST_F(Files, ReadWholeFileReportsMissingAndEmptyFiles) {
-    uint8_t* buffer = (uint8_t*)memAlloc(nullptr, 5, "test", __LINE__);
+TEST_F(Files, ReadWholeFileReportsMissingEmptyAndUnreadableFiles) {
+    uint8_t* buffer = (uint8_t*)memAlloc(nullptr, 5, "test", __LINE__);  // freed by the failed read
     int32_t size = 123;
     EXPECT_EQ(readWholeFile("missing", d(), &buffer, &size), -1);
-    EXPECT_EQ(buffer, nullptr);
-    EXPECT_EQ(size, -1);
+    EXPECT_TRUE(buffer == nullptr && size == -1);
     writeText(dir.file("empty"), "");
     EXPECT_EQ(readWholeFile("empty", d(), &buffer, &size), -1);
-    EXPECT_EQ(buffer, nullptr);
-    EXPECT_EQ(size, 0);
-    writeText(dir.file("five"), "hello");
-    ASSERT_EQ(readWholeFile("five", d(), &buffer, &size), 0);
-    EXPECT_EQ(size, 5);
-    EXPECT_EQ(memBlockSize(buffer) >= 5, true);
-    EXPECT_EQ(std::memcmp(buffer, "hello", 5), 0);
-    buffer = (uint8_t*)memFree(buffer, "test", __LINE__);
-    // A directory is not a file that can be read.
+    EXPECT_TRUE(buffer == nullptr && size == 0);
     fs::create_directory(dir.file("sub"));
     EXPECT_EQ(readWholeFile("sub", d(), &buffer, &size), -1);
     EXPECT_EQ(buffer, nullptr);
+    writeText(dir.file("five"), "hello");
+    ASSERT_EQ(readWholeFile("five", d(), &buffer, &size), 0);
+    EXPECT_EQ(size, 5);
+    EXPECT_EQ(std::memcmp(buffer, "hello", 5), 0);
+    memFree(buffer, "test", __LINE__);
 }
 
-TEST_F(Files, WriteOverwritesCompletelyAndSizeZeroLeavesAnEmptyFile) {
+TEST_F(Files, WriteCopyCompareAndDelete) {
     ASSERT_EQ(writeWholeFile("f", d(), "long content", 12), 0);
-    ASSERT_EQ(writeWholeFile("f", d(), "ab", 2), 0);
+    ASSERT_EQ(writeWholeFile("f", d(), "ab", 2), 0);  // overwrites completely
     EXPECT_EQ(readBytes(dir.file("f")), (std::vector<uint8_t>{'a', 'b'}));
     ASSERT_EQ(writeWholeFile("f", d(), nullptr, 0), 0);
-    EXPECT_TRUE(fs::exists(dir.file("f")));
     EXPECT_EQ(fs::file_size(dir.file("f")), 0u);
     EXPECT_EQ(writeWholeFile("f", (dir.path() + "nope/").c_str(), "x", 1), -1);
-}
-
-TEST_F(Files, CopyAndCompare) {
+    std::vector<uint8_t> big(1 << 16, 1);  // a write that fails part-way on a full device
+    EXPECT_EQ(writeWholeFile("full", "/dev/", big.data(), (int32_t)big.size()), -1);
     writeText(dir.file("a"), "same bytes");
     ASSERT_EQ(copyWholeFile("b", d(), "a", d()), 0);
     EXPECT_EQ(compareFiles("a", d(), "b", d()), 0);
-    EXPECT_EQ(compareFiles("a", d(), "a", d()), 0);
     writeText(dir.file("c"), "same bytez");
-    EXPECT_EQ(compareFiles("a", d(), "c", d()), -1);
     writeText(dir.file("short"), "same");
-    EXPECT_EQ(compareFiles("a", d(), "short", d()), -1);
-    EXPECT_EQ(compareFiles("a", d(), "missing", d()), -1);
+    for (const char* other : {"c", "short", "missing"}) EXPECT_EQ(compareFiles("a", d(), other, d()), -1) << other;
     EXPECT_EQ(copyWholeFile("x", d(), "missing", d()), -1);
     EXPECT_FALSE(fileExistsIn("x", d()));
     EXPECT_EQ(fileSize("a", d()), 10);
@@ -86,7 +77,7 @@ TEST_F(Files, PathsLongerThanTheBuffersFailCleanly) {
     std::string longName(3000, 'n');
     char out[PATH_CAPACITY];
     std::strcpy(out, "keep");
-    EXPECT_EQ(joinPath(out, d(), longName.c_str()), -1);
+    EXPECT_EQ(joinPath(out, std::string(PATH_CAPACITY - 2, 'd').c_str(), "nn"), -1);  // one more than fits
     EXPECT_STREQ(out, "");
     uint8_t* buffer = nullptr;
     int32_t size = 0;
@@ -100,7 +91,7 @@ TEST_F(Files, PathsLongerThanTheBuffersFailCleanly) {
     EXPECT_EQ(enterDirectory(component.c_str(), path), 0);
     EXPECT_EQ(enterDirectory(component.c_str(), path), -1);  // would pass 2047 characters
     EXPECT_EQ(std::strlen(path), 2002u);
-    fileNamePart(out, (std::string(2100, 'p')).c_str());
+    fileNamePart(out, std::string(PATH_CAPACITY, 'p').c_str());  // one character more than fits
     EXPECT_STREQ(out, "");
     replaceExtension(out, (std::string(2046, 'r') + ".x").c_str(), "jpeg");
     EXPECT_STREQ(out, "");
@@ -111,73 +102,62 @@ TEST_F(Files, PathsLongerThanTheBuffersFailCleanly) {
 }
 
 TEST_F(Files, ExtensionsAndNameParts) {
-    char out[PATH_CAPACITY];
-    fileExtension(out, "archive.tar.gz");
-    EXPECT_STREQ(out, "gz");
-    fileExtension(out, ".dae");
-    EXPECT_STREQ(out, "dae");
-    fileExtension(out, "README");
-    EXPECT_STREQ(out, "");
-    replaceExtension(out, "model.dae", "jpg");
-    EXPECT_STREQ(out, "model.jpg");
-    replaceExtension(out, "model", "jpg");
-    EXPECT_STREQ(out, "model.jpg");
-    replaceExtension(out, ".hidden", "jpg");
-    EXPECT_STREQ(out, ".hidden.jpg");
-    stripExtension(out, "a.b.c");
-    EXPECT_STREQ(out, "a.b");
-    fileNamePart(out, "/home/u/model.dae");
-    EXPECT_STREQ(out, "model.dae");
-    fileNamePart(out, "C:\\models\\wood.png");  // documents made on Windows name files this way
-    EXPECT_STREQ(out, "wood.png");
-    fileNamePart(out, "bare");
-    EXPECT_STREQ(out, "bare");
-    std::strcpy(out, "untouched");
-    directoryPart(out, "bare");
-    EXPECT_STREQ(out, "untouched");
-    directoryPart(out, "/home/u/model.dae");
-    EXPECT_STREQ(out, "/home/u/");
+    const struct {
+        void (*part)(char*, const char*);
+        const char* in;
+        const char* expect;
+    } cases[] = {
+        {fileExtension, "archive.tar.gz", "gz"},
+        {fileExtension, ".dae", "dae"},
+        {fileExtension, "README", ""},
+        {[](char* out, const char* in) { replaceExtension(out, in, "jpg"); }, "model.dae", "model.jpg"},
+        {[](char* out, const char* in) { replaceExtension(out, in, "jpg"); }, "model", "model.jpg"},
+        {[](char* out, const char* in) { replaceExtension(out, in, "jpg"); }, ".hidden", ".hidden.jpg"},
+        {stripExtension, "a.b.c", "a.b"},
+        {fileNamePart, "/home/u/model.dae", "model.dae"},
+        {fileNamePart, "C:\\models\\wood.png", "wood.png"},  // documents made on Windows name files this way
+        {fileNamePart, "bare", "bare"},
+        {directoryPart, "bare", "untouched"},
+        {directoryPart, "/home/u/model.dae", "/home/u/"},
+    };
+    for (const auto& c : cases) {
+        char out[PATH_CAPACITY] = "untouched";
+        c.part(out, c.in);
+        EXPECT_STREQ(out, c.expect) << c.in;
+    }
 }
 
 TEST_F(Files, DepthPrefixAndComponent) {
     const char* p = "/home/user/texture_import/";
+    const char* prefixes[] = {"/home", "/home/user", "/home/user/texture_import"};
+    const char* components[] = {"home", "user", "texture_import"};
     char out[PATH_CAPACITY];
     EXPECT_EQ(pathDepth(p), 3);
-    pathPrefix(0, out, p);
-    EXPECT_STREQ(out, "/home");
-    pathPrefix(1, out, p);
-    EXPECT_STREQ(out, "/home/user");
-    pathPrefix(2, out, p);
-    EXPECT_STREQ(out, "/home/user/texture_import");
-    pathComponent(pathDepth(p) - 1, out, p);
-    EXPECT_STREQ(out, "texture_import");
-    pathComponent(0, out, p);
-    EXPECT_STREQ(out, "home");
+    EXPECT_EQ(pathDepth("noseparator"), -1);
+    for (int32_t n = 0; n < 3; n++) {
+        pathPrefix(n, out, p);
+        EXPECT_STREQ(out, prefixes[n]) << n;
+        pathComponent(n, out, p);
+        EXPECT_STREQ(out, components[n]) << n;
+    }
     pathComponent(7, out, p);
     EXPECT_STREQ(out, "");
-    EXPECT_EQ(pathDepth("noseparator"), -1);
 }
 
 TEST_F(Files, EnterDirectoryGoesUpAndStopsAtTheRoot) {
-    char path[PATH_CAPACITY] = "/models/cars/";
-    enterDirectory("..", path);
-    EXPECT_STREQ(path, "/models/");
-    std::strcpy(path, "/models/cars/");
-    enterDirectory(".", path);
-    EXPECT_STREQ(path, "/models/");
-    enterDirectory("..", path);
-    EXPECT_STREQ(path, "/");
-    enterDirectory("..", path);
-    EXPECT_STREQ(path, "/");
-    std::strcpy(path, "cars/");  // no separator before the last component
-    enterDirectory("..", path);
-    EXPECT_STREQ(path, "cars/");
-    path[0] = '\0';
-    enterDirectory("..", path);
-    EXPECT_STREQ(path, "");
-    std::strcpy(path, "/a/");
-    enterDirectory("b", path);
-    EXPECT_STREQ(path, "/a/b/");
+    const char* cases[][3] = {
+        {"/models/cars/", "..", "/models/"}, {"/models/cars/", ".", "/models/"}, {"/models/", "..", "/"},
+        {"/", "..", "/"},
+        {"cars/", "..", "cars/"},  // no separator before the last component
+        {"", "..", ""},
+        {"/a/", "b", "/a/b/"},
+    };
+    for (const auto& c : cases) {
+        char path[PATH_CAPACITY];
+        std::strcpy(path, c[0]);
+        enterDirectory(c[1], path);
+        EXPECT_STREQ(path, c[2]) << c[0] << " + " << c[1];
+    }
 }
 
 TEST_F(Files, MakeDirectoriesCreatesEachMissingLevel) {
@@ -195,10 +175,8 @@ TEST_F(Files, MakeDirectoriesCreatesEachMissingLevel) {
 
 TEST_F(Files, PatternsFollowTheWildcardRulesWithoutCase) {
     EXPECT_TRUE(patternMatches("*.*", "README"));
-    EXPECT_TRUE(patternMatches("*.*", "a.b"));
     EXPECT_TRUE(patternMatches("*.dae", "Model.DAE"));
     EXPECT_FALSE(patternMatches("*.dae", "model.dae.bak"));
-    EXPECT_TRUE(patternMatches("N_*.JPG", "N_0001_T_00_A_0_Q_0_x.jpg"));
     EXPECT_TRUE(patternMatches("vorten_texture_*.*", "vorten_texture_0_-1_0_1_wood.jpg"));
     EXPECT_FALSE(patternMatches("vorten_texture_*.*", "other.jpg"));
     EXPECT_TRUE(patternMatches("a?c", "abc"));
@@ -210,7 +188,6 @@ TEST_F(Files, SearchesListsCountsAndDeletes) {
     for (const char* n : {"b.dae", "A.dae", "c.txt", "noext"}) writeText(dir.file(n), n);
     for (const char* n : {"zeta", "Alpha", "beta"}) fs::create_directory(dir.file(n));
     const uint8_t value[4] = {1, 2, 3, 4};
-
     int32_t files = listFiles("*.dae", d(), value);
     EXPECT_EQ(tableTexts(files), (std::vector<std::string>{"A.dae", "b.dae"}));
     uint8_t v[4] = {0, 0, 0, 0};
@@ -219,8 +196,7 @@ TEST_F(Files, SearchesListsCountsAndDeletes) {
     int32_t dirs = listDirectories("*.*", d(), value);
     EXPECT_EQ(tableTexts(dirs), (std::vector<std::string>{".", "..", "Alpha", "beta", "zeta"}));
     int32_t none = listFiles("*.xyz", d(), value);
-    EXPECT_GE(none, 0);
-    EXPECT_EQ(stringTableCount(none), 0);
+    EXPECT_TRUE(none >= 0 && stringTableCount(none) == 0);  // an empty table, not a failure
 
     EXPECT_EQ(countFiles("*.*", d()), 4);
     EXPECT_EQ(countDirectories("*.*", d()), 5);
@@ -243,9 +219,7 @@ TEST_F(Files, ScrambledFileIsTwoBytesLongerAndUnscramblesInPlace) {
     ASSERT_EQ(scrambleFile("s.stf", d()), 0);
     std::vector<uint8_t> scrambled = readBytes(dir.file("s.stf"));
     ASSERT_EQ(scrambled.size(), plain.size() + 2);
-    EXPECT_GE(scrambled[1], 1);
-    EXPECT_LE(scrambled[1], 128);
-    EXPECT_NE(std::vector<uint8_t>(scrambled.begin() + 2, scrambled.end()), plain);
+    EXPECT_TRUE(scrambled[1] >= 1 && scrambled[1] <= 128);
     // Byte i is plain[i] ^ (K + i * S) mod 256.
     EXPECT_EQ(scrambled[2 + 5], (uint8_t)(plain[5] ^ (uint8_t)(scrambled[0] + 5 * scrambled[1])));
     EXPECT_EQ(unscrambleBlob(scrambled.data(), (int32_t)scrambled.size()), 2);
@@ -263,7 +237,6 @@ TEST_F(Files, ProgramDirectoryFromVcvHomeGetsTheDataDirectories) {
     unsetenv("VCV_HOME");
     EXPECT_EQ(std::string(programDirectory), home + "/");
     EXPECT_EQ(std::string(saveDirectory), home + "/save/");
-    EXPECT_EQ(std::string(logDirectory), home + "/log/");
     for (const char* sub : {"data", "language", "save", "screenshots", "update", "log"})
         EXPECT_TRUE(fs::is_directory(home + "/" + sub)) << sub;
 }

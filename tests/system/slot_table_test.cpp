@@ -44,17 +44,12 @@ TEST(SlotTable, GrowsTwoSixFourteenThirtyWhenFilledOneByOne) {
 TEST(SlotTable, ExplicitIndexGrowsToTwiceIndexPlusTwoLeavingGapsUnused) {
     Table tab(4);
     slotAdd(&tab.t, 1, -1);
-    ASSERT_EQ(tab.t.capacity, 2);
     EXPECT_EQ(slotAdd(&tab.t, 1, 10), 10);
     EXPECT_EQ(tab.t.capacity, 22);
-    for (int i = 2; i < 22; i++) {
-        if (i != 10) {
-            EXPECT_EQ(slotUnits(&tab.t, i), 0) << i;
-        }
-    }
+    EXPECT_EQ(slotUnits(&tab.t, 9), 0);
+    EXPECT_EQ(slotUnits(&tab.t, 21), 0);
     // The first-free search still finds the lowest gap.
     EXPECT_EQ(slotAdd(&tab.t, 1, -1), 1);
-    EXPECT_EQ(slotAdd(&tab.t, 1, -1), 2);
     EXPECT_EQ(slotAdd(&tab.t, 1, 22), 22);  // the capacity itself is past the end too
     EXPECT_EQ(tab.t.capacity, 46);
 }
@@ -67,40 +62,37 @@ TEST(SlotTable, ReleasedSlotIsReusedWithItsBufferAndContents) {
     }
     void* old = tab.t.slots[3];
     slotRelease(&tab.t, 3);
-    EXPECT_EQ(slotUnits(&tab.t, 3), -1);
     slotRelease(&tab.t, 3);  // a second release keeps it released
     EXPECT_EQ(slotUnits(&tab.t, 3), -1);
     EXPECT_EQ(slotData(&tab.t, 3), nullptr);
     EXPECT_EQ(slotAdd(&tab.t, 1, -1), 3);
-    EXPECT_EQ(tab.t.firstFree, 3);
     EXPECT_EQ(tab.t.slots[3], old);
     EXPECT_EQ(((char*)tab.t.slots[3])[15], 'd');
-    // A different unit count gets a fresh buffer of the new size.
+    // A different unit count, larger or smaller, gets a fresh buffer of the new size.
     slotRelease(&tab.t, 3);
     EXPECT_EQ(slotAdd(&tab.t, 5, 3), 3);
     EXPECT_EQ(slotUnits(&tab.t, 3), 5);
     EXPECT_GE(memBlockSize(tab.t.slots[3]), 80);
     slotRelease(&tab.t, 3);
-    EXPECT_EQ(slotAdd(&tab.t, 2, -1), 3);  // and a smaller one too
+    EXPECT_EQ(slotAdd(&tab.t, 2, -1), 3);
     EXPECT_EQ(slotUnits(&tab.t, 3), 2);
 }
 
 TEST(SlotTable, RejectsCallerErrorsWithoutTouchingTheTable) {
     Table tab(4);
     slotAdd(&tab.t, 1, -1);
-    EXPECT_EQ(slotAdd(&tab.t, 0, -1), -1);
-    EXPECT_EQ(slotAdd(&tab.t, -3, -1), -1);
-    EXPECT_EQ(slotAdd(&tab.t, 1, -2), -1);
-    EXPECT_EQ(slotAdd(&tab.t, 1, 1 << 30), -1);
+    for (auto [units, index] : {std::pair<int32_t, int32_t>{0, -1}, {-3, -1}, {1, -2}, {1, 1 << 30}})
+        EXPECT_EQ(slotAdd(&tab.t, units, index), -1) << units << " " << index;
     EXPECT_EQ(tab.t.capacity, 2);
     slotRelease(&tab.t, -1);
     slotRelease(&tab.t, 99);
     EXPECT_EQ(slotUnits(&tab.t, -5), -1);
     EXPECT_EQ(slotUnits(&tab.t, tab.t.capacity), -1);
+    EXPECT_EQ(slotData(&tab.t, tab.t.capacity), nullptr);
     EXPECT_EQ(slotUnits(&tab.t, 0), 1);
 }
 
-TEST(SlotTable, IteratesSlotsInUseAndReleasesAll) {
+TEST(SlotTable, IteratesSlotsInUseReleasesAllAndFreesRepeatably) {
     Table tab(4);
     for (int i = 0; i < 5; i++) slotAdd(&tab.t, 1, -1);
     slotRelease(&tab.t, 1);
@@ -111,25 +103,16 @@ TEST(SlotTable, IteratesSlotsInUseAndReleasesAll) {
     slotReleaseAll(&tab.t);
     EXPECT_EQ(slotFirst(&tab.t), -1);
     EXPECT_EQ(slotUnits(&tab.t, 2), -1);
-}
-
-TEST(SlotTable, FreeOnAnEmptyTableDoesNothingAndFreeIsRepeatable) {
-    SlotTable t;
-    slotInit(&t, 4, 4);
-    slotFree(&t);
-    EXPECT_EQ(t.capacity, 0);
-    slotAdd(&t, 2, -1);
-    slotFree(&t);
-    slotFree(&t);
-    EXPECT_EQ(t.slots, nullptr);
-    EXPECT_EQ(t.unitSize, 4);
+    slotFree(&tab.t);
+    slotFree(&tab.t);  // and once more by the destructor
+    EXPECT_EQ(tab.t.slots, nullptr);
+    EXPECT_EQ(tab.t.capacity, 0);
 }
 
 TEST(SlotTable, BlobOfSlotsZeroAndFiveIs140BytesAndLoadsAsZeroAndOne) {
     Table tab(60);
     int32_t count = -1;
     EXPECT_EQ(slotBlobSize(&tab.t, &count), 12);
-    EXPECT_EQ(count, 0);
     slotAdd(&tab.t, 1, 0);
     slotAdd(&tab.t, 1, 5);
     std::memset(tab.t.slots[0], 0x11, 60);
@@ -138,15 +121,10 @@ TEST(SlotTable, BlobOfSlotsZeroAndFiveIs140BytesAndLoadsAsZeroAndOne) {
     EXPECT_EQ(count, 2);
     std::vector<uint8_t> blob = toBlob(tab.t);
     ASSERT_EQ(blob.size(), 140u);
-    EXPECT_EQ(blob[0], 2);
-    EXPECT_EQ(blob[4], 4);
-    EXPECT_EQ(blob[8], 60);
-
+    EXPECT_TRUE(blob[0] == 2 && blob[4] == 4 && blob[8] == 60);
     SlotTable loaded{};
     ASSERT_EQ(slotFromBlob(&loaded, blob.data(), (int32_t)blob.size()), 0);
     EXPECT_EQ(loaded.unitSize, 60);
-    EXPECT_EQ(slotUnits(&loaded, 0), 1);
-    EXPECT_EQ(slotUnits(&loaded, 1), 1);
     EXPECT_EQ(((uint8_t*)loaded.slots[0])[59], 0x11);
     EXPECT_EQ(((uint8_t*)loaded.slots[1])[0], 0x55);
     EXPECT_EQ(toBlob(loaded), blob);
@@ -155,21 +133,16 @@ TEST(SlotTable, BlobOfSlotsZeroAndFiveIs140BytesAndLoadsAsZeroAndOne) {
 
 TEST(SlotTable, SaveAndLoadThroughAFile) {
     TempDir dir;
-    Table tab(3);
+    Table tab(3), loaded(3);
     int32_t s = slotAdd(&tab.t, 2, 4);
     std::memcpy(tab.t.slots[s], "abcdef", 6);
     ASSERT_EQ(slotSave("t.slt", dir.path().c_str(), &tab.t), 0);
     EXPECT_EQ(readBytes(dir.file("t.slt")).size(), 12u + 4u + 6u);
-
-    Table loaded(3);
     ASSERT_EQ(slotLoad("t.slt", dir.path().c_str(), &loaded.t), 0);
     EXPECT_EQ(std::memcmp(loaded.t.slots[0], "abcdef", 6), 0);
-
-    Table untouched(3);
-    slotAdd(&untouched.t, 1, -1);
-    EXPECT_EQ(slotLoad("missing.slt", dir.path().c_str(), &untouched.t), -1);
-    EXPECT_EQ(untouched.t.capacity, 2);
-    EXPECT_EQ(slotUnits(&untouched.t, 0), 1);
+    // A failed load leaves the table as it was.
+    EXPECT_EQ(slotLoad("missing.slt", dir.path().c_str(), &loaded.t), -1);
+    EXPECT_EQ(slotUnits(&loaded.t, 0), 2);
     EXPECT_EQ(slotSave("t.slt", (dir.path() + "no/such/dir/").c_str(), &tab.t), -1);
 }
 
@@ -180,16 +153,13 @@ TEST(SlotTable, EveryTruncationOfABlobLoadsOnlyWholeRecords) {
         std::memset(tab.t.slots[s], 'x' + i, (size_t)(i + 1) * 7);
     }
     std::vector<uint8_t> blob = toBlob(tab.t);
-    std::vector<size_t> recordEnds = {12, 12 + 4 + 7, 12 + 4 + 7 + 4 + 14, blob.size()};
+    const size_t recordEnds[] = {12 + 4 + 7, 12 + 4 + 7 + 4 + 14, blob.size()};
     for (size_t len = 0; len <= blob.size(); len++) {
         std::vector<uint8_t> cut(blob.begin(), blob.begin() + (long)len);  // exact-size buffer for ASan
         SlotTable t{};
-        int32_t r = slotFromBlob(&t, cut.data(), (int32_t)len);
-        int whole = 0;
-        for (size_t k = 1; k < recordEnds.size(); k++)
-            if (len >= recordEnds[k]) whole = (int)k;
-        EXPECT_EQ(r, len == blob.size() ? 0 : -1) << len;
-        int inUse = 0;
+        EXPECT_EQ(slotFromBlob(&t, cut.data(), (int32_t)len), len == blob.size() ? 0 : -1) << len;
+        int whole = 0, inUse = 0;
+        for (size_t end : recordEnds) whole += len >= end;
         for (int32_t i = 0; i < t.capacity; i++) inUse += slotUnits(&t, i) > 0;
         EXPECT_EQ(inUse, whole) << len;
         slotFree(&t);
@@ -197,11 +167,10 @@ TEST(SlotTable, EveryTruncationOfABlobLoadsOnlyWholeRecords) {
 }
 
 TEST(SlotTable, LyingBlobsAreRefused) {
-    struct Case {
+    const struct {
         const char* what;
         std::vector<int32_t> words;
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {"huge count", {0x7FFFFFFF, 4, 1, 1, 0}},
         {"negative count", {-1, 4, 1}},
         {"negative units", {1, 4, 8, -2, 0, 0}},
@@ -212,7 +181,7 @@ TEST(SlotTable, LyingBlobsAreRefused) {
         {"zero unit size", {1, 4, 0, 1, 0}},
         {"negative unit size", {1, 4, -4, 1, 0}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::vector<uint8_t> blob;
         for (int32_t w : c.words) put32(blob, w);
         SlotTable t{};
@@ -230,16 +199,13 @@ TEST(SlotTable, BlobOfOtherUnitsIsRefusedByATableInitialisedForItsRecords) {
     std::vector<uint8_t> blob = toBlob(small.t);
     Table records(60);
     EXPECT_EQ(slotFromBlob(&records.t, blob.data(), (int32_t)blob.size()), -1);
-    EXPECT_EQ(records.t.unitSize, 60);
-    EXPECT_EQ(records.t.capacity, 0);
+    EXPECT_TRUE(records.t.unitSize == 60 && records.t.capacity == 0);
 }
 
 TEST(Memory, AllocFreesTheOldBlockAndZeroSizeGivesNull) {
     void* p = memAlloc(nullptr, 10, "test", __LINE__);
-    ASSERT_NE(p, nullptr);
     EXPECT_EQ(memAlloc(p, 0, "test", __LINE__), nullptr);  // frees p (ASan would report a leak)
     void* q = memRealloc(nullptr, 16, "test", __LINE__);
-    ASSERT_NE(q, nullptr);
     std::memset(q, 7, 16);
     q = memRealloc(q, 4096, "test", __LINE__);
     EXPECT_EQ(((uint8_t*)q)[15], 7);
@@ -261,12 +227,9 @@ TEST(Blob, LittleEndianFieldsAndNoAccessPastEitherEnd) {
     blobReadBegin(out, 6);
     blobGet16(&a);
     blobGet32(&b);
-    EXPECT_EQ(a, 0x1234);
-    EXPECT_EQ(b, 0x89ABCDEFu);
-    EXPECT_FALSE(blobReadOverflow());
+    EXPECT_TRUE(a == 0x1234 && b == 0x89ABCDEFu && !blobReadOverflow());
     blobReadBegin(out, 5);  // a 32-bit value one byte short
     blobSkip(2);
     blobGet32(&c);
-    EXPECT_TRUE(blobReadOverflow());
-    EXPECT_EQ(c, 7u);
+    EXPECT_TRUE(blobReadOverflow() && c == 7u);
 }
