@@ -356,3 +356,28 @@ TEST_F(Collada14Test, PrimitiveKindsMatricesAndTheUpAxis) {
         EXPECT_NEAR(hi.z, c.zHigh, 1e-4f);
     }
 }
+
+TEST_F(Collada14Test, ControllersShowTheirBaseGeometryUnderTheBindShape) {
+    // A skin with a bind-shape matrix (row-major, moving 2 along X), one without, and a morph.
+    std::string triangle = geometry14(std::string("<triangles count=\"1\">") + kVertex + "<p>0 1 2</p></triangles>");
+    std::string controllers =
+        "<library_controllers><controller id=\"moved\"><skin source=\"#g\"><bind_shape_matrix>1 0 0 2  0 1 0 0  "
+        "0 0 1 0  0 0 0 1</bind_shape_matrix></skin></controller><controller id=\"plain\"><skin source=\"#g\"/>"
+        "</controller><controller id=\"morphed\"><morph source=\"#g\"/></controller></library_controllers>\n";
+    struct Case {
+        const char* controller;
+        float xLow, xHigh;
+    } cases[] = {{"#moved", 2, 3}, {"#plain", 0, 1}, {"#morphed", 0, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.controller);
+        std::string node = std::string("<node id=\"n\"><instance_controller url=\"") + c.controller + "\"/></node>";
+        ASSERT_GE(importMemory(doc14("<up_axis>Z_UP</up_axis>", triangle + controllers, node)), 0);
+        EXPECT_EQ(drawnTriangles(), 1);
+        Vec3 lo, hi;
+        worldBounds(&lo, &hi);
+        EXPECT_NEAR(lo.x, c.xLow, 1e-4f);
+        EXPECT_NEAR(hi.x, c.xHigh, 1e-4f);
+        EXPECT_NEAR(hi.y, 2.0f, 1e-4f);
+        EXPECT_EQ(problems(), "");
+    }
+}
