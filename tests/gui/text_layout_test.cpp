@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gui/text_layout.h"
+#include "support/test_support.h"
 
 namespace {
 using Spans = std::vector<std::pair<int32_t, int32_t>>;
@@ -29,15 +30,12 @@ Spans spans(int32_t layout, const char* text, float x1) {
 
 uint32_t rgba(Rgba8 c) { return (uint32_t)c.r << 24 | c.g << 16 | c.b << 8 | c.a; }
 
-void putU32(std::vector<uint8_t>& b, uint32_t v) {
-    for (int k = 0; k < 4; k++) b.push_back((uint8_t)(v >> (8 * k)));
-}
 void putRect(std::vector<uint8_t>& b, GlyphRect r) {
     const float f[4] = {r.s0, r.t0, r.s1, r.t1};
     for (float x : f) {
         uint32_t bits;
         std::memcpy(&bits, &x, 4);
-        putU32(b, bits);
+        putLe32(b, (int32_t)bits);
     }
 }
 
@@ -117,12 +115,12 @@ TEST_F(TextLayoutTest, EditedLinesScrollInWholeSpans) {
 
 TEST_F(TextLayoutTest, MetricsAreReadWithinTheBuffer) {
     std::vector<uint8_t> b;  // nine pages claimed and present: eight are read
-    putU32(b, 9);
+    putLe32(b, 9);
     for (int g = 0; g < 9 * FONT_GLYPHS; g++) putRect(b, GlyphRect{(float)g, 0, 1, 1});
     EXPECT_EQ(readFontMetrics(b.data(), (int32_t)b.size()), 8);
     EXPECT_EQ(fontMetrics[7][255].s0, (float)(8 * FONT_GLYPHS - 1));
     b.clear();  // a cut file: whole glyphs are stored, the cut one keeps what it held
-    putU32(b, 2);
+    putLe32(b, 2);
     putRect(b, GlyphRect{0.5f, 0, 1, 1});
     putRect(b, GlyphRect{9, 9, 9, 9});
     EXPECT_EQ(readFontMetrics(b.data(), 4 + 16 + 15), 2);

@@ -152,9 +152,7 @@ TEST(Collada14Samples, GeneratedDocumentsInBothProfilesGiveTheSameTriangles) {
     for (int v14 = 0; v14 < 2; v14++) {
         std::string file = dir.file(v14 ? "v14.dae" : "v13.dae");
         int code = -1;
-        std::string gen = runCommand("python3 '" + shared + "bench/gen_dae.py' " + (v14 ? "--v14 " : "") +
-                                         "--quads 200 --geoms 4 --holes 3 --out '" + file + "' 2>&1",
-                                     &code);
+        std::string gen = generateDocument(shared, v14, "--quads 200 --geoms 4 --holes 3", file, &code);
         ASSERT_EQ(code, 0) << gen;
         std::string out = importInfo(file, &code);
         ASSERT_EQ(code, 0) << out;

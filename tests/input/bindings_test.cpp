@@ -5,11 +5,6 @@
 namespace {
 PlayerBindings& player(int32_t p) { return inputSettings().players[p]; }
 
-int32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return (int32_t)((uint32_t)b[at] | (uint32_t)b[at + 1] << 8 | (uint32_t)b[at + 2] << 16 |
-                     (uint32_t)b[at + 3] << 24);
-}
-
 void bind(int32_t p, int32_t action, uint8_t kind, int32_t joystick, int32_t code) {
     player(p).primaryKind[action] = kind;
     player(p).primaryJoystick[action] = joystick;
@@ -222,11 +217,11 @@ TEST_F(Settings, SaveWritesTheRecordAtItsOffsets) {
     ASSERT_EQ(b.size(), (size_t)INPUT_SETTINGS_SIZE);
     const size_t p1 = 4 + 216, p2 = 4 + 2 * 216;
     EXPECT_EQ(b[p1 + 3], BIND_JOYSTICK_BUTTON);
-    EXPECT_EQ(le32(b, p1 + 8 + 12), 7);
-    EXPECT_EQ(le32(b, p1 + 40 + 12), 0x01020304);
-    EXPECT_EQ(le32(b, p2 + 120 + 40), KEY_LEFT);
-    EXPECT_EQ(le32(b, p2 + 124 + 40), KEY_RIGHT);
-    EXPECT_EQ(le32(b, 4 + 40), -1);  // unbound
+    EXPECT_EQ(getLe32(b, p1 + 8 + 12), 7);
+    EXPECT_EQ(getLe32(b, p1 + 40 + 12), 0x01020304);
+    EXPECT_EQ(getLe32(b, p2 + 120 + 40), KEY_LEFT);
+    EXPECT_EQ(getLe32(b, p2 + 124 + 40), KEY_RIGHT);
+    EXPECT_EQ(getLe32(b, 4 + 40), -1);  // unbound
     EXPECT_EQ(b[4 + 215], 0xAB);
     EXPECT_EQ(b[868], INPUT_MODE_LEAVING);
 

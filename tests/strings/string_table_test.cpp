@@ -19,11 +19,7 @@ protected:
         stringTableParse(exact.data(), (int32_t)exact.size(), h);
         return h;
     }
-    std::vector<std::string> texts(int32_t h) {
-        std::vector<std::string> out;
-        for (int32_t i = 0; i < stringTableCount(h); i++) out.push_back(stringTableText(h, i));
-        return out;
-    }
+    std::vector<std::string> texts(int32_t h) { return stringTableTexts(h); }
 };
 }  // namespace
 

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "strings/string_table.h"
+
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vcv_test_XXXXXX").string();
     std::vector<char> buf(pattern.begin(), pattern.end());
@@ -36,6 +38,19 @@ std::vector<uint8_t> readBytes(const std::string& path) {
 }
 
 std::string sourceDirectory() { return std::string(VCV_SOURCE_DIR) + "/"; }
+
+std::vector<std::string> stringTableTexts(int32_t table) {
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < stringTableCount(table); i++) out.push_back(stringTableText(table, i));
+    return out;
+}
+
+std::string generateDocument(const std::string& shared, bool v14, const std::string& flags,
+                             const std::string& file, int* code) {
+    return runCommand("python3 '" + shared + "bench/gen_dae.py' " + (v14 ? "--v14 " : "") + flags + " --out '" +
+                          file + "' 2>&1",
+                      code);
+}
 
 std::string sharedDirectory() {
     std::filesystem::path p = std::filesystem::path(VCV_SOURCE_DIR).parent_path() / "shared";

@@ -29,8 +29,14 @@ inline void putLe32(std::vector<uint8_t>& b, int32_t v) {
 inline int32_t getLe32(const std::vector<uint8_t>& b, size_t at) {
     return (int32_t)((uint32_t)b[at] | (uint32_t)b[at + 1] << 8 | (uint32_t)b[at + 2] << 16 | (uint32_t)b[at + 3] << 24);
 }
+// Every text of a string table, in order.
+std::vector<std::string> stringTableTexts(int32_t table);
 // The team's shared folder beside the checkout (samples, bench generator), or "" when absent.
 std::string sharedDirectory();
+// Writes FILE with the shared generator (gen_dae.py with FLAGS, in the 1.4.1 profile when v14);
+// the generator's output, with *code its exit status.
+std::string generateDocument(const std::string& shared, bool v14, const std::string& flags,
+                             const std::string& file, int* code);
 // The source tree (for fuzz corpora and assets).
 std::string sourceDirectory();
 

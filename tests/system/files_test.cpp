@@ -25,11 +25,6 @@ protected:
     const char* d() { return dir.path().c_str(); }
 };
 
-std::vector<std::string> tableTexts(int32_t h) {
-    std::vector<std::string> out;
-    for (int32_t i = 0; i < stringTableCount(h); i++) out.push_back(stringTableText(h, i));
-    return out;
-}
 }  // namespace
 
 TEST_F(Files, ReadWholeFileReportsMissingEmptyAndUnreadableFiles) {
@@ -189,12 +184,12 @@ TEST_F(Files, SearchesListsCountsAndDeletes) {
     for (const char* n : {"zeta", "Alpha", "beta"}) fs::create_directory(dir.file(n));
     const uint8_t value[4] = {1, 2, 3, 4};
     int32_t files = listFiles("*.dae", d(), value);
-    EXPECT_EQ(tableTexts(files), (std::vector<std::string>{"A.dae", "b.dae"}));
+    EXPECT_EQ(stringTableTexts(files), (std::vector<std::string>{"A.dae", "b.dae"}));
     uint8_t v[4] = {0, 0, 0, 0};
     stringTableValue(files, 1, v);
     EXPECT_EQ(v[3], 4);
     int32_t dirs = listDirectories("*.*", d(), value);
-    EXPECT_EQ(tableTexts(dirs), (std::vector<std::string>{".", "..", "Alpha", "beta", "zeta"}));
+    EXPECT_EQ(stringTableTexts(dirs), (std::vector<std::string>{".", "..", "Alpha", "beta", "zeta"}));
     int32_t none = listFiles("*.xyz", d(), value);
     EXPECT_TRUE(none >= 0 && stringTableCount(none) == 0);  // an empty table, not a failure
 

@@ -25,10 +25,6 @@ std::vector<uint8_t> toBlob(const SlotTable& t) {
     return out;
 }
 
-void put32(std::vector<uint8_t>& b, int32_t v) {
-    for (int i = 0; i < 4; i++) b.push_back((uint8_t)((uint32_t)v >> (8 * i)));
-}
-
 }  // namespace
 
 TEST(SlotTable, GrowsTwoSixFourteenThirtyWhenFilledOneByOne) {
@@ -183,7 +179,7 @@ TEST(SlotTable, LyingBlobsAreRefused) {
     };
     for (const auto& c : cases) {
         std::vector<uint8_t> blob;
-        for (int32_t w : c.words) put32(blob, w);
+        for (int32_t w : c.words) putLe32(blob, w);
         SlotTable t{};
         EXPECT_EQ(slotFromBlob(&t, blob.data(), (int32_t)blob.size()), -1) << c.what;
         slotFree(&t);

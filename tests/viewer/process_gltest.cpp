@@ -406,9 +406,7 @@ TEST(UpAxis, OneModelInBothProfilesGivesTheSamePicture) {
     for (int v14 = 0; v14 < 2; v14++) {
         std::string file = dir.file(v14 ? "v14.dae" : "v13.dae");
         int code = -1;
-        std::string out = runCommand("python3 '" + shared + "bench/gen_dae.py' " + (v14 ? "--v14 " : "") +
-                                         "--quads 200 --geoms 4 --holes 3 --tex-name wood.png --out '" + file + "' 2>&1",
-                                     &code);
+        std::string out = generateDocument(shared, v14, "--quads 200 --geoms 4 --holes 3 --tex-name wood.png", file, &code);
         ASSERT_EQ(code, 0) << out;
         Viewer v;
         pictures[v14] = show(v, file);
