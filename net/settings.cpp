@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "strings/text.h"
 #include "system/files.h"
 #include "system/memory.h"
 
@@ -12,7 +13,7 @@ const char* const kServerListFile = "nsstatus.stf";
 
 void encodeEntry(const ServerListEntry* entry, uint8_t* out) {
     std::memset(out, 0, SERVER_LIST_ENTRY_BYTES);
-    std::strncpy((char*)out, entry->address, NET_ADDRESS_BYTES - 1);
+    textCopy((char*)out, entry->address, NET_ADDRESS_BYTES);
     out[32] = (uint8_t)(entry->port & 0xFF);
     out[33] = (uint8_t)(entry->port >> 8);
     out[34] = entry->kind;
@@ -36,7 +37,7 @@ int32_t serverConfigLoad(ServerConfig* config) {
 
 int32_t serverConfigSave(const ServerConfig* config) {
     uint8_t bytes[SERVER_CONFIG_BYTES] = {};
-    std::strncpy((char*)bytes, config->text, NET_ADDRESS_BYTES - 1);
+    textCopy((char*)bytes, config->text, NET_ADDRESS_BYTES);
     bytes[32] = (uint8_t)(config->port & 0xFF);
     bytes[33] = (uint8_t)(config->port >> 8);
     return writeWholeFile(kConfigFile, dataDirectory, bytes, SERVER_CONFIG_BYTES);
