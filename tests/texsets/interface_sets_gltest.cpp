@@ -115,7 +115,6 @@ TEST_F(InterfaceSets, CompressionFollowsQAndThePreviousImageAndAlphaImagesKeepTh
     std::vector<uint8_t> texels(32 * 32 * 4);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
     EXPECT_TRUE(texels == masked);
-    EXPECT_GT(texels[31 * 4 + 3], texels[3] + 50) << "the mask's ramp, not an opaque picture";
     // The same file prepared away from GL and installed later gives the same textures.
     PreparedSet prepared;
     ASSERT_EQ(prepareInterfaceSet(&prepared, "s.stf", dir.path().c_str()), 0);
