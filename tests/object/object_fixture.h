@@ -38,7 +38,7 @@ inline Mesh squareTemplate(float half, float r, float g, float b, float a, uint8
     for (int i = 0; i < 12; i++) m.positions[i] = p[i], m.normals[i] = (i % 3 == 2) ? 1.0f : 0.0f;
     const int32_t idx[6] = {0, 1, 2, 2, 3, 0};
     std::memcpy(m.indices, idx, sizeof idx);
-    for (int s = 0; s < sets; s++) {
+    for (int s = 0; s < m.texCoordSets; s++) {
         for (int i = 0; i < 8; i++) m.texCoords[s][i] = 5.0f * s + 0.1f * i;
     }
     for (int i = 0; colours && i < 16; i++) m.colours[i] = (uint8_t)(200 + i);

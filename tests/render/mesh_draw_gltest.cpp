@@ -99,18 +99,21 @@ TEST_F(MeshDraw, BufferObjectsOrClientMemoryAfterAFailedMapTakeTheArraysAndGiveT
 
 TEST_F(MeshDraw, InterleavedLayoutFollowsThePresentAttributes) {
     extensions.flag[EXT_VERTEX_BUFFER_OBJECT] = 0;
-    // Position, normal, set 0, set 1, colour: an absent attribute takes no room and stays absent.
+    // Position, normal, set 0, set 1, colour: an absent attribute takes no room and stays absent. A
+    // record claiming more than the 32 sets a mesh has (an adopted one is not clamped) lays out 32.
     const struct {
         bool normals, colours;
         uint8_t sets;
         int32_t stride, normal, texCoord, colour;
     } layouts[] = {{true, true, 2, 44, 12, 24, 40}, {true, false, 2, 40, 12, 24, 40},
-                   {false, true, 1, 24, 12, 12, 20}, {false, false, 0, 12, 12, 12, 12}};
+                   {false, true, 1, 24, 12, 12, 20}, {false, false, 0, 12, 12, 12, 12},
+                   {false, false, 33, 12 + 8 * 32, 12, 12, 12 + 8 * 32}};
     Mesh ref = fullSquare();
     for (const auto& l : layouts) {
         SCOPED_TRACE(l.stride);
         Mesh m = fullSquare(l.colours, l.sets);
         m.hasNormals = l.normals;
+        m.texCoordSets = l.sets;  // kept over the clamp of meshInitBuffers
         mesh_build_buffers(&m);
         ASSERT_NE(m.interleaved, nullptr);
         EXPECT_EQ((std::vector<int32_t>{m.stride, m.positionOffset, m.normalOffset, m.texCoordOffset, m.colourOffset}),
