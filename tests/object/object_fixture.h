@@ -60,14 +60,9 @@ inline int32_t squareObject() {
     return object;
 }
 
-inline int32_t meshesInUse() {
+// Slots in use in a table: meshes, nodes, a scene's copies.
+inline int32_t slotsInUse(const SlotTable& table) {
     int32_t n = 0;
-    for (int32_t i = 0; i < meshTable.capacity; i++) n += meshGet(i) != nullptr;
-    return n;
-}
-
-inline int32_t copiesInUse(int32_t scene) {
-    int32_t n = 0;
-    for (int32_t i = 0; i < sceneGet(scene)->copies.capacity; i++) n += sceneCopy(scene, i) != nullptr;
+    for (int32_t i = 0; i < table.capacity; i++) n += slotData(&table, i) != nullptr;
     return n;
 }
