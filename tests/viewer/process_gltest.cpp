@@ -67,13 +67,6 @@ void modelBox(const Shot& p, int* width, int* height) {
     *height = y1 - y0 + 1;
 }
 
-// Share of pixels that are background in one picture and not in the other: the outlines differ.
-double outlineDifference(const Shot& a, const Shot& b) {
-    if (a.rgb.size() != b.rgb.size() || a.rgb.empty()) return 1.0;
-    size_t differing = 0;
-    for (size_t i = 0; i < a.rgb.size(); i += 3) differing += background(&a.rgb[i]) != background(&b.rgb[i]);
-    return (double)differing / (double)(a.rgb.size() / 3);
-}
 }  // namespace
 
 TEST(Program, BadArgumentsAndScriptedRunsThatFailSayWhy) {
@@ -389,32 +382,8 @@ TEST(UpAxis, TheHumanoidIsAFigureAndStandsWhenItsUpAxisIsGiven) {
     int w = 0, h = 0;
     modelBox(p, &w, &h);
     EXPECT_GT(w, 300) << "model box " << w << "x" << h;
-    // Saying Z_UP again on the command line changes nothing; read as Y up, it stands.
-    EXPECT_LT(outlineDifference(p, show(v, model, {"--up", "Z"})), 0.001);
+    // Read as Y up, it stands.
     modelBox(show(v, model, {"--up", "Y"}), &w, &h);
     EXPECT_GT(h, 300);
     EXPECT_GT(h, 3 * w) << "model box " << w << "x" << h;
-}
-
-TEST(UpAxis, OneModelInBothProfilesGivesTheSamePicture) {
-    std::string shared = sharedDirectory();
-    if (shared.empty()) GTEST_SKIP() << "no shared generator beside the checkout";
-    TempDir dir;
-    // Both name the same image, so that both are textured alike and no message box covers them.
-    writeBytes(dir.file("wood.png"), readBytes(sourceDirectory() + "assets/sample/wood.png"));
-    Shot pictures[2];
-    for (int v14 = 0; v14 < 2; v14++) {
-        std::string file = dir.file(v14 ? "v14.dae" : "v13.dae");
-        int code = -1;
-        std::string out = generateDocument(shared, v14, "--quads 200 --geoms 4 --holes 3 --tex-name wood.png", file, &code);
-        ASSERT_EQ(code, 0) << out;
-        Viewer v;
-        pictures[v14] = show(v, file);
-    }
-    int w = 0, h = 0;
-    modelBox(pictures[0], &w, &h);
-    EXPECT_GT(w * h, 100 * 100);
-    // The generator writes the material's colours a little differently in each profile, so the
-    // shading may differ; the outline may not.
-    EXPECT_LT(outlineDifference(pictures[0], pictures[1]), 0.001);
 }
