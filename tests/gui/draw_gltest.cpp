@@ -33,14 +33,6 @@ std::vector<uint8_t> pixels() {
     return p;
 }
 
-// The window pixel at column x, row y from the top, as 0xRRGGBB.
-uint32_t at(int x, int y) {
-    uint8_t p[3] = {0, 0, 0};
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, H - 1 - y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
-    return (uint32_t)p[0] << 16 | (uint32_t)p[1] << 8 | p[2];
-}
-
 // Linear filtering near a texel's centre lets its neighbours weigh in a little.
 bool near(uint32_t got, uint32_t want, int tolerance) {
     for (int shift = 0; shift < 24; shift += 8)

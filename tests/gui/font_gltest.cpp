@@ -1,7 +1,6 @@
 // The bitmap font against a real context: a synthetic font page, strings and text boxes drawn on
 // the 4000 x 3000 canvas of the toolkit's 800 x 600 test window (5 canvas units a pixel) and read back.
 #include <cstring>
-#include <ostream>
 #include <vector>
 
 #include "gui_fixture.h"
@@ -10,14 +9,9 @@
 #include "texture/test_images.h"
 
 namespace {
-struct Rgb {
-    int r, g, b;
-    bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
-    friend void PrintTo(const Rgb& c, std::ostream* os) { *os << "(" << c.r << ", " << c.g << ", " << c.b << ")"; }
-};
-using Row = std::vector<Rgb>;
-const Rgb kBackground{0, 0, 64}, kWhite{255, 255, 255}, kBlack{0, 0, 0}, kRed{255, 0, 0}, kGreen{0, 255, 0},
-    kBlue{0, 0, 255};
+using Row = std::vector<uint32_t>;
+const uint32_t kBackground = 0x000040, kWhite = 0xffffff, kBlack = 0, kRed = 0xff0000, kGreen = 0x00ff00,
+               kBlue = 0x0000ff;
 
 // Quadrants of the page: top left white, top right black, bottom left red, bottom right clear.
 const GlyphRect kWhiteGlyph{0, 0, 0.5f, 0.5f}, kBlackGlyph{0.5f, 0, 1, 0.5f}, kRedGlyph{0, 0.5f, 0.5f, 1};
@@ -52,17 +46,10 @@ protected:
         glClearColor(0, 0, 0.25f, 1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
-    // The pixel x, y counted from the top left of the window.
-    static Rgb pixel(int x, int y) {
-        uint8_t p[3] = {0, 0, 0};
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(x, kHeight - 1 - y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
-        return Rgb{p[0], p[1], p[2]};
-    }
     // Centres of the first n text cells (400 x 400 canvas units) of a row.
     static Row row(int r, int n) {
         Row out;
-        for (int c = 0; c < n; c++) out.push_back(pixel(c * 80 + 40, r * 80 + 40));
+        for (int c = 0; c < n; c++) out.push_back(at(c * 80 + 40, r * 80 + 40));
         return out;
     }
 };
@@ -109,15 +96,15 @@ TEST_F(Font, PasswordModeHidesCharactersButNotTheBlinkingCursor) {
     fontMetrics[0]['|'] = GlyphRect{0, 0.5f, 0.25f, 1};  // half a cell, red
     drawString("ab", -1, -1, 0, 0);
     drawString("", -1, -1, 0, 400);
-    EXPECT_EQ(pixel(20, 40), kRed);
-    EXPECT_EQ(pixel(60, 40), kWhite);
-    EXPECT_EQ(pixel(20, 120), kRed);
+    EXPECT_EQ(at(20, 40), kRed);
+    EXPECT_EQ(at(60, 40), kWhite);
+    EXPECT_EQ(at(20, 120), kRed);
 }
 
 TEST_F(Font, TextBoxesDrawInsideTheirBoxAndMeasureTheirLines) {
     drawTextBox(LAYOUT_LEFT, 1, "AAA", 0, 0, 1000, 400);  // the third cell is cut at the box edge
-    EXPECT_EQ(pixel(190, 40), kGreen);
-    EXPECT_EQ(pixel(210, 40), kBackground);
+    EXPECT_EQ(at(190, 40), kGreen);
+    EXPECT_EQ(at(210, 40), kBackground);
     GLint box[4];
     glGetIntegerv(GL_SCISSOR_BOX, box);
     EXPECT_EQ(std::vector<GLint>(box, box + 4), (std::vector<GLint>{0, 0, kWidth, kHeight}));

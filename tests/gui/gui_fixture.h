@@ -103,13 +103,15 @@ protected:
         frame();
         frameDeltaMs = 16;
     }
-    // Red of the pixel under a canvas position.
-    static int red(float cx, float cy) {
-        uint8_t p[4];
-        glReadPixels((int)(cx * kWidth / 4000), kHeight - 1 - (int)(cy * kHeight / 3000), 1, 1, GL_RGBA,
-                     GL_UNSIGNED_BYTE, p);
-        return p[0];
+    // The window pixel at column x, row y from the top, as 0xRRGGBB.
+    static uint32_t at(int x, int y) {
+        uint8_t p[3] = {0, 0, 0};
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(x, kHeight - 1 - y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
+        return (uint32_t)p[0] << 16 | (uint32_t)p[1] << 8 | p[2];
     }
+    // Red of the pixel under a canvas position.
+    static int red(float cx, float cy) { return (int)(at((int)(cx * kWidth / 4000), (int)(cy * kHeight / 3000)) >> 16); }
 
 private:
     // Every template visible, white and skinned from kSkin; a window covers the whole canvas.

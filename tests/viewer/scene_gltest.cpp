@@ -183,15 +183,11 @@ TEST_F(ViewerSceneTest, ShowModelFitsTenUnitsAndCentresOnTheOrigin) {
 
 TEST_F(ViewerSceneTest, TheViewLooksThroughTheRigAndReleaseGivesBackEverythingItMade) {
     const ViewerScene& vs = viewerScene;
+    // The view looks through the scene's camera copy.
     const View* v = view_get(vs.view);
     ASSERT_NE(v, nullptr);
-    // The view on the scene and its camera copy, the camera under the rig, the light outside it,
-    // no model and no messages yet, three copies (rig, camera, light).
-    const int32_t links[][2] = {{v->scene, vs.scene}, {v->cameraNode, vs.cameraCopy},
-                                {sceneCopy(vs.scene, vs.cameraCopy)->parent, vs.rootCopy},
-                                {nodeGet(vs.lightNode)->parent, -1}, {vs.modelCopy, -1},
-                                {stringTableCount(vs.importMessages), 0}, {copiesInUse(), 3}};
-    for (const auto& l : links) EXPECT_EQ(l[0], l[1]) << "row " << &l - links;
+    EXPECT_EQ(v->scene, vs.scene);
+    EXPECT_EQ(v->cameraNode, vs.cameraCopy);
 
     ASSERT_EQ(showModel(boxObjectCreate(1, 2, 3)), 0);
     frame(16, true);
