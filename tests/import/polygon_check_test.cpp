@@ -135,22 +135,11 @@ TEST(PolygonCheck, FanPathCrossingsAndWorkFollowGlu) {
     EXPECT_TRUE(gluCutsAsFan(quad.xyz.data(), 4));
     EXPECT_FALSE(gluCutsAsFan(bowtie.xyz.data(), 4));
     EXPECT_FALSE(gluCutsAsFan(pentagram.xyz.data(), 5));
+    // Outlines and holes that only touch are cut on import (ImportTest); these cross.
     for (Polygon* p : {&bowtie, &pentagram}) {
         EXPECT_TRUE(crosses(*p));
         glu.cut(*p, zero);
         EXPECT_TRUE(glu.refused());  // GLU refuses them too, only later
-    }
-
-    // A ring whose hole touches the outline at a corner and a contour touching its own edge do not
-    // cross; GLU cuts both.
-    Polygon ring, touch;
-    ring.contour({{0, 0}, {4, 0}, {4, 4}, {0, 4}});
-    ring.contour({{2, 0}, {3, 2}, {1, 2}});
-    touch.contour({{0, 0}, {4, 0}, {4, 4}, {2, 0}, {0, 4}});
-    for (Polygon* p : {&ring, &touch}) {
-        EXPECT_FALSE(crosses(*p));
-        glu.cut(*p, zero);
-        EXPECT_FALSE(glu.refused());
     }
 
     // The work of a comb grows with the square of its corners, that of a circle barely more than
