@@ -101,15 +101,21 @@ TEST_F(ImportTest, BadIndicesAndInputsAreSkippedNotRead) {
         geometry("h", kQuadPositions, 12, "", "<p>0 1 2</p>") +  // no inputs at all
         geometry("k", kQuadPositions, 12, "<input semantic=\"VERTEX\" source=\"#nowhere\" idx=\"0\"/>",
                  "<p>0 1 2</p>") +
-        geometry("w", kQuadPositions, 999999999, vertexOf("g"), "<p>0 1 2</p>");
-    ASSERT_GE(import(document(geometryLibrary(lib), nodesFor({"g", "h", "k", "w"}))), 0);
+        geometry("w", kQuadPositions, 999999999, vertexOf("g"), "<p>0 1 2</p>") +
+        // The third point of "e" lacks its z; the first list of "s" ends inside a vertex group.
+        geometry("e", "0 0 0 1 0 0 1 1", 8, vertexOf("e"), "<p>0 1 2</p>") +
+        geometry("s", kQuadPositions, 12, vertexOf("s") + "<input semantic=\"NORMAL\" source=\"#s-pos\" idx=\"1\"/>",
+                 "<p>0 0 1 1 2</p><p>0 0 1 1 2 2</p>");
+    ASSERT_GE(import(document(geometryLibrary(lib), nodesFor({"g", "h", "k", "w", "e", "s"}))), 0);
     auto kids = childrenOf(root);
-    ASSERT_EQ(kids.size(), 4u);
+    ASSERT_EQ(kids.size(), 6u);
     EXPECT_EQ(meshesOf(kids[0]).at(0)->indexCount, 3);
     EXPECT_EQ(meshesOf(kids[1]).at(0)->indexCount, 0);
     EXPECT_EQ(meshesOf(kids[2]).at(0)->indexCount, 0);
     EXPECT_EQ(meshesOf(kids[2]).at(0)->material.mode, MATERIAL_LIT);  // no usable VERTEX input
     EXPECT_EQ(meshesOf(kids[3]).at(0)->indexCount, 3);
+    EXPECT_EQ(meshesOf(kids[4]).at(0)->indexCount, 0);
+    EXPECT_EQ(meshesOf(kids[5]).at(0)->indexCount, 3);
 }
 
 namespace {
@@ -148,7 +154,8 @@ Shape star(int32_t corners) {
 
 TEST_F(ImportTest, PolygonsThatCannotBeCutAreSkippedAndReportedOncePerCause) {
     // One source holds a comb of 40000 corners (GLU took seconds over it), a star of 21 corners, a
-    // bowtie, and a square whose hole crosses its outline; a triangle of it is fine.
+    // bowtie, and a square whose hole crosses its outline; a triangle of it is fine. The outline of
+    // "pinch" crosses itself at one of its corners, where GLU would cut it without a word.
     Shape all = comb(10000);
     int32_t starAt = all.corners;
     Shape s = star(21);
@@ -166,19 +173,19 @@ TEST_F(ImportTest, PolygonsThatCannotBeCutAreSkippedAndReportedOncePerCause) {
                            std::to_string(rest + 6) + "</p>";
     std::string lib = geometry("mixed", all.positions, 3 * all.corners, vertexOf("mixed"), polygons) +
                       geometry("bowtie", "0 0 0 1 1 0 1 0 0 0 1 0", 12, vertexOf("bowtie"), "<p>0 1 2 3</p>") +
-                      geometry("bare", kQuadPositions, 12, vertexOf("bare"), "");
-    ASSERT_GE(import(document(geometryLibrary(lib), nodesFor({"mixed", "bowtie", "bare"}))), 0);
+                      geometry("bare", kQuadPositions, 12, vertexOf("bare"), "") +
+                      geometry("pinch", "0 2 0 -2 -2 0 0 0 0 -3 0 0 -1 0 0", 15, vertexOf("pinch"), "<p>0 1 2 3 4</p>");
+    ASSERT_GE(import(document(geometryLibrary(lib), nodesFor({"mixed", "bowtie", "bare", "pinch"}))), 0);
     auto kids = childrenOf(root);
-    ASSERT_EQ(kids.size(), 3u);
+    ASSERT_EQ(kids.size(), 4u);
     EXPECT_EQ(meshesOf(kids[0]).at(0)->indexCount, 3);  // only the triangle
-    EXPECT_EQ(meshesOf(kids[1]).at(0)->indexCount, 0);
-    EXPECT_EQ(meshesOf(kids[2]).at(0)->indexCount, 0);
+    for (size_t k = 1; k < kids.size(); k++) EXPECT_EQ(meshesOf(kids[k]).at(0)->indexCount, 0) << k;
     std::vector<std::string> expected = {
         "Open " + dir.path() + "model.dae.",
         "[WARNING] 1 polygon skipped: indices outside their sources.",
-        "[WARNING] 5 polygons skipped: edges that cross (self-intersecting, a hole crossing its outline, or not flat).",
+        "[WARNING] 6 polygons skipped: edges that cross (self-intersecting, a hole crossing its outline, or not flat).",
         "[WARNING] 1 polygon skipped: too complex to cut (over 500000 corners, or a winding outline of over about 20000).",
-        "[WARNING] 2 meshes have no triangles, the first in geometry bowtie.",
+        "[WARNING] 3 meshes have no triangles, the first in geometry bowtie.",
         "Done."};
     EXPECT_EQ(messageTexts(), expected);
 

@@ -37,11 +37,12 @@ ImageBytes cut(ImageBytes b, size_t size) {
     return b;
 }
 
-// A JPEG's frame header bytes replaced: offsets from the SOF0 marker.
-ImageBytes jpegFrame(const ImageBytes& f, const std::function<void(ImageBytes&, size_t)>& change) {
+// A JPEG's segment bytes replaced: offsets from its marker (by default the frame header, SOF0).
+ImageBytes jpegFrame(const ImageBytes& f, const std::function<void(ImageBytes&, size_t)>& change,
+                     uint8_t marker = 0xC0) {
     ImageBytes b = f;
     for (size_t p = 2; p + 1 < b.size(); p++)
-        if (b[p] == 0xFF && b[p + 1] == 0xC0) {
+        if (b[p] == 0xFF && b[p + 1] == marker) {
             change(b, p);
             break;
         }
@@ -100,6 +101,8 @@ TEST(ImageProbe, TakesSoundHeadersAndRefusesLiesUnknownFieldsAndOtherFiles) {
         {"JPEG with height 0 (DNL)", jpegFrame(jpeg, [](ImageBytes& b, size_t p) { b[p + 5] = b[p + 6] = 0; }),
          PROBE_NOT_IMAGE},
         {"JPEG cut before its scan", cut(jpeg, 100), PROBE_NOT_IMAGE},
+        {"JPEG scan header of length 0", jpegFrame(jpeg, [](ImageBytes& b, size_t p) { b[p + 2] = b[p + 3] = 0; }, 0xDA),
+         PROBE_NOT_IMAGE},
         {"JPEG ending before a frame", {0xFF, 0xD8, 0xFF, 0xD9}, PROBE_NOT_IMAGE},
         {"PNG with a bad header CRC", changed(png, [](ImageBytes& b) { b[29] ^= 1; }), PROBE_NOT_IMAGE},
         {"PNG of bit depth 7", pngHeaderChanged(png, 24, 7), PROBE_NOT_IMAGE},
@@ -109,6 +112,8 @@ TEST(ImageProbe, TakesSoundHeadersAndRefusesLiesUnknownFieldsAndOtherFiles) {
         {"PNG signature only", cut(png, 8), PROBE_NOT_IMAGE},
         {"PNG without its end", cut(png, png.size() - 12), PROBE_NOT_IMAGE},
         {"PNG chunk running past the end", changed(png, [](ImageBytes& b) { b[33] = 0x40; }), PROBE_NOT_IMAGE},
+        {"PNG end chunk running past the end", changed(png, [](ImageBytes& b) { b[b.size() - 9] = 1; }),
+         PROBE_NOT_IMAGE},
         {"PNG without image data", changed(cut(png, 33), [](ImageBytes& b) { pngChunk(b, "IEND", {}); }),
          PROBE_NOT_IMAGE},
         {"BMP cut in its rows", cut(bmp, bmp.size() - 1), PROBE_NOT_IMAGE},

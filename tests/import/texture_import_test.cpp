@@ -122,6 +122,16 @@ TEST_F(ImportTest, APngBecomesACopyAJpegACacheFileAndATexturedTransparentMesh) {
     EXPECT_FLOAT_EQ(m->material.shininess, 12.0f);
     EXPECT_TRUE(materialIsTransparent(&m->material));
     EXPECT_FLOAT_EQ(m->material.ambient[0], 0.2f);  // not given: the default stays
+
+    // A primitive keeps its first 32 texture-coordinate inputs; the rest are left out.
+    std::string doc = texturedDocument(image("img", "wood.png"), texture("tex", "DIFFUSE", "img"), {{use("tex"), ""}});
+    const std::string uv = "<input semantic=\"TEXCOORD\" source=\"#g0-uv\" idx=\"2\"/>";
+    std::string uvs;
+    for (int i = 0; i < 40; i++) uvs += uv;
+    ASSERT_GE(import(doc.replace(doc.find(uv), uv.size(), uvs)), 0);
+    m = meshesOf(childrenOf(root).at(0)).at(0);
+    EXPECT_EQ(m->material.mode, MATERIAL_TEXTURED);
+    EXPECT_FLOAT_EQ(m->texCoords[0][1], 0.75f);
 }
 
 TEST_F(ImportTest, GifTiffAndUpperCaseJpegGoThroughTheConverterLowerCaseJpgIsKept) {
@@ -156,6 +166,14 @@ TEST_F(ImportTest, AnOpacityMapMergesOnlyAfterADiffuseMap) {
     ASSERT_GE(import(texturedDocument(images, textureLib, {{use("diffuse") + use("opacity"), ""}})), 0);
     EXPECT_TRUE(fs::exists(textures + "vorten_texture_1_0_1_1_mask.jpg"));
     EXPECT_EQ(countFiles("vorten_texture_*.*", textures.c_str()), 2);
+
+    // A pass keeps its first 32 texture inputs: a diffuse map after 32 others is not read.
+    fs::remove_all(textures);
+    fs::create_directory(textures);
+    std::string inputs;
+    for (int i = 0; i < 32; i++) inputs += use("opacity");
+    ASSERT_GE(import(texturedDocument(images, textureLib, {{inputs + use("diffuse"), ""}})), 0);
+    EXPECT_EQ(countFiles("vorten_texture_*.*", textures.c_str()), 0);
 }
 
 TEST_F(ImportTest, ImageUrlsResolveAbsoluteRelativeEscapedAndByName) {
@@ -198,6 +216,12 @@ TEST_F(ImportTest, HostileImagesAreRefusedBeforeAnyDecoderAndNothingIsCopied) {
     writeText(dir.file("notes.png"), "just some text\n");
     writeBytes(dir.file("empty.tga"), {});
     fs::create_directory(dir.file("folder.png"));
+    // An 8-bit BMP of two colours whose second pixel is colour 2: the converter's image library
+    // would read past its palette.
+    ImageBytes palette = {'B', 'M'};
+    for (uint32_t v : {66u, 0u, 62u, 40u, 2u, 1u, 0x80001u, 0u, 0u, 0u, 0u, 2u, 0u}) putLe(palette, v, 4);
+    palette.insert(palette.end(), {9, 9, 9, 0, 200, 200, 200, 0, 0, 2, 0, 0});
+    writeBytes(dir.file("palette.bmp"), palette);
     ASSERT_EQ(mkfifo(dir.file("pipe.png").c_str(), 0600), 0);
     const std::string big = " is too large: ", up = "../../../../../../../../../../../../";
     std::string upWindows = up;
@@ -212,6 +236,7 @@ TEST_F(ImportTest, HostileImagesAreRefusedBeforeAnyDecoderAndNothingIsCopied) {
         {"empty.tga", dir.path() + "empty.tga is not a readable image."},
         {"folder.png", dir.path() + "folder.png is not a readable image."},
         {"pipe.png", dir.path() + "pipe.png is not a readable image."},
+        {"palette.bmp", dir.path() + "palette.bmp is not a readable image."},
         {"/dev/zero", "/dev/zero is not a readable image."},
         {"file:///dev/null", "/dev/null is not a readable image."},
         {"/etc/passwd", "/etc/passwd is not a readable image."},
@@ -278,11 +303,14 @@ TEST_F(ImportTest, CmykYcckAndAdobeRgbJpegsAreConvertedInTheirRealColours) {
     writeBytes(dir.file("ycck.jpg"), flatJpeg(16, 16, {200, 100, 150, 128}, 2));
     writeBytes(dir.file("rgb.jpg"), flatJpeg(16, 16, {200, 100, 50}, 0));
     writeBytes(dir.file("ycc.jpg"), flatJpeg(16, 16, {200, 100, 150}, 1));
-    ASSERT_GE(import(perImageDocument({"cmyk.jpg", "ycck.jpg", "rgb.jpg", "ycc.jpg"})), 0);
+    writeBytes(dir.file("grey.jpg"), flatJpeg(16, 16, {101, 101, 101, 128}, 0));
+    ASSERT_GE(import(perImageDocument({"cmyk.jpg", "ycck.jpg", "rgb.jpg", "ycc.jpg", "grey.jpg"})), 0);
     EXPECT_EQ(messageTexts().size(), 2u);
     expectNear(firstPixel(textures + "vorten_texture_0_-1_0_1_cmyk.jpg"), {100, 50, 25}, "CMYK");
     expectNear(firstPixel(textures + "vorten_texture_1_-1_0_1_ycck.jpg"), {12, 31, 53}, "YCCK");
     expectNear(firstPixel(textures + "vorten_texture_2_-1_0_1_rgb.jpg"), {200, 100, 50}, "Adobe RGB");
+    // Rounded as libjpeg-turbo rounds: 101 x 128 / 255 is 50.7 (grey survives the JPEG exactly).
+    EXPECT_EQ(firstPixel(textures + "vorten_texture_4_-1_0_1_grey.jpg"), (std::vector<int>{51, 51, 51}));
     // A YCbCr file our decoder reads stays as it is.
     EXPECT_EQ(readBytes(textures + "ycc.jpg"), readBytes(dir.file("ycc.jpg")));
     EXPECT_NE(readBytes(textures + "rgb.jpg"), readBytes(dir.file("rgb.jpg")));
