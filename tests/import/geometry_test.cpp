@@ -155,7 +155,8 @@ Shape star(int32_t corners) {
 TEST_F(ImportTest, PolygonsThatCannotBeCutAreSkippedAndReportedOncePerCause) {
     // One source holds a comb of 40000 corners (GLU took seconds over it), a star of 21 corners, a
     // bowtie, and a square whose hole crosses its outline; a triangle of it is fine. The outline of
-    // "pinch" crosses itself at one of its corners, where GLU would cut it without a word.
+    // "pinch" crosses itself at one of its corners, where GLU would cut it without a word; "huge",
+    // a simple zigzag, has more corners than any polygon may have.
     Shape all = comb(10000);
     int32_t starAt = all.corners;
     Shape s = star(21);
@@ -175,17 +176,21 @@ TEST_F(ImportTest, PolygonsThatCannotBeCutAreSkippedAndReportedOncePerCause) {
                       geometry("bowtie", "0 0 0 1 1 0 1 0 0 0 1 0", 12, vertexOf("bowtie"), "<p>0 1 2 3</p>") +
                       geometry("bare", kQuadPositions, 12, vertexOf("bare"), "") +
                       geometry("pinch", "0 2 0 -2 -2 0 0 0 0 -3 0 0 -1 0 0", 15, vertexOf("pinch"), "<p>0 1 2 3 4</p>");
-    ASSERT_GE(import(document(geometryLibrary(lib), nodesFor({"mixed", "bowtie", "bare", "pinch"}))), 0);
+    std::string zigzag;
+    for (int32_t i = 0; i < 500000; i++) zigzag += std::to_string(i) + (i % 2 ? " 1 0 " : " 0 0 ");
+    zigzag += "499999 -1 0 0 -1 0";
+    lib += geometry("huge", zigzag, 3 * 500002, vertexOf("huge"), "<p>" + Shape::indices(0, 500002) + "</p>");
+    ASSERT_GE(import(document(geometryLibrary(lib), nodesFor({"mixed", "bowtie", "bare", "pinch", "huge"}))), 0);
     auto kids = childrenOf(root);
-    ASSERT_EQ(kids.size(), 4u);
+    ASSERT_EQ(kids.size(), 5u);
     EXPECT_EQ(meshesOf(kids[0]).at(0)->indexCount, 3);  // only the triangle
     for (size_t k = 1; k < kids.size(); k++) EXPECT_EQ(meshesOf(kids[k]).at(0)->indexCount, 0) << k;
     std::vector<std::string> expected = {
         "Open " + dir.path() + "model.dae.",
         "[WARNING] 1 polygon skipped: indices outside their sources.",
         "[WARNING] 6 polygons skipped: edges that cross (self-intersecting, a hole crossing its outline, or not flat).",
-        "[WARNING] 1 polygon skipped: too complex to cut (over 500000 corners, or a winding outline of over about 20000).",
-        "[WARNING] 3 meshes have no triangles, the first in geometry bowtie.",
+        "[WARNING] 2 polygons skipped: too complex to cut (over 500000 corners, or a winding outline of over about 20000).",
+        "[WARNING] 4 meshes have no triangles, the first in geometry bowtie.",
         "Done."};
     EXPECT_EQ(messageTexts(), expected);
 
