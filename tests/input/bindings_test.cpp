@@ -28,12 +28,19 @@ using Settings = InputTest;
 TEST_F(Actions, EvaluatedInActionModeForKeysMouseAndJoystickButtons) {
     fake.present[2] = 1;
     fake.buttonCount[2] = 8;
+    // Every button held and axis 0 pushed: a button one past the last must not read what follows.
+    fake.present[3] = 1;
+    fake.buttonCount[3] = JOYSTICK_MAX_BUTTONS;
+    std::memset(fake.buttons[3], 1, JOYSTICK_MAX_BUTTONS);
+    fake.axisCount[3] = 1;
+    fake.axes[3][0] = 0.3f;
     detectJoysticks();
     player(0).primaryCode[0] = 'W';
     bind(0, 1, BIND_MOUSE_BUTTON, -1, MOUSE_RIGHT);
     bind(3, 2, BIND_JOYSTICK_BUTTON, 2, 5);
     bind(1, 3, BIND_JOYSTICK_BUTTON, 99, 5);  // a file can hold nonsense
     bind(1, 4, 9, -1, 1);
+    bind(1, 5, BIND_JOYSTICK_BUTTON, 3, JOYSTICK_MAX_BUTTONS);
 
     inputKeyEvent('W', 1);
     inputMouseButtonEvent(MOUSE_RIGHT, 1);
@@ -43,7 +50,7 @@ TEST_F(Actions, EvaluatedInActionModeForKeysMouseAndJoystickButtons) {
     enterActionMode();
     frame();
     EXPECT_TRUE(player(0).actionState[0] && player(0).actionState[1] && player(3).actionState[2]);
-    EXPECT_FALSE(player(1).actionState[3] || player(1).actionState[4]);
+    EXPECT_FALSE(player(1).actionState[3] || player(1).actionState[4] || player(1).actionState[5]);
     inputKeyEvent('W', 0);
     fake.buttons[2][5] = 0;
     frame();
