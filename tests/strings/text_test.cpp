@@ -40,6 +40,7 @@ TEST(Text, TokensRunsAndSearches) {
     EXPECT_EQ(sameRun("abcdef", 2, "xxcde", 2, 3), 0);
     EXPECT_EQ(sameRun("abcdef", 2, "xxcdf", 2, 3), 1);
     EXPECT_EQ(sameRun("abc", 1, "abc", 1, 5), 1);
+    EXPECT_EQ(sameRun("cde", 0, "ab\0cde", 3, 3), 1);  // past b's end, not what lies beyond it
     char r[] = "1,5 2,25";
     replaceChar(r, ',', '.');
     EXPECT_STREQ(r, "1.5 2.25");
