@@ -56,6 +56,7 @@ TEST(Angles, NormalizeAndAddWrapWholeTurns) {
         float a = c[0];
         EXPECT_FLOAT_EQ(angle_normalize(&a), c[1]) << c[0];
         EXPECT_FLOAT_EQ(a, c[1]) << c[0];
+        EXPECT_FALSE(std::signbit(a)) << c[0];  // a whole turn gives 0, never -0 (printed "-0")
     }
     float a = 350;
     EXPECT_FLOAT_EQ(angle_add(&a, 20), 10);
@@ -67,7 +68,8 @@ TEST(Angles, NormalizeAndAddWrapWholeTurns) {
 TEST(Angles, DifferenceIsTheSignedShortestTurn) {
     // from, to, the turn, the forward and the backward way round
     const float cases[][5] = {{350, 10, 20, 20, 340}, {10, 350, -20, 340, 20}, {0, 180, 180, 180, 180},
-                              {180, 0, 180, 180, 180}, {90, 90, 0, 0, 360}};
+                              {180, 0, 180, 180, 180}, {90, 90, 0, 0, 360},
+                              {730, 0, -10, -10, 10}};  // beyond a turn: the backward way kept within one
     float d, e, r;
     for (auto& c : cases) {
         EXPECT_FLOAT_EQ(angle_difference(c[0], c[1], &d, &e, &r), c[2]) << c[0] << " -> " << c[1];
