@@ -44,7 +44,7 @@ TEST_F(Files, ReadWholeFileReportsMissingEmptyAndUnreadableFiles) {
     memFree(buffer, "test", __LINE__);
 }
 
-TEST_F(Files, WriteCopyCompareAndDelete) {
+TEST_F(Files, WriteCopyAndDelete) {
     ASSERT_EQ(writeWholeFile("f", d(), "long content", 12), 0);
     ASSERT_EQ(writeWholeFile("f", d(), "ab", 2), 0);  // overwrites completely
     EXPECT_EQ(readBytes(dir.file("f")), (std::vector<uint8_t>{'a', 'b'}));
@@ -53,10 +53,7 @@ TEST_F(Files, WriteCopyCompareAndDelete) {
     EXPECT_EQ(writeWholeFile("full", "/dev/", big.data(), (int32_t)big.size()), -1);
     writeText(dir.file("a"), "same bytes");
     ASSERT_EQ(copyWholeFile("b", d(), "a", d()), 0);
-    EXPECT_EQ(compareFiles("a", d(), "b", d()), 0);
-    writeText(dir.file("c"), "same bytez");
-    writeText(dir.file("short"), "same");
-    for (const char* other : {"c", "short", "missing"}) EXPECT_EQ(compareFiles("a", d(), other, d()), -1) << other;
+    EXPECT_EQ(readBytes(dir.file("b")), readBytes(dir.file("a")));
     EXPECT_EQ(fileSize("a", d()), 10);
     EXPECT_EQ(deleteFile("a", d()), 0);
     EXPECT_FALSE(fileExistsIn("a", d()));
