@@ -115,6 +115,15 @@ TEST_F(Capture, BindsWhatIsPressedIntoEachSlotAndTakesItFromOtherPlayers) {
              frame();
          },
          CAPTURE_DONE, BIND_JOYSTICK_AXIS, 1, -1, 2},
+        {"mouse up and back: the y axis", 2, CAPTURE_SECONDARY_FIRST, 0,
+         [] {
+             inputCursorEvent(400, 100);
+             frame();
+             EXPECT_EQ(inputSettings().captureState, CAPTURE_WAIT_INPUT);
+             inputCursorEvent(400, 300);
+             frame();
+         },
+         CAPTURE_DONE, BIND_MOUSE_STICK, -1, 1, -1},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.trigger);
