@@ -27,15 +27,22 @@ protected:
 };
 }  // namespace
 
-TEST_F(EditText, TwoLettersInOneFrameTakeTwoCalls) {
+TEST_F(EditText, OneCodePerCallAndEnterLeavesLaterCodesQueued) {
     Buffer b(16);
     type("hi");
+    inputKeyEvent(KEY_ENTER, 1);
+    type("y");
     for (const char* expected : {"h", "hi"}) {
         EXPECT_EQ(edit(b), 0);
         EXPECT_STREQ(b.bytes, expected);
         EXPECT_EQ(cursor, (int32_t)std::strlen(expected));
         EXPECT_EQ(changed, 1);
     }
+    textCursor().blinkTimer = 700.0f;
+    EXPECT_EQ(edit(b), 1);
+    EXPECT_EQ(textCursor().blinkTimer, 0.0f);
+    EXPECT_EQ(edit(b), 0);
+    EXPECT_STREQ(b.bytes, "hiy");
     edit(b);
     EXPECT_EQ(changed, 0);  // nothing left
 }
@@ -81,20 +88,6 @@ TEST_F(EditText, EditingKeysMoveAndDelete) {
     EXPECT_STREQ(b.bytes, "xb");
     EXPECT_EQ(changed, 0);
     EXPECT_EQ(keyQueue().count, 0);
-}
-
-TEST_F(EditText, EnterLeavesLaterCodesQueued) {
-    Buffer b(16);
-    type("x");
-    inputKeyEvent(KEY_ENTER, 1);
-    type("y");
-    EXPECT_EQ(edit(b), 0);
-    textCursor().blinkTimer = 700.0f;
-    EXPECT_EQ(edit(b), 1);
-    EXPECT_EQ(textCursor().blinkTimer, 0.0f);
-    EXPECT_STREQ(b.bytes, "x");
-    EXPECT_EQ(edit(b), 0);
-    EXPECT_STREQ(b.bytes, "xy");
 }
 
 TEST_F(EditText, FullBufferKeepsItsTerminator) {

@@ -92,30 +92,6 @@ TEST_F(Mouse, CanvasPositionDeltasClampingAndWheel) {
     EXPECT_FLOAT_EQ(m.wheelDelta, 0.0f);
 }
 
-TEST_F(Mouse, StickClampsAroundTheCentreAndActionModeFreezesThePointer) {
-    const MouseState& m = mouseState();
-    inputCursorEvent(790, 300);
-    mouseStick();
-    int32_t x = 0, y = 0;
-    readMouse(&x, &y, nullptr);
-    EXPECT_EQ(x, 400 + 133);
-    EXPECT_EQ(y, 300);
-    EXPECT_NEAR(m.stickX, 133.0f / (800.0f / 6.0f), 1e-6);
-    EXPECT_FLOAT_EQ(m.stickY, 0.0f);
-    inputCursorEvent(350, 250);  // above the centre: the stick points up
-    mouseStick();
-    EXPECT_NEAR(m.stickX, -0.375f, 1e-6);
-    EXPECT_NEAR(m.stickY, 0.5f, 1e-6);
-
-    enterActionMode();  // clicks are discarded, the canvas position stays at the centre
-    inputCursorEvent(10, 10);
-    inputMouseButtonEvent(MOUSE_LEFT, 1);
-    frame();
-    EXPECT_EQ(m.mouseButtonState, 2);
-    EXPECT_EQ(m.mouseEvent, 0);
-    EXPECT_FLOAT_EQ(m.canvasX, 2000.0f);
-}
-
 TEST_F(Joysticks, DetectionCapsCountsAndReadsStates) {
     fake.present[3] = fake.present[5] = 1;
     fake.buttonCount[3] = 200;

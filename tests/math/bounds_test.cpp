@@ -79,10 +79,3 @@ TEST(Sphere, MergeGrowsOnlyWhenNeededAndEnclosesBoth) {
         ASSERT_LE(vec3_distance(c, c2) + r2, rad + 1e-4f) << i;
     }
 }
-
-TEST(Plane, NormalIsUnitAndFollowsWinding) {
-    Vec3 n;
-    EXPECT_TRUE(vecNear(*plane_normal(&n, {1, 1, 0}, {3, 1, 0}, {1, 4, 0}), {0, 0, 1}));
-    EXPECT_TRUE(vecNear(*plane_normal(&n, {1, 1, 0}, {1, 4, 0}, {3, 1, 0}), {0, 0, -1}));
-    EXPECT_TRUE(vecNear(*plane_normal(&n, {0, 0, 0}, {1, 1, 1}, {2, 2, 2}), {0, 0, 0}, 0));
-}

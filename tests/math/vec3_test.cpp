@@ -7,31 +7,17 @@
 TEST(Vec3, ArithmeticMayWriteOverAnOperand) {
     Vec3 a = {1, 2, 3}, b = {10, 20, 30};
     EXPECT_EQ(vec3_add(&a, a, b), &a);
-    EXPECT_TRUE(vecNear(*vec3_mul(&a, a, b), {110, 440, 990}));
-    EXPECT_TRUE(vecNear(*vec3_div(&a, *vec3_add_scalar(&a, a, 10), 4), {30, 112.5f, 250}));
+    EXPECT_TRUE(vecNear(*vec3_div(&a, a, 2), {5.5f, 11, 16.5f}));
     Vec3 c = {2, 3, 4};
     vec3_cross(&c, c, {5, 6, 7});
     EXPECT_TRUE(vecNear(c, {-3, 6, -3}));
     EXPECT_FLOAT_EQ(vec3_distance({1, 2, 3}, {4, 6, 3}), 5);
 }
 
-TEST(Vec3, SetLengthAngleAndApproxEqualAtTheirEdges) {
+TEST(Vec3, SetLengthLeavesTheZeroVectorAlone) {
     Vec3 out;
     EXPECT_TRUE(vecNear(*vec3_set_length(&out, {3, 4, 0}, 10), {6, 8, 0}));
     EXPECT_TRUE(vecNear(*vec3_set_length(&out, {0, 0, 0}, 5), {0, 0, 0}, 0));
-    EXPECT_EQ(vec3_angle({0, 0, 0}, {1, 2, 3}), 0.0f);
-    EXPECT_NEAR(vec3_angle({1, 0, 0}, {-1, 1, 0}), 2.3561945f, 1e-5f);
-    // A rounded cosine just above 1 must not leak NaN.
-    EXPECT_NEAR(vec3_angle({0.1f, 0.7f, 0.3f}, {0.3f, 2.1f, 0.9f}), 0.0f, 1e-3f);
-    // Approximate equality is strict on every component, both ways round.
-    for (int axis = 0; axis < 3; axis++) {
-        Vec3 one = {0, 0, 0}, off = one, close = one;
-        (&one.x)[axis] = 1.0f;
-        (&off.x)[axis] = 1.0001f;
-        (&close.x)[axis] = 1.00005f;
-        EXPECT_FALSE(vec3_approx_equal(one, off) || vec3_approx_equal(off, one)) << axis;
-        EXPECT_TRUE(vec3_approx_equal(one, close) && vec3_approx_equal(close, one)) << axis;
-    }
 }
 
 TEST(Points, TranslateAndRotateAboutACentreInPlace) {
@@ -56,6 +42,7 @@ TEST(Angles, NormalizeAndAddWrapWholeTurns) {
         float a = c[0];
         EXPECT_FLOAT_EQ(angle_normalize(&a), c[1]) << c[0];
         EXPECT_FLOAT_EQ(a, c[1]) << c[0];
+        EXPECT_FALSE(std::signbit(a)) << c[0];  // a whole turn gives 0, never -0 (printed "-0")
     }
     float a = 350;
     EXPECT_FLOAT_EQ(angle_add(&a, 20), 10);
@@ -67,7 +54,8 @@ TEST(Angles, NormalizeAndAddWrapWholeTurns) {
 TEST(Angles, DifferenceIsTheSignedShortestTurn) {
     // from, to, the turn, the forward and the backward way round
     const float cases[][5] = {{350, 10, 20, 20, 340}, {10, 350, -20, 340, 20}, {0, 180, 180, 180, 180},
-                              {180, 0, 180, 180, 180}, {90, 90, 0, 0, 360}};
+                              {180, 0, 180, 180, 180}, {90, 90, 0, 0, 360},
+                              {730, 0, -10, -10, 10}};  // beyond a turn: the backward way kept within one
     float d, e, r;
     for (auto& c : cases) {
         EXPECT_FLOAT_EQ(angle_difference(c[0], c[1], &d, &e, &r), c[2]) << c[0] << " -> " << c[1];
