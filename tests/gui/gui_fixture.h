@@ -89,6 +89,13 @@ protected:
         press();
         for (int i = 0; i < n; i++) frame();
     }
+    // Moved to a canvas position and released there, a frame each (after hold).
+    static void releaseAt(float cx, float cy) {
+        pointAt(cx, cy);
+        frame();
+        release();
+        frame();
+    }
     // Sets a template's (or widget's) rectangle.
     template <typename T>
     static void place(T& t, float x0, float y0, float x1, float y1) {

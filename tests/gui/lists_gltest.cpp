@@ -22,10 +22,7 @@ protected:
     // Pressed at (cx, y0), moved to (cx, y1), released.
     static void drag(float cx, float y0, float y1) {
         hold(cx, y0, 1);
-        pointAt(cx, y1);
-        frame();
-        release();
-        frame();
+        releaseAt(cx, y1);
     }
     // A list box (1000, 500)-(2000, 1040): its content box is 500 high from y 520; row i's text
     // stands at 520 + 100 i + 10 .. + 64, in the row's colour.

@@ -33,10 +33,7 @@ TEST_F(Widgets, ButtonsClickOnlyWhenPressedAndReleasedInsideAndRadioGroupsKeepOn
     // Pressed inside, dragged out, released: drawn pressed meanwhile, no click.
     hold(500, 300, 1);
     EXPECT_EQ(buttonGet(b)->pressedBy, 2);
-    pointAt(1500, 1500);
-    frame();
-    release();
-    frame();
+    releaseAt(1500, 1500);
     EXPECT_EQ(buttonGet(b)->pressedBy, 0);
     EXPECT_FALSE(takeClick(b));
     // Pressed and released inside: one click, read once; a push button never stays checked.
@@ -51,10 +48,7 @@ TEST_F(Widgets, ButtonsClickOnlyWhenPressedAndReleasedInsideAndRadioGroupsKeepOn
     int32_t back = button(w, 1300, 100, 2400, 500);
     hold(1500, 300, 1);
     ASSERT_EQ(buttonGet(back)->pressedBy, 2);
-    pointAt(2600, 300);
-    frame();
-    release();
-    frame();
+    releaseAt(2600, 300);
     pointAt(1500, 300);  // hovering over the back button again
     frame();
     frame();
