@@ -16,9 +16,12 @@ int32_t interfaceSizeLimit = 2048;
 int32_t interfaceFilterMode = 2;
 
 namespace {
-// Zero-initialised once for the life of the process: 256 x 1024 small records (about 6 MB).
+// Zero-initialised once for the life of the process: 256 x 1024 small records (about 6 MB). A set
+// that never held an image is not read when sets are freed: reading the whole store at shut-down
+// would map its 1,500 untouched pages.
 struct InterfaceStore {
     SetImage images[MAX_INTERFACE_SETS][SET_IMAGES];
+    bool held[MAX_INTERFACE_SETS];  // an image of the set has held pixels or a texture
 };
 InterfaceStore store;
 
@@ -41,6 +44,13 @@ SetImage* setImageGet(int32_t set, int32_t image) {
 }
 
 namespace {
+// The record of (set, image) that is about to hold pixels or a texture, or null outside the store.
+SetImage* imageToFill(int32_t set, int32_t image) {
+    SetImage* im = setImageGet(set, image);
+    if (im) store.held[setIndex(set)] = true;
+    return im;
+}
+
 // The levels of an image: level 0 limited, rounded and box-resampled, then the mip chain.
 int32_t buildSetLevels(ImageLevels* levels, const uint8_t* pixels, int32_t w, int32_t h) {
     int32_t limit = interfaceSizeLimit < 1 ? 1 : interfaceSizeLimit;
@@ -52,7 +62,7 @@ int32_t buildSetLevels(ImageLevels* levels, const uint8_t* pixels, int32_t w, in
 
 // Makes the image's texture from built levels, compressed by choice c.
 void uploadSetLevels(int32_t set, int32_t image, int32_t c, ImageLevels* levels) {
-    SetImage* im = setImageGet(set, image);
+    SetImage* im = imageToFill(set, image);
     static const uint32_t formats[4] = {0, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT,
                                         GL_COMPRESSED_RGBA_S3TC_DXT5_EXT};
     if (c >= 1 && c <= 3) texture_compress_levels(levels, formats[c]);
@@ -113,15 +123,15 @@ int32_t loadInterfaceSetBlob(int32_t set, int32_t image, uint8_t* buffer, int32_
 }
 
 int32_t freeInterfaceSet(int32_t set) {
-    if (setIndex(set) < 0) return -1;
+    int32_t s = setIndex(set);
+    if (s < 0 || !store.held[s]) return -1;
     for (int32_t i = 0; i < SET_IMAGES; i++) freeSetImage(set, i);
+    store.held[s] = false;
     return -1;
 }
 
 void freeSetImage(int32_t set, int32_t image) {
     SetImage* im = setImageGet(set, image);
-    // An empty image is not written: the store's untouched pages (most of its 6 MB) stay unmapped
-    // when every set is freed at shut-down.
     if (!im || (im->texture == 0 && im->pixels == nullptr && im->pending == 0)) return;
     if (im->texture != 0) {
         GLuint name = im->texture;
@@ -148,7 +158,7 @@ int32_t firstFreeImage(int32_t set) {
 
 void decodeSetImage(int32_t set, int32_t image, const uint8_t* data, int32_t size, uint8_t kind, uint8_t t,
                     uint8_t a, uint8_t q) {
-    SetImage* im = setImageGet(set, image);
+    SetImage* im = imageToFill(set, image);
     if (!im || kind != 0) return;
     uint8_t* pixels = nullptr;
     int32_t w = 0, h = 0;
