@@ -12,7 +12,7 @@ constexpr int W = 800, H = 600;  // the fixture's window
 // Set 0, apart from the fixture's, holds 2 x 2 images: quadrants red | green over blue | white;
 // plain yellow and plain cyan (the frame's edge images); plain white.
 enum { SET = 0, QUADRANTS = 0, YELLOW = 1, CYAN = 2, WHITE = 3 };
-const Rgba8 kWhite = {255, 255, 255, 255};
+const Rgba8 kOpaqueWhite = {255, 255, 255, 255};
 
 GLint integer(GLenum name) {
     GLint v = -1;
@@ -92,7 +92,7 @@ TEST_F(Draw, TheCanvasStretchesOverTheWindowAndOffCanvasRectanglesTouchNothing) 
         drawImageUv(SET, WHITE, r[0], r[1], r[2], r[3], 0, 0, 3, 3, 255, 0, 0, 255);
         drawImageNearest(SET, WHITE, r[0], r[1], r[2], r[3], 255, 0, 0, 255);
         drawImageAdditive(SET, WHITE, r[0], r[1], r[2], r[3], 255, 0, 0, 255);
-        drawImageGradient(SET, WHITE, r[0], r[1], r[2], r[3], kWhite, kWhite, kWhite, kWhite);
+        drawImageGradient(SET, WHITE, r[0], r[1], r[2], r[3], kOpaqueWhite, kOpaqueWhite, kOpaqueWhite, kOpaqueWhite);
     }
     EXPECT_EQ((GLuint)integer(GL_TEXTURE_BINDING_2D), sentinel);
     EXPECT_EQ(texParam(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
@@ -154,7 +154,7 @@ TEST_F(Draw, PanelsFramesAndCirclesDrawWhereTheyShouldAndDegenerateOnesDrawNothi
     drawImage(SET, QUADRANTS, 100, 100, 1700, 1300, 255, 255, 255, 255);
     const std::vector<uint8_t> image = pixels();
     render_clear();
-    drawPanelFill(SET, QUADRANTS, 100, 100, 1700, 1300, 0, 0, &kWhite);
+    drawPanelFill(SET, QUADRANTS, 100, 100, 1700, 1300, 0, 0, &kOpaqueWhite);
     EXPECT_TRUE(pixels() == image);
 
     // Border 200 around (400, 400)-(2400, 1600): each corner from its quadrant, the edges from the
@@ -163,7 +163,7 @@ TEST_F(Draw, PanelsFramesAndCirclesDrawWhereTheyShouldAndDegenerateOnesDrawNothi
     render_clear();
     bindSetImage(SET, QUADRANTS);
     applyFilterMode(0);
-    drawFrame(SET, QUADRANTS, 400, 400, 2400, 1600, 200, &kWhite);
+    drawFrame(SET, QUADRANTS, 400, 400, 2400, 1600, 200, &kOpaqueWhite);
     const struct { int x, y; uint32_t colour; } expected[] = {
         {100, 100, 0xff0000}, {460, 100, 0x00ff00}, {100, 300, 0x0000ff}, {460, 300, 0xffffff},
         {280, 100, 0xffff00}, {280, 300, 0xffff00}, {100, 200, 0x00ffff}, {460, 200, 0x00ffff},
@@ -174,15 +174,15 @@ TEST_F(Draw, PanelsFramesAndCirclesDrawWhereTheyShouldAndDegenerateOnesDrawNothi
     render_clear();
     const std::vector<uint8_t> empty = pixels();
     glBindTexture(GL_TEXTURE_2D, 0);
-    for (float b : {0.0f, -50.0f, std::nanf("")}) drawFrame(SET, QUADRANTS, 400, 400, 2400, 1600, b, &kWhite);
+    for (float b : {0.0f, -50.0f, std::nanf("")}) drawFrame(SET, QUADRANTS, 400, 400, 2400, 1600, b, &kOpaqueWhite);
     drawFrame(SET, QUADRANTS, 400, 400, 2400, 1600, 50, nullptr);
     drawPanelFill(SET, QUADRANTS, 400, 400, 2400, 1600, 0, 0, nullptr);
-    drawCircle(2000, 1500, 500, 1, 3, 0, kWhite, kWhite);
-    drawCircle(2000, 1500, 500, 1, 3, -8, kWhite, kWhite);
+    drawCircle(2000, 1500, 500, 1, 3, 0, kOpaqueWhite, kOpaqueWhite);
+    drawCircle(2000, 1500, 500, 1, 3, -8, kOpaqueWhite, kOpaqueWhite);
     EXPECT_TRUE(pixels() == empty);
     EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), 0);
-    drawFrame(SET, QUADRANTS, 100, 100, 150, 150, 40, &kWhite);       // narrower than 2b
-    drawFrame(SET, SET_IMAGES - 1, 100, 100, 900, 900, 40, &kWhite);  // edge images past the set
+    drawFrame(SET, QUADRANTS, 100, 100, 150, 150, 40, &kOpaqueWhite);       // narrower than 2b
+    drawFrame(SET, SET_IMAGES - 1, 100, 100, 900, 900, 40, &kOpaqueWhite);  // edge images past the set
 
     // A filled circle: its centre in the fill colour, outside untouched; line width back to 1.
     render_clear();
