@@ -38,9 +38,10 @@ gl_tests() {  # log file, first display number to try, ctest arguments
     >"$log" 2>&1
 }
 if (cd "$build" && ctest -N -L gl | grep -q "Total Tests: [1-9]"); then
-  gl_tests "$build/gl-program.log" 100 -R '^Program\.' &
+  by_program='^Program\.'
+  gl_tests "$build/gl-program.log" 100 -R "$by_program" &
   program=$!
-  gl_tests "$build/gl-other.log" 200 -E '^Program\.' || status=1
+  gl_tests "$build/gl-other.log" 200 -E "$by_program" || status=1
   cat "$build/gl-other.log"
   wait "$program" || status=1
   cat "$build/gl-program.log"

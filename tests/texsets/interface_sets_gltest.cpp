@@ -195,11 +195,11 @@ TEST_F(InterfaceSets, BakedSetsLoadAsUncompressedTexturesOfTheirDrawnSize) {
     // The pictures' own sizes, from their JPEG headers.
     std::vector<uint8_t> bytes = readBytes(data + "inter.stf");
     ASSERT_GT(bytes.size(), 2u);
-    unscrambleBlob(bytes.data(), (int32_t)bytes.size());
+    int32_t offset = unscrambleBlob(bytes.data(), (int32_t)bytes.size());
     Sizes drawn;
     SetFileCursor cursor;
     SetFileRecord record;
-    setFileBegin(&cursor, bytes.data(), (int32_t)bytes.size(), 2);
+    setFileBegin(&cursor, bytes.data(), (int32_t)bytes.size(), offset);
     while (setFileNext(&cursor, &record) == 0) {
         int32_t w = 0, h = 0;
         jpeg_image_size(record.data, record.size, &w, &h);
