@@ -104,6 +104,9 @@ StartupFiles startupFiles;
 void prepareStartupFiles() {
     prepareFont(&startupFiles.font, "font.sff", startupFiles.fontDir);
     startupFiles.setRead = prepareInterfaceSet(&startupFiles.set, "inter.stf", startupFiles.setDir);
+    // Decoding outlasts the library loads at the start of glfwInit, which a load here would hold
+    // up; the driver's load then overlaps glfwInit's waits on the X server.
+    windowPreloadDriver();
 }
 
 void beginStartupFiles() {

@@ -2,8 +2,13 @@
 #include "viewer/window.h"
 
 #include <GLFW/glfw3.h>
+#include <dlfcn.h>
+#include <link.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "input/input.h"
 #include "render/render_state.h"
@@ -18,6 +23,7 @@ struct WindowState {
     bool libraryStarted = false;
     GLFWwindow* window = nullptr;
     uint32_t events = 0;  // every callback counts one
+    void* preloaded[2] = {nullptr, nullptr};  // Mesa's GLX library and driver, held until the stop
 };
 WindowState glue;
 
@@ -145,6 +151,37 @@ void fillVideoModes(const int32_t* sizes, int32_t count) {
             if (sizes[2 * i] == m.width && sizes[2 * i + 1] == m.height) m.available = 1;
 }
 
+// Mesa's driver (one shared object for all its drivers, with LLVM inside) takes about 20 ms to
+// load, relocate and construct, and GLX does that on the thread that opens the first window. Loaded
+// here first, with the flags Mesa's own loader uses, GLX finds it in place. glibc knows a file
+// loaded twice under two names by its inode, so any of the driver's names serves.
+void windowPreloadDriver() {
+    const char* vendor = std::getenv("__GLX_VENDOR_LIBRARY_NAME");
+    if (vendor && std::strcmp(vendor, "mesa") != 0) return;
+    // Where NVIDIA's own driver runs, Mesa's is not the one GLX takes: loading it would only cost memory.
+    if (!vendor) {
+        if (FILE* f = std::fopen("/proc/driver/nvidia/version", "r")) {
+            std::fclose(f);
+            return;
+        }
+    }
+    void* glx = dlopen("libGLX_mesa.so.0", RTLD_LAZY | RTLD_LOCAL);
+    if (!glx) return;
+    glue.preloaded[0] = glx;
+    std::string dir;
+    const char* path = std::getenv("LIBGL_DRIVERS_PATH");
+    if (path && path[0] != '\0') {
+        dir = std::string(path).substr(0, std::strcspn(path, ":"));
+    } else {
+        // The drivers live in "dri" beside the GLX library (/usr/lib/x86_64-linux-gnu/dri on Debian).
+        link_map* map = nullptr;
+        if (dlinfo(glx, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name) return;
+        dir = map->l_name;
+        dir = dir.substr(0, dir.find_last_of('/') + 1) + "dri";
+    }
+    glue.preloaded[1] = dlopen((dir + "/swrast_dri.so").c_str(), RTLD_NOW | RTLD_GLOBAL);
+}
+
 int32_t windowLibraryStart() {
     glue.libraryStarted = glfwInit() == GLFW_TRUE;
     if (!glue.libraryStarted) {
@@ -238,6 +275,11 @@ void windowClose() {
 }
 
 void windowLibraryStop() {
+    // Dropped first, so that the driver is unloaded with GLX's context as it is without the preload.
+    for (int32_t i = 1; i >= 0; i--) {
+        if (glue.preloaded[i]) dlclose(glue.preloaded[i]);
+        glue.preloaded[i] = nullptr;
+    }
     if (glue.libraryStarted) glfwTerminate();
     glue.libraryStarted = false;
 }
