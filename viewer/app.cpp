@@ -102,11 +102,10 @@ struct StartupFiles {
 StartupFiles startupFiles;
 
 void prepareStartupFiles() {
+    // First the GL driver, which the main thread is about to need for the window.
+    windowPreloadDriver();
     prepareFont(&startupFiles.font, "font.sff", startupFiles.fontDir);
     startupFiles.setRead = prepareInterfaceSet(&startupFiles.set, "inter.stf", startupFiles.setDir);
-    // Decoding outlasts the library loads at the start of glfwInit, which a load here would hold
-    // up; the driver's load then overlaps glfwInit's waits on the X server.
-    windowPreloadDriver();
 }
 
 void beginStartupFiles() {
@@ -146,8 +145,10 @@ void engineStart() {
     appState = appStarting;
     systemStart();
     stringsInit();
-    beginStartupFiles();
+    // The second thread starts after glfwInit: once a process has two threads, glibc locks every
+    // stdio call, and Xlib reads its compose table with getc, a character at a time (10 ms more).
     if (windowLibraryStart() != 0) std::fprintf(stderr, "vcv: the window system cannot be started\n");
+    beginStartupFiles();
     windowOpen();
     if (!windowIsOpen()) {
         std::fprintf(stderr, "vcv: the OpenGL window cannot be opened\n");

@@ -152,9 +152,10 @@ void fillVideoModes(const int32_t* sizes, int32_t count) {
 }
 
 // Mesa's driver (one shared object for all its drivers, with LLVM inside) takes about 20 ms to
-// load, relocate and construct, and GLX does that on the thread that opens the first window. Loaded
-// here first, with the flags Mesa's own loader uses, GLX finds it in place. glibc knows a file
-// loaded twice under two names by its inode, so any of the driver's names serves.
+// load, relocate and construct, and GLX does that on the thread that opens the first window, after
+// its own round trips to the X server. Loaded here with the flags Mesa's own loader uses, GLX finds
+// it in place. glibc knows a file loaded twice under two names by its inode, so any of the
+// driver's names serves.
 void windowPreloadDriver() {
     const char* vendor = std::getenv("__GLX_VENDOR_LIBRARY_NAME");
     if (vendor && std::strcmp(vendor, "mesa") != 0) return;

@@ -27,8 +27,8 @@ enum { VIDEO_MODE_COUNT = 5 };
 extern VideoMode videoModeTable[VIDEO_MODE_COUNT];
 
 // Loads the system's OpenGL driver ahead of the first window, from any thread: start-up calls it
-// on its second thread while the main thread waits on the window system. No effect where the
-// driver is not Mesa's; windowLibraryStop lets it go again.
+// on its second thread while the main thread opens the window. No effect where the driver is not
+// Mesa's; windowLibraryStop lets it go again.
 void windowPreloadDriver();
 // glfwInit and the video-mode table. 0, or -1 when GLFW cannot start (no display).
 int32_t windowLibraryStart();
