@@ -17,7 +17,11 @@ def main():
     if len(sys.argv) < 2:
         print("usage: first_frame.py COMMAND [ARG...]", file=sys.stderr)
         return 2
-    d = display.Display()
+    try:
+        d = display.Display()
+    except Exception as e:  # no DISPLAY, or a server that refuses the connection
+        print("first_frame.py: cannot open the X display: %s" % e, file=sys.stderr)
+        return 1
     if not d.has_extension("DAMAGE"):
         print("first_frame.py: the X server has no DAMAGE extension", file=sys.stderr)
         return 1
