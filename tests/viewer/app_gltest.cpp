@@ -40,7 +40,7 @@ TEST_F(Spine, StartUpAndAResizeHandTheRealSizeToTheNextFrame) {
             return 0;
         },
         &drivers);
-    EXPECT_EQ(drivers, 1);
+    EXPECT_LE(drivers, 1);
     EXPECT_EQ(frameDeltaMs, 0.0f);
     for (const auto [width, height] : {std::pair{800, 600}, std::pair{1024, 700}}) {
         SCOPED_TRACE(width);
