@@ -5,13 +5,12 @@
 #include <dlfcn.h>
 #include <link.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "input/input.h"
 #include "render/render_state.h"
+#include "system/files.h"
 #include "viewer/drop.h"
 
 WindowRequest windowRequest;
@@ -160,27 +159,32 @@ void windowPreloadDriver() {
     const char* vendor = std::getenv("__GLX_VENDOR_LIBRARY_NAME");
     if (vendor && std::strcmp(vendor, "mesa") != 0) return;
     // Where NVIDIA's own driver runs, Mesa's is not the one GLX takes: loading it would only cost memory.
-    if (!vendor) {
-        if (FILE* f = std::fopen("/proc/driver/nvidia/version", "r")) {
-            std::fclose(f);
-            return;
-        }
-    }
+    if (!vendor && fileExists("/proc/driver/nvidia/version")) return;
     void* glx = dlopen("libGLX_mesa.so.0", RTLD_LAZY | RTLD_LOCAL);
     if (!glx) return;
     glue.preloaded[0] = glx;
-    std::string dir;
-    const char* path = std::getenv("LIBGL_DRIVERS_PATH");
-    if (path && path[0] != '\0') {
-        dir = std::string(path).substr(0, std::strcspn(path, ":"));
-    } else {
-        // The drivers live in "dri" beside the GLX library (/usr/lib/x86_64-linux-gnu/dri on Debian).
+    // Mesa's own search: the first folder of LIBGL_DRIVERS_PATH, else "dri" beside the GLX library
+    // (/usr/lib/x86_64-linux-gnu/dri on Debian).
+    char dir[PATH_CAPACITY];
+    const char* list = std::getenv("LIBGL_DRIVERS_PATH");
+    const char* from = list;
+    size_t n = list && list[0] != '\0' ? std::strcspn(list, ":") : 0;
+    const char* tail = "/";
+    if (n == 0) {
         link_map* map = nullptr;
         if (dlinfo(glx, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name) return;
-        dir = map->l_name;
-        dir = dir.substr(0, dir.find_last_of('/') + 1) + "dri";
+        const char* slash = std::strrchr(map->l_name, '/');
+        if (!slash) return;
+        from = map->l_name;
+        n = (size_t)(slash - from) + 1;
+        tail = "dri/";
     }
-    glue.preloaded[1] = dlopen((dir + "/swrast_dri.so").c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (n >= PATH_CAPACITY) return;
+    std::memcpy(dir, from, n);
+    dir[n] = '\0';
+    char path[PATH_CAPACITY];
+    if (joinPath(path, dir, tail) != 0 || joinPath(path, path, "swrast_dri.so") != 0) return;
+    glue.preloaded[1] = dlopen(path, RTLD_NOW | RTLD_GLOBAL);
 }
 
 int32_t windowLibraryStart() {
